@@ -1,0 +1,60 @@
+// Everything the engine needs from the operating system: loopback sockets, SHA-1, the
+// user's idle time and the settings folder. One POSIX and one Windows source implement it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace ZYL::platform {
+
+// Socket numbers are 32-bit; the Windows handle is narrowed to int. -1 means none.
+using Socket = int;
+inline constexpr Socket kNoSocket = -1;
+
+// Starts the socket library once per process (WSAStartup 2.2 on Windows) and reports the
+// outcome recorded at the first attempt; it is never retried.
+bool StartNetworking() noexcept;
+
+// socket + address reuse rule + bind to 127.0.0.1:port + listen(backlog).
+// Returns kNoSocket when the socket cannot be created or bound.
+Socket OpenLoopbackListener(std::uint16_t port, int backlog) noexcept;
+
+enum class WaitResult { Ready, TimedOut, Failed };
+// Waits until the socket is readable (or has a pending connection).
+WaitResult WaitReadable(Socket socket, int timeoutMilliseconds) noexcept;
+
+// accept without the peer address; kNoSocket on failure.
+Socket Accept(Socket listener) noexcept;
+
+// recv; with waitAll the call blocks until `size` bytes arrived or the connection failed.
+// Returns the byte count, 0 at orderly close, negative on failure.
+std::ptrdiff_t Receive(Socket socket, void* buffer, std::size_t size, bool waitAll) noexcept;
+
+// One send call; never raises SIGPIPE. Returns bytes sent or negative on failure.
+std::ptrdiff_t SendSome(Socket socket, const void* data, std::size_t size) noexcept;
+
+// Bounds how long one send may block (a peer that never reads).
+void SetSendTimeout(Socket socket, int milliseconds) noexcept;
+
+void ShutdownBoth(Socket socket) noexcept;
+void CloseSocket(Socket socket) noexcept;
+
+// SHA-1 digest through the system's crypto library. A failure yields what the digest buffer
+// held at that point (20 zero bytes when nothing was hashed).
+std::array<std::uint8_t, 20> Sha1(std::string_view data) noexcept;
+
+// Milliseconds since the user's last input, or nothing when the system cannot tell.
+std::optional<std::uint32_t> IdleMilliseconds() noexcept;
+
+// The user's settings folder: %APPDATA% on Windows; on POSIX APPDATA, else
+// $XDG_CONFIG_HOME, else $HOME/.config. Empty when none is known.
+std::string SettingsFolder();
+
+// Separator for paths below SettingsFolder().
+char PathSeparator() noexcept;
+
+} // namespace ZYL::platform

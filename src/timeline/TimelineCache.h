@@ -1,0 +1,50 @@
+// The known timeline ids, the current timeline, the probing scan and the search order
+// through which the timeline commands visit timelines.
+#pragma once
+
+#include "hostsdk/BasicSuite.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+namespace ZYL {
+
+class TimelineCache {
+public:
+  using Probe = std::function<bool(std::int32_t timeline)>;
+
+  // `keepRunning` ends a scan early once it turns false (the server is stopping).
+  TimelineCache(const hostsdk::BasicSuite* basicSuite, const std::atomic<bool>& keepRunning);
+
+  // The current timeline (when >= 0) followed by the other known ids in stored order.
+  std::vector<std::int32_t> OrderedTimelines() const;
+  // Rescans when no scan ever installed a result, or (rescanIfStale) when the last one is
+  // 5 seconds old or older; returns OrderedTimelines().
+  std::vector<std::int32_t> ScanTimelines(bool rescanIfStale);
+  // Appends an id that is not yet known.
+  void NoteTimeline(std::int32_t timeline);
+  // Probes OrderedTimelines(), then ScanTimelines(true), until one probe succeeds.
+  bool SearchTimelines(const Probe& probe);
+
+  std::int32_t CurrentTimeline() const;
+  void SetCurrentTimeline(std::int32_t timeline);
+  // Sets the current timeline to `desired` only while it equals `expected`.
+  bool ReplaceCurrentTimeline(std::int32_t expected, std::int32_t desired);
+  // Sets the current timeline only while none is set (negative).
+  bool SetCurrentTimelineIfNone(std::int32_t timeline);
+
+private:
+  const hostsdk::BasicSuite* basicSuite_;
+  const std::atomic<bool>& keepRunning_;
+
+  mutable std::mutex timelineLock;
+  std::int32_t currentTimeline = -1;
+  std::vector<std::int32_t> knownTimelines;
+  bool timelinesScanned = false;
+  std::int64_t lastTimelineScan = 0;
+};
+
+} // namespace ZYL
