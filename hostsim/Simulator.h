@@ -6,10 +6,9 @@
 #include "hostsdk/BasicSuite.h"
 #include "hostsdk/Types.h"
 
-#include <nlohmann/json.hpp>
-
 #include <functional>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
 
@@ -33,7 +32,7 @@ public:
 
   // Validates the project; throws ProjectError when it is malformed.
   Simulator(const nlohmann::json& project, OutputSink output);
-  ~Simulator(); // shuts the module down if it still runs
+  ~Simulator(); // shuts the module down if it still runs (without a ledger line)
   Simulator(const Simulator&) = delete;
   Simulator& operator=(const Simulator&) = delete;
 
@@ -46,6 +45,8 @@ public:
   // EntryPoint, PluginStartup, GetSuiteList, AllocateInstanceHolder, CreateSurface with a
   // non-zero host reference; prints {"event":"ready"}. False when a step failed.
   bool Start();
+  // The same, with a one-line reason when a step failed.
+  bool StartModule(std::string* error);
   // DestroySurface, ReleaseInstanceHolder, PluginShutdown; then prints the ledger line.
   // Returns whether the ledger is balanced. Idempotent.
   bool Shutdown();

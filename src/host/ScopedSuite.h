@@ -9,10 +9,15 @@
 
 namespace ZYL {
 
+// Releases one acquisition of a suite; a host without a release operation gets no call.
+inline void ReleaseHostSuite(const hostsdk::BasicSuite* basic, const char* name,
+                             std::int32_t version) noexcept {
+  if (basic != nullptr && basic->ReleaseSuite != nullptr) basic->ReleaseSuite(name, version);
+}
+
 // Acquires a suite by name and version for the lifetime of the object. A failed
 // acquisition (non-zero status or null table) leaves the object empty and releases nothing.
-template <typename Table>
-class ScopedSuite {
+template <typename Table> class ScopedSuite {
 public:
   ScopedSuite(const hostsdk::BasicSuite* basic, const char* name, std::int32_t version) noexcept
       : basic_(basic), name_(name) {
@@ -32,20 +37,36 @@ public:
   ScopedSuite& operator=(const ScopedSuite&) = delete;
 
   ~ScopedSuite() {
-    if (table_ != nullptr) basic_->ReleaseSuite(name_, version_);
+    if (table_ != nullptr) ReleaseHostSuite(basic_, name_, version_);
   }
 
   explicit operator bool() const noexcept { return table_ != nullptr; }
   const Table* operator->() const noexcept { return table_; }
   const Table* get() const noexcept { return table_; }
   std::int32_t version() const noexcept { return version_; }
+  // The host's answer to the last acquisition tried; '!IMP' when the host offered no
+  // acquire operation or answered success without a table.
+  hostsdk::ErrorCode status() const noexcept { return status_; }
+
+  // Hands the acquisition over to the caller, who then owes its one release.
+  const Table* release() noexcept {
+    const Table* table = table_;
+    table_ = nullptr;
+    return table;
+  }
 
 private:
   bool TryVersion(std::int32_t version) noexcept {
+    status_ = hostsdk::kNotImplemented;
     if (basic_ == nullptr || basic_->AcquireSuite == nullptr) return false;
     const void* table = nullptr;
-    if (basic_->AcquireSuite(name_, version, &table) != hostsdk::kSuccess || table == nullptr)
+    const hostsdk::ErrorCode status = basic_->AcquireSuite(name_, version, &table);
+    if (status != hostsdk::kSuccess) {
+      status_ = status;
       return false;
+    }
+    if (table == nullptr) return false;
+    status_ = hostsdk::kSuccess;
     table_ = static_cast<const Table*>(table);
     version_ = version;
     return true;
@@ -55,6 +76,7 @@ private:
   const char* name_;
   const Table* table_ = nullptr;
   std::int32_t version_ = 0;
+  hostsdk::ErrorCode status_ = hostsdk::kNotImplemented;
 };
 
 // A zero-initialised host string that is disposed once, when it was filled.

@@ -2,6 +2,7 @@
 // bases, and the state every engine thread shares.
 #pragma once
 
+#include "host/SurfaceCommand.h"
 #include "hostsdk/BasicSuite.h"
 #include "hostsdk/ControlSurfaceHostSuites.h"
 #include "hostsdk/ControlSurfaceWrappers.h"
@@ -27,7 +28,7 @@ class ClientConnection;
 
 class ZYLEngineControlSurface final : public hostsdk::ControlSurfaceBase,
                                       public hostsdk::ControlSurfaceTransportBase,
-                                      public hostsdk::ControlSurfaceCommandBase,
+                                      public SurfaceCommand,
                                       public hostsdk::ControlSurfaceMixerBase,
                                       public hostsdk::ControlSurfaceMarkerBase {
 public:
@@ -50,8 +51,6 @@ public:
   hostsdk::ErrorCode GetMarker(hostsdk::ControlSurfaceMarkerBase** out) override;
   hostsdk::ErrorCode GetCommand(hostsdk::ControlSurfaceCommandBase** out) override;
   hostsdk::ErrorCode RequestWithoutArgument() override;
-  // --- ControlSurfaceCommandBase override ---
-  hostsdk::ErrorCode Request1(std::intptr_t value) override;
 
   // --- Transport and marker notifications (host/TransportEvents.cpp) ---
   hostsdk::ErrorCode OnStop(bool on) override;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,6 +30,13 @@ WaitResult WaitReadable(Socket socket, int timeoutMilliseconds) noexcept;
 
 // accept without the peer address; kNoSocket on failure.
 Socket Accept(Socket listener) noexcept;
+
+// A client connection to 127.0.0.1:port with Nagle's delay off (for tools and tests that
+// talk to the server). `beforeConnect`, when given, is called with the new socket before it
+// connects, for options that only take full effect from the start of a connection; it must
+// not throw. kNoSocket when the socket cannot be made or nothing accepts.
+Socket ConnectLoopback(std::uint16_t port,
+                       const std::function<void(Socket)>& beforeConnect = {}) noexcept;
 
 // recv; with waitAll the call blocks until `size` bytes arrived or the connection failed.
 // Returns the byte count, 0 at orderly close, negative on failure.

@@ -1,18 +1,155 @@
-// Temporary: lets the tree link until the POSIX platform lands. Delete when replaced.
+// The POSIX side of the platform layer: BSD sockets, OpenSSL's libcrypto for SHA-1, and the
+// XDG settings folder.
 #include "platform/Platform.h"
 
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <openssl/evp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
 namespace ZYL::platform {
-bool StartNetworking() noexcept { return true; }
-Socket OpenLoopbackListener(std::uint16_t, int) noexcept { return kNoSocket; }
-WaitResult WaitReadable(Socket, int) noexcept { return WaitResult::Failed; }
-Socket Accept(Socket) noexcept { return kNoSocket; }
-std::ptrdiff_t Receive(Socket, void*, std::size_t, bool) noexcept { return -1; }
-std::ptrdiff_t SendSome(Socket, const void*, std::size_t) noexcept { return -1; }
-void SetSendTimeout(Socket, int) noexcept {}
-void ShutdownBoth(Socket) noexcept {}
-void CloseSocket(Socket) noexcept {}
-std::array<std::uint8_t, 20> Sha1(std::string_view) noexcept { return {}; }
-std::optional<std::uint32_t> IdleMilliseconds() noexcept { return std::nullopt; }
-std::string SettingsFolder() { return {}; }
+
+namespace {
+
+std::string EnvironmentValue(const char* name) {
+  const char* value = std::getenv(name);
+  return value ? std::string(value) : std::string();
+}
+
+} // namespace
+
+bool StartNetworking() noexcept {
+  // POSIX sockets need no start-up; the outcome is still recorded once, as on Windows.
+  static const bool started = true;
+  return started;
+}
+
+Socket OpenLoopbackListener(std::uint16_t port, int backlog) noexcept {
+  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (listener < 0) return kNoSocket;
+  // Lets a restarted server bind again while old connections linger in TIME_WAIT.
+  const int one = 1;
+  ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    ::close(listener);
+    return kNoSocket;
+  }
+  ::listen(listener, backlog);
+  return listener;
+}
+
+WaitResult WaitReadable(Socket socket, int timeoutMilliseconds) noexcept {
+  // poll, not select: socket numbers above FD_SETSIZE must work inside a busy host.
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
+  for (;;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    pollfd entry{socket, POLLIN, 0};
+    const int ready = ::poll(&entry, 1, left > 0 ? static_cast<int>(left) : 0);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) return WaitResult::Failed;
+    if (ready == 0) return WaitResult::TimedOut;
+    // A hang-up or error is "readable": the next receive reports it.
+    return (entry.revents & POLLNVAL) ? WaitResult::Failed : WaitResult::Ready;
+  }
+}
+
+Socket Accept(Socket listener) noexcept {
+  for (;;) {
+    const int accepted = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    if (accepted < 0 && errno == EINTR) continue;
+    return accepted < 0 ? kNoSocket : accepted;
+  }
+}
+
+Socket ConnectLoopback(std::uint16_t port,
+                       const std::function<void(Socket)>& beforeConnect) noexcept {
+  const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (client < 0) return kNoSocket;
+  if (beforeConnect) beforeConnect(client);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int connected = -1;
+  do {
+    connected = ::connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  } while (connected != 0 && errno == EINTR);
+  if (connected != 0) {
+    ::close(client);
+    return kNoSocket;
+  }
+  const int one = 1;
+  ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  return client;
+}
+
+std::ptrdiff_t Receive(Socket socket, void* buffer, std::size_t size, bool waitAll) noexcept {
+  auto* bytes = static_cast<char*>(buffer);
+  std::size_t total = 0;
+  // A signal can cut a MSG_WAITALL receive short; the loop finishes what it started.
+  while (total < size) {
+    const ssize_t got = ::recv(socket, bytes + total, size - total, waitAll ? MSG_WAITALL : 0);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return total > 0 ? static_cast<std::ptrdiff_t>(total) : -1;
+    if (got == 0) break;
+    total += static_cast<std::size_t>(got);
+    if (!waitAll) break;
+  }
+  return static_cast<std::ptrdiff_t>(total);
+}
+
+std::ptrdiff_t SendSome(Socket socket, const void* data, std::size_t size) noexcept {
+  for (;;) {
+    // MSG_NOSIGNAL: a peer that went away must not raise SIGPIPE in the host process.
+    const ssize_t sent = ::send(socket, data, size, MSG_NOSIGNAL);
+    if (sent < 0 && errno == EINTR) continue;
+    return sent;
+  }
+}
+
+void SetSendTimeout(Socket socket, int milliseconds) noexcept {
+  timeval limit{};
+  limit.tv_sec = milliseconds / 1000;
+  limit.tv_usec = static_cast<suseconds_t>((milliseconds % 1000) * 1000);
+  ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+}
+
+void ShutdownBoth(Socket socket) noexcept { ::shutdown(socket, SHUT_RDWR); }
+
+void CloseSocket(Socket socket) noexcept { ::close(socket); }
+
+std::array<std::uint8_t, 20> Sha1(std::string_view data) noexcept {
+  std::array<std::uint8_t, 20> digest{};
+  unsigned int size = 0;
+  EVP_Digest(data.data(), data.size(), digest.data(), &size, EVP_sha1(), nullptr);
+  return digest;
+}
+
+std::optional<std::uint32_t> IdleMilliseconds() noexcept {
+  // A plug-in inside a POSIX host has no portable view of the user's input devices.
+  return std::nullopt;
+}
+
+std::string SettingsFolder() {
+  if (std::string appData = EnvironmentValue("APPDATA"); !appData.empty()) return appData;
+  if (std::string xdg = EnvironmentValue("XDG_CONFIG_HOME"); !xdg.empty()) return xdg;
+  if (std::string home = EnvironmentValue("HOME"); !home.empty()) return home + "/.config";
+  return {};
+}
+
 char PathSeparator() noexcept { return '/'; }
+
 } // namespace ZYL::platform

@@ -15,9 +15,13 @@ namespace ZYL {
 class TimelineCache {
 public:
   using Probe = std::function<bool(std::int32_t timeline)>;
+  // Monotonic nanoseconds; replaceable so that tests can age the cache without waiting.
+  using Clock = std::function<std::int64_t()>;
 
-  // `keepRunning` ends a scan early once it turns false (the server is stopping).
-  TimelineCache(const hostsdk::BasicSuite* basicSuite, const std::atomic<bool>& keepRunning);
+  // `keepRunning` ends a scan early once it turns false (the server is stopping); such a
+  // scan installs nothing.
+  TimelineCache(const hostsdk::BasicSuite* basicSuite, const std::atomic<bool>& keepRunning,
+                Clock clock = SteadyNanoseconds);
 
   // The current timeline (when >= 0) followed by the other known ids in stored order.
   std::vector<std::int32_t> OrderedTimelines() const;
@@ -37,8 +41,15 @@ public:
   bool SetCurrentTimelineIfNone(std::int32_t timeline);
 
 private:
+  static std::int64_t SteadyNanoseconds();
+  std::vector<std::int32_t> OrderedTimelinesLocked() const;
+  // Probes every id within the bounds; false when the server stopped before the end.
+  bool ProbeTimelineIds(std::int64_t start, std::vector<std::int32_t>& hits) const;
+  void InstallScan(std::vector<std::int32_t> hits);
+
   const hostsdk::BasicSuite* basicSuite_;
   const std::atomic<bool>& keepRunning_;
+  const Clock clock_;
 
   mutable std::mutex timelineLock;
   std::int32_t currentTimeline = -1;

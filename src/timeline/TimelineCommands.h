@@ -18,8 +18,8 @@ void HandleGetClipSize(ZYLEngineControlSurface& surface, ReplySink& client, std:
                        std::int64_t end, std::int32_t track);
 void HandleGetClipSizeMarker(ZYLEngineControlSurface& surface, ReplySink& client,
                              std::string_view name, std::int32_t track);
-void HandleGetTransitions(ZYLEngineControlSurface& surface, ReplySink& client,
-                          std::int64_t start, std::int64_t end, std::int32_t track);
+void HandleGetTransitions(ZYLEngineControlSurface& surface, ReplySink& client, std::int64_t start,
+                          std::int64_t end, std::int32_t track);
 void HandleDumpAngle(ZYLEngineControlSurface& surface, ReplySink& client, std::int64_t ticks,
                      std::int32_t track);
 void HandleTimelineScan(ZYLEngineControlSurface& surface, ReplySink& client, std::int64_t from,

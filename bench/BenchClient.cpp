@@ -1,0 +1,114 @@
+#include "BenchClient.h"
+
+#include "BenchSocket.h"
+
+#include <sys/socket.h>
+
+namespace zylbench {
+
+namespace {
+
+constexpr std::string_view kUpgradeRequest = "GET / HTTP/1.1\r\n"
+                                             "Host: 127.0.0.1\r\n"
+                                             "Upgrade: websocket\r\n"
+                                             "Connection: Upgrade\r\n"
+                                             "Origin: http://localhost\r\n"
+                                             "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                                             "Sec-WebSocket-Version: 13\r\n\r\n";
+constexpr unsigned char kMask[4] = {0x12, 0x34, 0x56, 0x78};
+constexpr std::size_t kReadChunk = 64 * 1024;
+
+} // namespace
+
+std::string MaskedTextFrame(std::string_view text) {
+  std::string frame;
+  frame.push_back('\x81');
+  if (text.size() < 126) {
+    frame.push_back(static_cast<char>(0x80 | text.size()));
+  } else {
+    frame.push_back(static_cast<char>(0x80 | 126));
+    frame.push_back(static_cast<char>(text.size() >> 8));
+    frame.push_back(static_cast<char>(text.size() & 0xFF));
+  }
+  frame.append(reinterpret_cast<const char*>(kMask), 4);
+  for (std::size_t i = 0; i < text.size(); ++i)
+    frame.push_back(static_cast<char>(text[i] ^ static_cast<char>(kMask[i % 4])));
+  return frame;
+}
+
+BenchClient::~BenchClient() { Close(); }
+
+void BenchClient::Close() {
+  CloseSocket(socket_);
+  socket_ = -1;
+  buffer_.clear();
+  read_ = 0;
+}
+
+bool BenchClient::Open(std::uint16_t port, int timeoutMilliseconds) {
+  Close();
+  socket_ = ConnectLoopback(port);
+  if (socket_ < 0) return false;
+  SetReceiveTimeout(socket_, timeoutMilliseconds);
+  if (!SendAll(socket_, kUpgradeRequest)) return Close(), false;
+  std::size_t end = std::string::npos;
+  while ((end = buffer_.find("\r\n\r\n")) == std::string::npos)
+    if (!Fill(buffer_.size() + 1)) return Close(), false;
+  const bool upgraded = buffer_.compare(0, 12, "HTTP/1.1 101") == 0;
+  read_ = end + 4;
+  if (!upgraded) Close();
+  return upgraded;
+}
+
+bool BenchClient::Fill(std::size_t count) {
+  if (read_ > 0 && read_ == buffer_.size()) {
+    buffer_.clear();
+    read_ = 0;
+  }
+  while (buffer_.size() - read_ < count) {
+    const std::size_t had = buffer_.size();
+    buffer_.resize(had + kReadChunk);
+    const ssize_t got = ::recv(socket_, buffer_.data() + had, kReadChunk, 0);
+    buffer_.resize(had + static_cast<std::size_t>(got > 0 ? got : 0));
+    if (got <= 0) return false;
+  }
+  return true;
+}
+
+bool BenchClient::Send(std::string_view frameBytes) { return SendAll(socket_, frameBytes); }
+
+bool BenchClient::ReceiveText(std::string& text) {
+  for (;;) {
+    if (!Fill(2)) return false;
+    const auto* head = reinterpret_cast<const unsigned char*>(buffer_.data() + read_);
+    const unsigned opcode = head[0] & 0x0F;
+    std::size_t length = head[1] & 0x7F;
+    std::size_t header = 2;
+    if (length == 126) header = 4;
+    if (length == 127) header = 10;
+    if (!Fill(header)) return false;
+    head = reinterpret_cast<const unsigned char*>(buffer_.data() + read_);
+    if (header > 2) {
+      length = 0;
+      for (std::size_t i = 2; i < header; ++i)
+        length = (length << 8) | head[i];
+    }
+    if (!Fill(header + length)) return false;
+    const std::size_t start = read_ + header;
+    read_ = start + length;
+    if (opcode == 0x1) {
+      text.assign(buffer_, start, length);
+      return true;
+    }
+    if (opcode == 0x8) return false;
+  }
+}
+
+bool BenchClient::RoundTrip(std::string_view frameBytes, int replies) {
+  if (!Send(frameBytes)) return false;
+  for (int i = 0; i < replies; ++i)
+    if (!ReceiveText(scratch_)) return false;
+  return true;
+}
+
+} // namespace zylbench

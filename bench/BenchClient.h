@@ -1,0 +1,45 @@
+// The one WebSocket client every benchmark uses, whatever the server: it upgrades, sends
+// masked text frames built once in advance and reads the server's unmasked frames from a
+// buffer of its own, so the client's cost is the same against the engine, the floor and
+// the peer.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zylbench {
+
+// A masked, final text frame of `text` (7- or 16-bit length), as a browser would send it.
+std::string MaskedTextFrame(std::string_view text);
+
+class BenchClient {
+public:
+  BenchClient() = default;
+  ~BenchClient();
+  BenchClient(const BenchClient&) = delete;
+  BenchClient& operator=(const BenchClient&) = delete;
+
+  // Connects to 127.0.0.1:port and completes the upgrade; false unless the server said 101.
+  // Every later receive gives up after `timeoutMilliseconds`, so no run can hang.
+  bool Open(std::uint16_t port, int timeoutMilliseconds = 5000);
+  void Close();
+  bool IsOpen() const noexcept { return socket_ >= 0; }
+
+  bool Send(std::string_view frameBytes);
+  // The payload of the next text frame (other frames are skipped); false on close/time-out.
+  bool ReceiveText(std::string& text);
+  // Sends `frameBytes` and reads `replies` text frames; false when one did not come.
+  bool RoundTrip(std::string_view frameBytes, int replies);
+
+private:
+  // Makes at least `count` unread bytes available in the buffer.
+  bool Fill(std::size_t count);
+
+  int socket_ = -1;
+  std::string buffer_;
+  std::size_t read_ = 0; // bytes of buffer_ already consumed
+  std::string scratch_;
+};
+
+} // namespace zylbench

@@ -1,0 +1,40 @@
+// The floor: the least any server can do for a round trip. It accepts the upgrade with a
+// fixed reply and then answers every chunk the client sends with the same reply frames the
+// engine sends for the command under test, one send per frame as the engine writes them.
+// Everything here runs in threads of the bench program itself.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace zylbench {
+
+class FloorServer {
+public:
+  explicit FloorServer(std::vector<std::string> replyFrames);
+  ~FloorServer();
+  FloorServer(const FloorServer&) = delete;
+  FloorServer& operator=(const FloorServer&) = delete;
+
+  // 0 when the listener could not be opened.
+  std::uint16_t Port() const noexcept { return port_; }
+
+private:
+  void AcceptLoop();
+  void Serve(int socket);
+
+  const std::vector<std::string> replyFrames_;
+  std::uint16_t port_ = 0;
+  int listener_ = -1;
+  std::atomic<bool> running_{true};
+  std::mutex socketsLock_;
+  std::vector<int> sockets_;
+  std::vector<std::thread> threads_;
+  std::thread acceptThread_;
+};
+
+} // namespace zylbench

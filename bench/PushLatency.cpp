@@ -1,0 +1,74 @@
+#include "PushLatency.h"
+
+#include "BenchClient.h"
+#include "Measures.h"
+#include "Stats.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <thread>
+
+namespace zylbench {
+
+namespace {
+
+constexpr std::string_view kPlayEvent = "event:transport:{\"type\":\"play\"";
+constexpr auto kEventWait = std::chrono::milliseconds(1000);
+// Events spaced out so that each measures one wake-up of the publisher, not a queue.
+constexpr auto kEventSpacing = std::chrono::milliseconds(3);
+
+} // namespace
+
+std::vector<double> PushLatencySamples(zylsim::Simulator& sim, std::uint16_t port, int subscribers,
+                                       int events) {
+  std::vector<std::unique_ptr<BenchClient>> clients;
+  const std::string subscribe = MaskedTextFrame("vitals.subscribe");
+  const std::string version = MaskedTextFrame("get.version");
+  for (int i = 0; i < subscribers; ++i) {
+    auto client = std::make_unique<BenchClient>();
+    // The version reply proves the subscription before it was handled.
+    if (!client->Open(port) || !client->Send(subscribe) || !client->RoundTrip(version, 1))
+      return {};
+    clients.push_back(std::move(client));
+  }
+
+  std::vector<Clock::time_point> sentAt(static_cast<std::size_t>(events));
+  std::atomic<int> published{-1}; // index of the last event whose time stamp is set
+  std::atomic<int> arrivals{0};
+  std::mutex samplesLock;
+  std::vector<double> samples;
+  std::thread host([&] {
+    for (int i = 0; i < events; ++i) {
+      const int before = arrivals.load();
+      sentAt[static_cast<std::size_t>(i)] = Clock::now();
+      published.store(i);
+      sim.Execute(i % 2 == 0 ? "play on" : "play off");
+      const Clock::time_point deadline = Clock::now() + kEventWait;
+      while (arrivals.load() < before + subscribers && Clock::now() < deadline)
+        std::this_thread::yield();
+      std::this_thread::sleep_for(kEventSpacing);
+    }
+  });
+  RunOnThreads(subscribers, [&](int index) {
+    BenchClient& client = *clients[static_cast<std::size_t>(index)];
+    std::vector<double> mine;
+    std::string text;
+    for (int seen = 0; seen < events && client.ReceiveText(text);) {
+      if (text.compare(0, kPlayEvent.size(), kPlayEvent) != 0) continue; // vitals records
+      const Clock::time_point now = Clock::now();
+      const int event = published.load();
+      if (event == seen)
+        mine.push_back(NanosecondsBetween(sentAt[static_cast<std::size_t>(event)], now));
+      seen = event + 1;
+      arrivals.fetch_add(1);
+    }
+    const std::lock_guard<std::mutex> lock(samplesLock);
+    samples.insert(samples.end(), mine.begin(), mine.end());
+  });
+  host.join();
+  return samples;
+}
+
+} // namespace zylbench

@@ -1,0 +1,211 @@
+// zyl-bench: measures the engine side by side with the floor (a raw ping-pong inside this
+// program) and the peer (Node's `ws` echo server), with the same client for all three, and
+// prints one table. Everything it starts stops by itself; run it in a private network
+// namespace (scripts/bench.sh does), since the engine binds 127.0.0.1:7890.
+#include "BenchClient.h"
+#include "ChildProcess.h"
+#include "EngineHost.h"
+#include "FloorServer.h"
+#include "Measures.h"
+#include "Memory.h"
+#include "PushLatency.h"
+#include "Stats.h"
+#include "Table.h"
+#include "server/FrameWriter.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zylbench {
+
+namespace {
+
+constexpr int kRoundTrips = 4000; // per server and command
+constexpr int kRounds = 4;        // servers take turns this many times, against drift
+constexpr int kRateMilliseconds = 1000;
+constexpr int kConnections = 16;
+constexpr int kPushEvents = 300;
+constexpr int kScanRuns = 3;
+constexpr const char* kScanCommand = "debug.tlscan:0:4000000:100000";
+constexpr double kScanIds = 4'000'000.0;
+// A cut of the nested multicam timeline of the demo project (id 17, 4 s): the segment
+// starts exactly there, so the exact pass answers on the current timeline.
+constexpr const char* kAngleCommand = "get.angle:1016064000000:-1";
+
+struct Command {
+  std::string label;
+  std::string text;
+  std::string lastReplyPrefix; // read replies up to one starting with this
+};
+
+struct Servers {
+  std::uint16_t engine = kEnginePort;
+  std::uint16_t peer = 0;
+};
+
+std::string Micro(const Percentiles& p) { return Format("p50 %.1f us, p99 %.1f us", p.p50, p.p99); }
+
+// Sends `command` to the engine and returns its replies as the engine framed them.
+std::vector<std::string> CaptureReplies(const Command& command) {
+  BenchClient client;
+  std::vector<std::string> frames;
+  std::string text;
+  if (!client.Open(kEnginePort) || !client.Send(MaskedTextFrame(command.text))) return frames;
+  while (client.ReceiveText(text)) {
+    frames.push_back(ZYL::EncodeTextFrame(text));
+    if (text.compare(0, command.lastReplyPrefix.size(), command.lastReplyPrefix) == 0) break;
+  }
+  return frames;
+}
+
+// Round-trip samples of the three servers, taking turns in kRounds rounds.
+void MeasureRoundTrips(Table& table, const Servers& servers, const Command& command) {
+  const std::vector<std::string> replies = CaptureReplies(command);
+  if (replies.empty()) {
+    table.Add("round trip " + command.label, "engine", "no answer");
+    return;
+  }
+  FloorServer floor(replies);
+  const Request engineRequest{MaskedTextFrame(command.text), static_cast<int>(replies.size())};
+  const Request peerRequest{engineRequest.frame, 1};
+  std::vector<double> engine, raw, peer;
+  const auto append = [](std::vector<double>& to, const std::vector<double>& from) {
+    to.insert(to.end(), from.begin(), from.end());
+  };
+  for (int round = 0; round < kRounds; ++round) {
+    append(raw, RoundTripSamples(floor.Port(), engineRequest, kRoundTrips / kRounds));
+    append(engine, RoundTripSamples(servers.engine, engineRequest, kRoundTrips / kRounds));
+    if (servers.peer != 0)
+      append(peer, RoundTripSamples(servers.peer, peerRequest, kRoundTrips / kRounds));
+  }
+  const Percentiles e = Summarize(engine), f = Summarize(raw), p = Summarize(peer);
+  const std::string measure = "round trip " + command.label;
+  table.Add(measure, "engine", Micro(e) + Format(" (%zu replies)", replies.size()));
+  table.Add(measure, "floor", Micro(f) + Format("; engine p50 = %.2fx floor", e.p50 / f.p50));
+  if (servers.peer != 0)
+    table.Add(measure, "node ws echo",
+              Micro(p) + Format("; engine p50 = %.2fx peer", e.p50 / p.p50));
+}
+
+void MeasureRates(Table& table, const Servers& servers) {
+  FloorServer floor(CaptureReplies({"get.version", "get.version", "version:"}));
+  const Request request{MaskedTextFrame("get.version"), 1};
+  for (const int connections : {1, kConnections}) {
+    double engine = 0, peer = 0, raw = 0;
+    for (int round = 0; round < 2; ++round) {
+      raw += RoundTripsPerSecond(floor.Port(), request, connections, kRateMilliseconds / 2);
+      engine += RoundTripsPerSecond(servers.engine, request, connections, kRateMilliseconds / 2);
+      if (servers.peer != 0)
+        peer += RoundTripsPerSecond(servers.peer, request, connections, kRateMilliseconds / 2);
+    }
+    const std::string measure =
+        Format("round trips/s, %d connection%s", connections, connections > 1 ? "s" : "");
+    table.Add(measure, "engine get.version", Format("%.0f /s", engine / 2));
+    table.Add(measure, "floor", Format("%.0f /s", raw / 2));
+    if (servers.peer != 0)
+      table.Add(measure, "node ws echo",
+                Format("%.0f /s; engine = %.2fx peer", peer / 2, engine / peer));
+  }
+}
+
+void MeasureHandshakes(Table& table, const Servers& servers) {
+  FloorServer floor({});
+  for (const int parallel : {1, kConnections}) {
+    const std::string measure =
+        parallel == 1 ? "handshakes/s, one after another" : "handshakes/s, 16 at once";
+    table.Add(measure, "engine",
+              Format("%.0f /s", HandshakesPerSecond(servers.engine, parallel, kRateMilliseconds)));
+    table.Add(measure, "floor",
+              Format("%.0f /s", HandshakesPerSecond(floor.Port(), parallel, kRateMilliseconds)));
+    if (servers.peer != 0)
+      table.Add(measure, "node ws echo",
+                Format("%.0f /s", HandshakesPerSecond(servers.peer, parallel, kRateMilliseconds)));
+  }
+}
+
+void MeasurePush(Table& table, zylsim::Simulator& sim) {
+  const std::vector<double> samples =
+      PushLatencySamples(sim, kEnginePort, kConnections, kPushEvents);
+  table.Add("push latency, 16 subscribers", "engine",
+            Micro(Summarize(samples)) +
+                Format(" (%zu of %d arrivals)", samples.size(), kPushEvents * kConnections));
+}
+
+void MeasureScan(Table& table) {
+  BenchClient client;
+  if (!client.Open(kEnginePort)) return;
+  std::vector<double> runs;
+  std::string reply;
+  for (int run = 0; run < kScanRuns; ++run) {
+    const Clock::time_point start = Clock::now();
+    if (!client.Send(MaskedTextFrame(kScanCommand)) || !client.ReceiveText(reply)) return;
+    runs.push_back(NanosecondsBetween(start, Clock::now()));
+  }
+  std::sort(runs.begin(), runs.end());
+  const double median = runs[runs.size() / 2];
+  table.Add("scan of 4,000,000 ids (median of 3)", "engine",
+            Format("%.1f ms, %.1f ns/id (fastest %.1f ms)", median / 1e6, median / kScanIds,
+                   runs.front() / 1e6));
+}
+
+void MeasureMemoryRows(Table& table) {
+  const MemoryFigures memory = MeasureMemory(ZYL_BENCH_HOSTSIM_PATH, kEnginePort, kConnections);
+  if (!memory.measured) {
+    table.Add("resident size", "zyl-hostsim", "not measured");
+    return;
+  }
+  table.Add("resident size, idle", "zyl-hostsim", Format("%ld KiB", memory.idleKiB));
+  table.Add(
+      "resident size, 16 idle connections", "zyl-hostsim",
+      Format("%ld KiB (+%ld KiB)", memory.idleClientsKiB, memory.idleClientsKiB - memory.idleKiB));
+  table.Add(
+      "resident size, 16 busy connections", "zyl-hostsim",
+      Format("%ld KiB (+%ld KiB)", memory.busyClientsKiB, memory.busyClientsKiB - memory.idleKiB));
+}
+
+std::uint16_t StartPeer(ChildProcess& node) {
+  std::string line;
+  if (!node.Running() || !node.ReadLine(line, 10000)) return 0;
+  return static_cast<std::uint16_t>(std::atoi(line.c_str()));
+}
+
+} // namespace
+
+} // namespace zylbench
+
+int main(int argc, char** argv) {
+  using namespace zylbench;
+  const std::string nodeScript = argc > 1 ? argv[1] : ZYL_BENCH_NODE_SCRIPT;
+  Table table;
+
+  // The simulator child binds the engine's port, so memory comes before the in-process engine.
+  MeasureMemoryRows(table);
+
+  ChildProcess node({"node", nodeScript});
+  Servers servers;
+  servers.peer = StartPeer(node);
+  if (servers.peer == 0) std::fprintf(stderr, "zyl-bench: the Node peer did not start\n");
+
+  EngineHost engine;
+  if (!engine.Started()) return 1;
+  // The first angle query finds timeline 17 and makes it the current one.
+  CaptureReplies({"get.angle", kAngleCommand, "angle:"});
+  const std::vector<Command> commands = {
+      {"get.version", "get.version", "version:"},
+      {"get.angle (current timeline)", kAngleCommand, "angle:"},
+      {"get.sequence", "get.sequence", "sequence"},
+      {"get.commands (50)", "get.commands", "commands."},
+  };
+  for (const Command& command : commands)
+    MeasureRoundTrips(table, servers, command);
+  MeasureRates(table, servers);
+  MeasurePush(table, engine.Sim());
+  MeasureHandshakes(table, servers);
+  MeasureScan(table);
+  table.Print();
+  return 0;
+}

@@ -1,0 +1,2 @@
+export * from './src/protocol.mjs';
+export * from './src/client.mjs';

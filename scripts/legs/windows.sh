@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The Windows product: the module, the simulator and the tests cross-built with mingw-w64,
+# then the whole test suite (end-to-end tests included) run under Wine in a private network.
+source "$(dirname "$0")/common.sh"
+trap 'status=$?; [ "$status" -eq 0 ] || echo "leg windows: failed after $(( $(date +%s) - LEG_START )) s"' EXIT
+scripts/install-deps.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest \
+  nlohmann-json3-dev iproute2 util-linux
+
+dir=build-windows
+cmake -S . -B "$dir" "${GENERATOR[@]}" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-w64.cmake \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZYL_BUILD_TESTS=ON -DZYL_BUILD_BENCH=OFF \
+  -DZYL_BUILD_FUZZ=OFF >/dev/null
+
+# The same headless prefix as the toolchain's emulator uses, made before the build so that
+# parallel test discoveries never race to create it.
+export WINEPREFIX=$ROOT/$dir/wineprefix WINEDEBUG=-all DISPLAY=
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  wineboot -i >/dev/null 2>&1
+fi
+wineserver -w
+
+cmake --build "$dir" -j "$JOBS"
+
+# Wine's sockets live in its wineserver: one left over from the build would open them in
+# the shared network, so the tests start their own inside the private one.
+wineserver -k 2>/dev/null || true
+wineserver -w
+scripts/isolated-net bash -c '
+  ctest --test-dir "$1" --output-on-failure --timeout 300
+  status=$?
+  wineserver -k 2>/dev/null || true
+  wineserver -w
+  exit $status' windows-tests "$dir"
+leg_done windows

@@ -1,0 +1,18 @@
+#include "host/InstanceHolder.h"
+
+#include "host/ZYLEngineControlSurface.h"
+
+namespace ZYL {
+
+bool DetachAndDelete(ZYLEngineControlSurface* surface) noexcept {
+  if (surface == nullptr) return true;
+  try {
+    surface->AttachHost(0);
+  } catch (...) {
+    return false;
+  }
+  delete surface;
+  return true;
+}
+
+} // namespace ZYL

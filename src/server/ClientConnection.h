@@ -1,0 +1,43 @@
+// One accepted client socket, shared by its connection thread and (for pushes) the vitals
+// thread. The socket is closed only when the last holder lets go, so its number cannot be
+// handed to a newer connection while anyone may still write to it.
+#pragma once
+
+#include "platform/Platform.h"
+#include "server/ReplySink.h"
+
+#include <mutex>
+#include <string_view>
+
+namespace ZYL {
+
+class ClientConnection final : public ReplySink {
+public:
+  // Takes ownership of `socket` and bounds how long one send may stall.
+  explicit ClientConnection(platform::Socket socket) noexcept;
+  ~ClientConnection() override;
+  ClientConnection(const ClientConnection&) = delete;
+  ClientConnection& operator=(const ClientConnection&) = delete;
+
+  // One text frame (SendTextFrame).
+  void Send(std::string_view text) override;
+  int Socket() const noexcept override { return socket_; }
+
+  // Writes `bytes` whole, completing short sends, under the connection's send lock so that
+  // frames from different threads never interleave. A send that fails or stalls past the
+  // send time-out shuts the connection down: the frame may be cut, so nothing further may
+  // follow it, and the owner's next read fails and ends the connection. False when the
+  // bytes did not all go out.
+  bool SendBytes(std::string_view bytes) noexcept;
+
+  // Makes the owner's pending and future reads fail (server stop); the socket stays open
+  // until the last holder lets go.
+  void Shutdown() noexcept;
+
+private:
+  const platform::Socket socket_;
+  std::mutex sendLock_;
+  bool broken_ = false; // guarded by sendLock_
+};
+
+} // namespace ZYL

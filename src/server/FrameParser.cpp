@@ -1,0 +1,149 @@
+#include "server/FrameParser.h"
+
+#include <algorithm>
+
+namespace ZYL {
+
+namespace {
+
+constexpr std::uint8_t kOpcodeText = 0x1;
+constexpr std::uint8_t kOpcodeClose = 0x8;
+constexpr std::uint8_t kOpcodePing = 0x9;
+constexpr std::uint8_t kLengthCode16Bit = 126;
+constexpr std::uint8_t kLengthCode64Bit = 127;
+constexpr std::size_t kLargestControlPayload = 125;
+
+std::string CloseReply(std::string_view payload) {
+  // Echo the status code only; the reason text is the client's business.
+  if (payload.size() < 2) return std::string("\x88\x00", 2);
+  std::string reply("\x88\x02", 2);
+  reply.append(payload.substr(0, 2));
+  return reply;
+}
+
+std::string PongReply(std::string_view payload) {
+  const std::size_t size = std::min(payload.size(), kLargestControlPayload);
+  std::string reply;
+  reply.push_back('\x8A');
+  reply.push_back(static_cast<char>(size));
+  reply.append(payload.substr(0, size));
+  return reply;
+}
+
+} // namespace
+
+std::size_t FrameParser::BytesWanted() const noexcept {
+  if (phase_ == Phase::Payload) return payloadLength_ - payload_.size();
+  return fieldWanted_ - fieldSize_;
+}
+
+FrameParser::Step FrameParser::Feed(std::string_view bytes) {
+  Step step;
+  while (step.consumed < bytes.size()) {
+    const std::string_view rest = bytes.substr(step.consumed);
+    const std::size_t take = std::min(rest.size(), BytesWanted());
+    if (phase_ == Phase::Payload) {
+      payload_.append(rest.substr(0, take));
+    } else {
+      // BytesWanted() keeps fieldSize_ + take within the field; the explicit bound lets the
+      // optimiser see it too.
+      for (std::size_t i = 0; i < take && fieldSize_ < field_.size(); ++i)
+        field_[fieldSize_++] = static_cast<std::uint8_t>(rest[i]);
+    }
+    step.consumed += take;
+    if (BytesWanted() == 0 && FinishField(step)) return step;
+  }
+  return step;
+}
+
+bool FrameParser::FinishField(Step& step) {
+  switch (phase_) {
+  case Phase::Header: {
+    opcode_ = field_[0] & 0x0F; // FIN and RSV1-3 are not examined
+    masked_ = (field_[1] & 0x80) != 0;
+    const std::uint8_t lengthCode = field_[1] & 0x7F;
+    if (lengthCode == kLengthCode64Bit) {
+      // 64-bit length: no message of ours is that large, so the connection ends.
+      step.outcome = Outcome::End;
+      step.reason = EndReason::LongLength;
+      return true;
+    }
+    if (lengthCode == kLengthCode16Bit) {
+      phase_ = Phase::ExtendedLength;
+      fieldSize_ = 0;
+      fieldWanted_ = 2;
+      return false;
+    }
+    payloadLength_ = lengthCode;
+    break;
+  }
+  case Phase::ExtendedLength:
+    payloadLength_ = static_cast<std::size_t>(field_[0]) << 8 | field_[1];
+    break;
+  case Phase::MaskKey:
+    std::copy_n(field_.begin(), 4, maskKey_.begin());
+    return StartPayload(step);
+  case Phase::Payload:
+    return FinishFrame(step);
+  }
+  if (masked_) {
+    phase_ = Phase::MaskKey;
+    fieldSize_ = 0;
+    fieldWanted_ = 4;
+    return false;
+  }
+  maskKey_.fill(0); // frames from the client need not be masked
+  return StartPayload(step);
+}
+
+bool FrameParser::StartPayload(Step& step) {
+  if (payloadLength_ > 0) {
+    phase_ = Phase::Payload;
+    payload_.clear();
+    payload_.reserve(payloadLength_);
+    return false;
+  }
+  return FinishFrame(step);
+}
+
+bool FrameParser::FinishFrame(Step& step) {
+  for (std::size_t i = 0; i < payload_.size(); ++i)
+    payload_[i] = static_cast<char>(static_cast<std::uint8_t>(payload_[i]) ^ maskKey_[i % 4]);
+  const std::uint8_t opcode = opcode_;
+  std::string payload = std::move(payload_);
+  ResetForNextFrame();
+  switch (opcode) {
+  case kOpcodeClose:
+    step.outcome = Outcome::End;
+    step.reason = EndReason::CloseFrame;
+    step.data = CloseReply(payload);
+    return true;
+  case kOpcodePing:
+    step.outcome = Outcome::Reply;
+    step.data = PongReply(payload);
+    return true;
+  case kOpcodeText:
+    if (payload.empty()) {
+      // An empty message cannot be told from the end of the connection.
+      step.outcome = Outcome::End;
+      step.reason = EndReason::EmptyText;
+      return true;
+    }
+    step.outcome = Outcome::Message;
+    step.data = std::move(payload);
+    return true;
+  default:
+    // Continuation, binary, pong and reserved opcodes carry nothing for us.
+    return false;
+  }
+}
+
+void FrameParser::ResetForNextFrame() noexcept {
+  phase_ = Phase::Header;
+  fieldSize_ = 0;
+  fieldWanted_ = 2;
+  payload_.clear();
+  payloadLength_ = 0;
+}
+
+} // namespace ZYL

@@ -1,0 +1,59 @@
+// Reads a client's frames from bytes, without a socket: fed any slice of the stream, it
+// reports that it needs more, a complete text message, a control reply to send before
+// reading on, or the end of the connection.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace ZYL {
+
+class FrameParser {
+public:
+  enum class Outcome {
+    NeedMore, // every byte given was taken; the frame is not complete
+    Message,  // `data` is a text message (never empty)
+    Reply,    // `data` is a pong to send; then feed on
+    End,      // the connection is over; `data` is a close reply to send first, or empty
+  };
+  enum class EndReason { None, CloseFrame, EmptyText, LongLength };
+
+  struct Step {
+    Outcome outcome = Outcome::NeedMore;
+    std::size_t consumed = 0; // bytes of the input taken; the rest belongs to later frames
+    std::string data;
+    EndReason reason = EndReason::None;
+  };
+
+  // Takes bytes up to the end of the first frame that yields an outcome. After End the
+  // parser must not be fed again.
+  Step Feed(std::string_view bytes);
+
+  // How many bytes finish the field being read (header, extended length, mask key,
+  // payload); the socket reader asks for exactly these with one waiting receive.
+  std::size_t BytesWanted() const noexcept;
+
+private:
+  enum class Phase { Header, ExtendedLength, MaskKey, Payload };
+
+  // Called when a field is complete; returns an outcome when the frame produced one.
+  bool FinishField(Step& step);
+  bool StartPayload(Step& step);
+  bool FinishFrame(Step& step);
+  void ResetForNextFrame() noexcept;
+
+  Phase phase_ = Phase::Header;
+  std::array<std::uint8_t, 4> field_{};
+  std::size_t fieldSize_ = 0;
+  std::size_t fieldWanted_ = 2;
+  std::uint8_t opcode_ = 0;
+  bool masked_ = false;
+  std::array<std::uint8_t, 4> maskKey_{};
+  std::size_t payloadLength_ = 0;
+  std::string payload_;
+};
+
+} // namespace ZYL

@@ -1,0 +1,24 @@
+// The engine's outgoing frames: every text a client receives goes through SendTextFrame.
+#pragma once
+
+#include "server/ReplySink.h"
+
+#include <string>
+#include <string_view>
+
+namespace ZYL {
+
+class ClientConnection;
+
+// One unmasked, unfragmented text frame holding `text`: a 7-bit length below 126 bytes, a
+// 16-bit length up to 65535, and the 64-bit length form from 65536 bytes on.
+std::string EncodeTextFrame(std::string_view text);
+
+// Writes `text` as one text frame, whole and unmixed with frames of other threads. Failures
+// are not reported: a connection whose send fails is shut down and ends at its next read.
+void SendTextFrame(ClientConnection& connection, std::string_view text);
+
+// One line of the node dump: "[dump] " followed by `line`, as one text message.
+void SendDumpLine(ReplySink& client, std::string_view line);
+
+} // namespace ZYL

@@ -1,0 +1,35 @@
+// The HTTP/1.1 upgrade that turns an accepted socket into a WebSocket connection.
+#pragma once
+
+#include "server/HandshakeRequest.h"
+
+#include <string>
+#include <string_view>
+
+namespace ZYL {
+
+class ClientConnection;
+
+inline constexpr std::string_view kRefusalReply =
+    "HTTP/1.1 403 Forbidden\r\nConnection: close\r\nContent-Length: 0\r\n\r\n";
+
+// Base64 of SHA-1 of the key and the WebSocket GUID (RFC 6455).
+std::string ComputeAcceptKey(std::string_view key);
+
+// The 101 reply for `key`, with no header beyond those the upgrade needs.
+std::string AcceptReply(std::string_view key);
+
+enum class HandshakeVerdict {
+  Silent, // no key: not a WebSocket client; nothing is sent
+  Accept,
+  Refuse, // origin not allowed: the 403 reply
+};
+HandshakeVerdict JudgeRequest(const HandshakeRequest& request, const std::string& allowListPath);
+
+// Reads the request (one byte per receive, so the first frame stays in the socket), judges
+// it and answers. True when the 101 reply went out. A request that breaks the size bounds
+// or is not complete within the handshake time ends without a reply. Never closes the
+// socket.
+bool PerformHandshake(ClientConnection& connection);
+
+} // namespace ZYL

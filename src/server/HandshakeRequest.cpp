@@ -1,0 +1,70 @@
+#include "server/HandshakeRequest.h"
+
+#include "server/OriginPolicy.h"
+#include "server/ServerLimits.h"
+
+namespace ZYL {
+
+namespace {
+
+constexpr std::string_view kKeyHeader = "sec-websocket-key:";
+constexpr std::string_view kOriginHeader = "origin:";
+
+// Whether `line` starts with `name` (given in lower case), ignoring ASCII case.
+bool HasHeaderName(std::string_view line, std::string_view name) {
+  if (line.size() < name.size()) return false;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const char c = line[i];
+    const char lowered = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+    if (lowered != name[i]) return false;
+  }
+  return true;
+}
+
+} // namespace
+
+HandshakeRequestReader::Step HandshakeRequestReader::Feed(std::string_view bytes) {
+  Step step;
+  for (const char byte : bytes) {
+    ++step.consumed;
+    // An endless request must not hold a connection place or grow without bound.
+    if (++requestBytes_ > server::kMaxRequestBytes) {
+      step.status = Status::RequestTooLong;
+      return step;
+    }
+    if (byte == '\r') continue;
+    if (byte == '\n') {
+      step.status = EndLine();
+      if (step.status != Status::NeedMore) return step;
+      continue;
+    }
+    line_.push_back(byte);
+    // One endless line is refused as soon as it passes the bound.
+    if (line_.size() > server::kMaxHeaderLineBytes) {
+      step.status = Status::LineTooLong;
+      return step;
+    }
+  }
+  return step;
+}
+
+HandshakeRequestReader::Status HandshakeRequestReader::Finish() {
+  const Status status = EndLine();
+  // The next line would come from a dead socket, so it is empty and ends the request.
+  return status == Status::NeedMore ? Status::Complete : status;
+}
+
+HandshakeRequestReader::Status HandshakeRequestReader::EndLine() {
+  if (line_.empty()) return Status::Complete;
+  const std::string_view line = line_;
+  if (HasHeaderName(line, kKeyHeader)) {
+    request_.key = TrimSpace(line.substr(kKeyHeader.size()));
+  } else if (line.size() >= kOriginHeader.size() + 1 && HasHeaderName(line, kOriginHeader)) {
+    request_.origin = TrimSpace(line.substr(kOriginHeader.size()));
+  }
+  // Every other line, the request line included, is not examined.
+  line_.clear();
+  return Status::NeedMore;
+}
+
+} // namespace ZYL

@@ -1,0 +1,46 @@
+// Reads a client's upgrade request from bytes, without a socket, keeping only the two
+// headers the engine looks at.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace ZYL {
+
+struct HandshakeRequest {
+  std::string key;    // trimmed Sec-WebSocket-Key value, case kept; "" when none
+  std::string origin; // trimmed Origin value; "" when none
+};
+
+class HandshakeRequestReader {
+public:
+  enum class Status {
+    NeedMore,       // every byte given was taken; the blank line has not come yet
+    Complete,       // the blank line ended the request
+    LineTooLong,    // a line exceeded kMaxHeaderLineBytes
+    RequestTooLong, // the request exceeded kMaxRequestBytes
+  };
+  struct Step {
+    Status status = Status::NeedMore;
+    std::size_t consumed = 0; // bytes taken; nothing after the blank line is taken
+  };
+
+  // Takes bytes one at a time: LF ends a line, CR is dropped wherever it stands, the first
+  // empty line ends the request. Must not be fed after a status other than NeedMore.
+  Step Feed(std::string_view bytes);
+
+  // The peer closed or failed: the pending line ends there, and with it the request.
+  Status Finish();
+
+  const HandshakeRequest& Request() const noexcept { return request_; }
+
+private:
+  Status EndLine();
+
+  HandshakeRequest request_;
+  std::string line_;
+  std::size_t requestBytes_ = 0;
+};
+
+} // namespace ZYL

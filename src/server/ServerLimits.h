@@ -1,0 +1,30 @@
+// The server's fixed address, limits and time-outs.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace ZYL::server {
+
+inline constexpr std::uint16_t kPort = 7890;
+inline constexpr int kListenBacklog = 4;
+inline constexpr std::int32_t kMaxConnections = 16;
+
+// How often the accept loop looks at the running flag while no client knocks.
+inline constexpr int kAcceptPollMilliseconds = 1000;
+// After a failed accept (for example no descriptor left) the loop waits instead of spinning.
+inline constexpr int kAcceptBackoffMilliseconds = 75;
+
+// A client that connects and says nothing gives its place back after this long.
+inline constexpr int kFirstByteWaitMilliseconds = 5000;
+// The whole upgrade request must arrive within this time after its first byte, and stay
+// within these sizes, so that no stalled or endless request holds one of the places.
+inline constexpr int kHandshakeMilliseconds = 5000;
+inline constexpr std::size_t kMaxHeaderLineBytes = 8 * 1024;
+inline constexpr std::size_t kMaxRequestBytes = 16 * 1024;
+
+// A peer that accepts no bytes for this long is cut off, so that neither its own thread nor
+// the vitals thread stays stuck behind it.
+inline constexpr int kSendTimeoutMilliseconds = 2000;
+
+} // namespace ZYL::server

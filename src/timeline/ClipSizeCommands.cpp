@@ -1,0 +1,90 @@
+// get.clipsize and get.clipsize.marker: the source frame size of the clip at a time or at a
+// named marker.
+#include "host/ZYLEngineControlSurface.h"
+#include "timeline/MarkerLookup.h"
+#include "timeline/NodeVisitors.h"
+#include "timeline/TimelineCommands.h"
+#include "timeline/TimelineSearch.h"
+
+#include <string>
+
+namespace ZYL {
+
+namespace {
+
+struct ClipSizeQuery {
+  const hostsdk::VideoSegmentSuite9& suite;
+  TimelineCache& timelines;
+  std::int64_t ticks;
+  std::int64_t end; // -1: no end time given
+  std::int32_t track;
+  FrameSize size;
+};
+
+// The exact pass wants a segment starting at ticks and, when a later end is given, the
+// same clip (or a cut exactly at end) there; no node at end does not disqualify.
+bool PassesExactTest(const ClipSizeQuery& query, const SegmentsHandle& segments,
+                     const NodeHandle& root) {
+  if (root.offset() != query.ticks) return false;
+  if (query.ticks >= query.end) return true;
+  const NodeHandle atEnd(query.suite, segments, query.end);
+  return !atEnd || atEnd.offset() == query.end || atEnd.offset() == query.ticks;
+}
+
+bool ProbeFrameSize(ClipSizeQuery& query, std::int32_t timeline, bool exact) {
+  const SegmentsHandle segments(query.suite, timeline);
+  if (!segments) return false;
+  query.timelines.NoteTimeline(timeline);
+  {
+    const NodeHandle root(query.suite, segments, query.ticks);
+    if (root && (!exact || PassesExactTest(query, segments, root)))
+      FrameSizeVisitor(NodeWalk{query.suite, query.track}, root.get(), 0, -1, query.size);
+  }
+  if (query.size.width > 0 && exact) query.timelines.SetCurrentTimeline(timeline);
+  return query.size.width != 0;
+}
+
+FrameSize FindSizeAtTime(ZYLEngineControlSurface& surface, std::int64_t ticks, std::int64_t end,
+                         std::int32_t track) {
+  const VideoSegmentSuite suite(surface.basicSuite);
+  if (!suite) return {};
+  ClipSizeQuery query{*suite, surface.timelines, ticks, end, track, {}};
+  SearchExactThenLoose(surface.timelines, [&query](std::int32_t timeline, bool exact) {
+    return ProbeFrameSize(query, timeline, exact);
+  });
+  return query.size;
+}
+
+FrameSize FindSizeAtMarker(ZYLEngineControlSurface& surface, std::string_view name,
+                           std::int32_t track) {
+  if (name.empty()) return {};
+  const std::optional<MarkerMatch> match =
+      FindMarkerByName(surface.basicSuite, surface.timelines, name);
+  if (!match) return {};
+  surface.timelines.SetCurrentTimeline(match->timeline);
+  const VideoSegmentSuite suite(surface.basicSuite);
+  if (!suite) return {};
+  FrameSize size;
+  VisitRootAt(*suite, match->timeline, match->time, [&](std::int32_t root) {
+    FrameSizeVisitor(NodeWalk{*suite, track}, root, 0, -1, size);
+  });
+  return size;
+}
+
+void SendClipSize(ReplySink& client, const FrameSize& size) {
+  client.Send("clipsize:" + std::to_string(size.width) + ":" + std::to_string(size.height));
+}
+
+} // namespace
+
+void HandleGetClipSize(ZYLEngineControlSurface& surface, ReplySink& client, std::int64_t ticks,
+                       std::int64_t end, std::int32_t track) {
+  SendClipSize(client, FindSizeAtTime(surface, ticks, end, track));
+}
+
+void HandleGetClipSizeMarker(ZYLEngineControlSurface& surface, ReplySink& client,
+                             std::string_view name, std::int32_t track) {
+  SendClipSize(client, FindSizeAtMarker(surface, name, track));
+}
+
+} // namespace ZYL

@@ -1,0 +1,110 @@
+#include "vitals/HostVitals.h"
+
+#include "host/ScopedSuite.h"
+#include "host/ZYLEngineControlSurface.h"
+#include "hostsdk/MediaSuites.h"
+#include "vitals/HostCall.h"
+#include "vitals/VitalsRecord.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+namespace ZYL {
+
+namespace {
+
+// Only version 3 counts markers the way the record reports them.
+constexpr std::int32_t kRecordMarkerSuiteVersion = 3;
+constexpr std::int32_t kMostMeterChannels = 32;
+
+std::optional<std::uint64_t> SumSequenceMarkers(const ZYLEngineControlSurface& surface) {
+  const std::vector<std::int32_t> timelines = surface.timelines.OrderedTimelines();
+  if (timelines.empty()) return std::nullopt;
+  const ScopedSuite<hostsdk::SequenceMarkerSuite> markers(
+      surface.basicSuite, hostsdk::kSequenceMarkerSuiteName, kRecordMarkerSuiteVersion);
+  if (!markers) return std::nullopt;
+  std::optional<std::uint64_t> sum;
+  for (const std::int32_t timeline : timelines) {
+    std::uint32_t count = 0;
+    if (CallHost(markers->GetMarkerCount, timeline, &count) == hostsdk::kSuccess)
+      sum = sum.value_or(0) + count;
+  }
+  return sum;
+}
+
+std::int32_t ReadHostMarkerCount(const ZYLEngineControlSurface& surface) noexcept {
+  if (surface.markerSuite == nullptr || surface.markerHost == nullptr) return 0;
+  std::int32_t count = 0;
+  if (CallHost(surface.markerSuite->GetMarkerCount, surface.markerHost, &count) !=
+      hostsdk::kSuccess)
+    return 0;
+  return count;
+}
+
+bool HasMixer(const ZYLEngineControlSurface& surface) noexcept {
+  return surface.mixerSuite != nullptr && surface.mixerHost != nullptr;
+}
+
+} // namespace
+
+std::int32_t CombineMarkerCounts(std::optional<std::uint64_t> sequenceMarkers,
+                                 std::int32_t hostMarkers) noexcept {
+  std::int64_t total =
+      sequenceMarkers ? static_cast<std::int64_t>(std::min(*sequenceMarkers, kSequenceMarkerCap))
+                      : -1;
+  if (hostMarkers != 0) total = std::max<std::int64_t>(total, 0) + hostMarkers;
+  // The host's count is 32-bit too, so the sum may need one more bit than the field has.
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+      total, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+double LoudestPeak(std::span<const float> peaksDb) noexcept {
+  double loudest = kNoAudioPeakDb;
+  for (const float peak : peaksDb) {
+    if (std::isfinite(peak) && peak > loudest) loudest = peak;
+  }
+  return loudest;
+}
+
+std::int32_t ReadMarkerTotal(const ZYLEngineControlSurface& surface) {
+  return CombineMarkerCounts(SumSequenceMarkers(surface), ReadHostMarkerCount(surface));
+}
+
+std::int32_t ReadTrackCount(const ZYLEngineControlSurface& surface) noexcept {
+  if (!HasMixer(surface)) return -1;
+  std::int32_t tracks = 0;
+  if (CallHost(surface.mixerSuite->GetTrackCount, surface.mixerHost, &tracks) != hostsdk::kSuccess)
+    return -1;
+  return tracks;
+}
+
+double ReadAudioPeak(const ZYLEngineControlSurface& surface) noexcept {
+  if (!HasMixer(surface)) return kNoAudioPeakDb;
+  const hostsdk::HostMixerSuite1& mixer = *surface.mixerSuite;
+  std::int32_t source = 0;
+  if (CallHost(mixer.GetMeterSource, surface.mixerHost, &source) != hostsdk::kSuccess ||
+      source == 0)
+    return kNoAudioPeakDb;
+  std::int32_t channels = 0;
+  if (CallHost(mixer.GetChannelCount, surface.mixerHost, source, &channels) != hostsdk::kSuccess ||
+      channels < 1 || channels > kMostMeterChannels)
+    return kNoAudioPeakDb;
+  std::array<float, kMostMeterChannels> peaks{};
+  if (CallHost(mixer.GetPeakLevels, surface.mixerHost, source, channels, peaks.data()) !=
+      hostsdk::kSuccess)
+    return kNoAudioPeakDb;
+  return LoudestPeak(std::span<const float>(peaks.data(), static_cast<std::size_t>(channels)));
+}
+
+bool ReadSoloState(const ZYLEngineControlSurface& surface) noexcept {
+  if (surface.transportSuite == nullptr || surface.transportHost == nullptr) return false;
+  std::uint8_t solo = 0;
+  return CallHost(surface.transportSuite->GetSoloState, surface.transportHost, &solo) ==
+             hostsdk::kSuccess &&
+         solo != 0;
+}
+
+} // namespace ZYL

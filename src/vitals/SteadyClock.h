@@ -1,0 +1,16 @@
+// The vitals thread measures every interval (record limit, forced rescan, timecode stamps)
+// on the steady clock in nanoseconds, the unit in which the host bridge stamps timecodes.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+namespace ZYL {
+
+inline std::int64_t SteadyNanoseconds() noexcept {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+} // namespace ZYL

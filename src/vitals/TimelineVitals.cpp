@@ -1,0 +1,55 @@
+#include "vitals/TimelineVitals.h"
+
+#include "host/ScopedSuite.h"
+#include "host/ZYLEngineControlSurface.h"
+#include "hostsdk/MediaSuites.h"
+#include "vitals/HostCall.h"
+
+#include <vector>
+
+namespace ZYL {
+
+namespace {
+
+constexpr std::int64_t kForcedScanInterval = 60LL * 1'000'000'000LL;
+
+} // namespace
+
+TimelineReading ReadRecordTimeline(ZYLEngineControlSurface& surface, std::int64_t& lastForcedScan,
+                                   std::int64_t now) {
+  TimelineReading reading;
+  reading.timeline = surface.timelines.CurrentTimeline();
+
+  const ScopedSuite<hostsdk::VideoSegmentSuite9> segments(
+      surface.basicSuite, hostsdk::kVideoSegmentSuiteName, hostsdk::kVideoSegmentSuiteVersion);
+  if (!segments) return reading;
+
+  if (reading.timeline < 0) {
+    const bool force = now - lastForcedScan >= kForcedScanInterval;
+    const std::vector<std::int32_t> found = surface.timelines.ScanTimelines(force);
+    if (force) lastForcedScan = now;
+    if (found.empty()) return reading;
+    reading.timeline = found.front();
+    surface.timelines.SetCurrentTimelineIfNone(reading.timeline);
+  }
+
+  std::int32_t handle = 0;
+  if (CallHost(segments->AcquireSegments, reading.timeline, &handle) != hostsdk::kSuccess ||
+      handle == 0) {
+    surface.timelines.ReplaceCurrentTimeline(reading.timeline, -1);
+    reading.timeline = -1;
+    return reading;
+  }
+
+  std::int32_t cuts = -1;
+  if (CallHost(segments->GetSegmentCount, handle, &cuts) == hostsdk::kSuccess) reading.cuts = cuts;
+  SegmentsHash hash{};
+  if (CallHost(segments->GetSegmentsHash, handle, hash.data()) == hostsdk::kSuccess) {
+    reading.hashRead = true;
+    reading.hash = hash;
+  }
+  CallHost(segments->ReleaseSegments, handle);
+  return reading;
+}
+
+} // namespace ZYL

@@ -1,0 +1,18 @@
+// The record's timeline: the current one, or when there is none the first one a scan finds,
+// with its cut count and segments hash.
+#pragma once
+
+#include "vitals/ChangeFlags.h"
+
+#include <cstdint>
+
+namespace ZYL {
+
+class ZYLEngineControlSurface;
+
+// A forced rescan can take seconds, so it is asked for at most once a minute, and only
+// while there is no current timeline. A current timeline that no longer answers is dropped.
+TimelineReading ReadRecordTimeline(ZYLEngineControlSurface& surface, std::int64_t& lastForcedScan,
+                                   std::int64_t now);
+
+} // namespace ZYL

@@ -1,0 +1,165 @@
+"""Interop with the Python `websockets` package (Debian's python3-websockets)."""
+import asyncio
+import json
+import os
+import shutil
+import socket
+import subprocess
+import tempfile
+import threading
+import time
+import unittest
+
+import websockets
+from websockets.exceptions import InvalidStatusCode
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPO = os.path.abspath(os.path.join(HERE, "..", ".."))
+PROJECT = os.path.join(HERE, "fixtures", "project.json")
+URL = "ws://127.0.0.1:7890"
+WAIT = 20.0  # generous: the machine is shared
+PLAY_EVENT = 'event:transport:{"type":"play","on":true}'
+
+
+def simulator_path():
+    build = os.environ.get("ZYL_BUILD_DIR") or os.path.join(REPO, "build")
+    return os.path.join(os.path.abspath(build), "bin", "zyl-hostsim")
+
+
+class Simulator:
+    """The host simulator on a stdin pipe we own; its stdout is one JSON object per line."""
+
+    def __init__(self):
+        self.settings = tempfile.mkdtemp(prefix="zyl-settings-")
+        env = dict(os.environ, APPDATA=self.settings)
+        try:
+            self.process = subprocess.Popen(
+                [simulator_path(), "--project", PROJECT], stdin=subprocess.PIPE,
+                stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
+        except OSError:
+            shutil.rmtree(self.settings, ignore_errors=True)
+            raise
+        self.lines = []
+        self.changed = threading.Condition()
+        threading.Thread(target=self._read, daemon=True).start()
+        self.until(lambda line: line.get("event") == "ready")
+        self._wait_for_listener()
+
+    def _wait_for_listener(self):
+        deadline = time.monotonic() + WAIT
+        while time.monotonic() < deadline:
+            try:
+                socket.create_connection(("127.0.0.1", 7890), timeout=1).close()
+                return
+            except OSError:
+                time.sleep(0.05)
+        raise AssertionError("the engine does not listen on 7890")
+
+    def _read(self):
+        for raw in self.process.stdout:
+            try:
+                line = json.loads(raw)
+            except ValueError:
+                line = {"event": "unparsed", "raw": raw}
+            with self.changed:
+                self.lines.append(line)
+                self.changed.notify_all()
+        with self.changed:
+            self.changed.notify_all()
+
+    def until(self, test, start=0):
+        deadline = time.monotonic() + WAIT
+        with self.changed:
+            while True:
+                for line in self.lines[start:]:
+                    if test(line):
+                        return line
+                left = deadline - time.monotonic()
+                if left <= 0 or self.process.poll() is not None:
+                    raise AssertionError("simulator line not seen; stderr: %s" % self.process.stderr.read())
+                self.changed.wait(left)
+
+    def command(self, text):
+        start = len(self.lines)
+        self.process.stdin.write(text + "\n")
+        self.process.stdin.flush()
+        line = self.until(lambda l: l.get("command") == text and l.get("event") in ("ok", "error"), start)
+        if line["event"] != "ok":
+            raise AssertionError("simulator refused %r: %s" % (text, line))
+
+    def quit(self):
+        self.process.stdin.write("quit\n")
+        self.process.stdin.close()
+        code = self.process.wait(timeout=WAIT)
+        shutil.rmtree(self.settings, ignore_errors=True)
+        ledger = next((l for l in self.lines if l.get("event") == "ledger"), None)
+        return code, ledger
+
+
+async def next_frame(socket, test):
+    """The next text frame that passes `test`; others are skipped."""
+    while True:
+        text = await asyncio.wait_for(socket.recv(), WAIT)
+        if test(text):
+            return text
+
+
+def is_reply(text):
+    return not text.startswith(("vitals:", "event:"))
+
+
+class PythonWebsocketsInterop(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.sim = Simulator()
+
+    @classmethod
+    def tearDownClass(cls):
+        code, ledger = cls.sim.quit()
+        assert code == 0 and ledger and ledger["balanced"], (code, ledger)
+
+    def test_session(self):
+        async def session():
+            async with websockets.connect(URL, origin="http://127.0.0.1:5173", open_timeout=WAIT) as socket:
+                await socket.send("get.version")
+                self.assertEqual(await next_frame(socket, is_reply), "version:1.2.4")
+
+                await socket.send("get.info")
+                info = json.loads((await next_frame(socket, is_reply))[len("info:"):])
+                self.assertEqual(info["engine"], "ZYL Engine")
+                self.assertEqual(len(info["commands"]), 14)
+                self.assertEqual(info["unstable"], ["dump.angle", "debug.tlscan"])
+
+                await socket.send("get.clipsize:1000")
+                self.assertEqual(await next_frame(socket, is_reply), "clipsize.error:parse")
+                await socket.send("get.angle:0:-1")
+                self.assertEqual(await next_frame(socket, is_reply), "angle:2")
+
+                await socket.send("vitals.subscribe")
+                vitals = json.loads((await next_frame(socket, lambda t: t.startswith("vitals:")))[len("vitals:"):])
+                self.assertEqual(vitals["v"], "1.2.4")
+                self.assertFalse(vitals["playing"])
+                await asyncio.get_running_loop().run_in_executor(None, self.sim.command, "play on")
+                self.assertEqual(await next_frame(socket, lambda t: t.startswith("event:")), PLAY_EVENT)
+                await asyncio.get_running_loop().run_in_executor(None, self.sim.command, "play off")
+
+                pong = await socket.ping(b"py-ping")
+                await asyncio.wait_for(pong, WAIT)
+
+                await socket.close(code=1000, reason="done")
+                self.assertEqual(socket.close_code, 1000)
+
+        asyncio.run(session())
+
+    def test_refused_origin(self):
+        async def attempt():
+            with self.assertRaises(InvalidStatusCode) as refused:
+                async with websockets.connect(URL, origin="http://evil.test", open_timeout=WAIT):
+                    pass
+            self.assertEqual(refused.exception.status_code, 403)
+
+        asyncio.run(attempt())
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)

@@ -1,0 +1,156 @@
+// A connection shared by its own thread and the pushing thread, over a loopback pair: frames
+// stay whole and unmixed, a stalled peer is cut off, and the socket outlives every holder.
+#include "server/ClientConnection.h"
+
+#include "platform/Platform.h"
+#include "server/FrameReader.h"
+#include "server/FrameWriter.h"
+#include "support/WsTestClient.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace ZYL {
+namespace {
+
+// Engine end and peer end of a connection over 127.0.0.1:7890 (the tests hold the port's
+// lock), made the way the server and a client make theirs on every operating system.
+struct SocketPair {
+  SocketPair() {
+    EXPECT_TRUE(platform::StartNetworking());
+    const platform::Socket listener = platform::OpenLoopbackListener(zyltest::kServerPort, 1);
+    EXPECT_NE(listener, platform::kNoSocket);
+    if (listener == platform::kNoSocket) return;
+    peer = platform::ConnectLoopback(zyltest::kServerPort);
+    EXPECT_NE(peer, platform::kNoSocket);
+    if (peer != platform::kNoSocket &&
+        platform::WaitReadable(listener, 10000) == platform::WaitResult::Ready)
+      engine = platform::Accept(listener);
+    EXPECT_NE(engine, platform::kNoSocket);
+    platform::CloseSocket(listener);
+  }
+  ~SocketPair() {
+    if (peer != platform::kNoSocket) platform::CloseSocket(peer);
+  }
+  platform::Socket engine = platform::kNoSocket;
+  platform::Socket peer = platform::kNoSocket;
+};
+
+// Reads one whole server frame from `socket` (blocking); nothing at end of stream.
+std::optional<std::string> ReadServerFrame(platform::Socket socket) {
+  auto readExactly = [socket](std::size_t size) -> std::optional<std::string> {
+    std::string bytes(size, '\0');
+    // Gathers until the whole size arrived: a single receive may return less.
+    const std::ptrdiff_t got = platform::Receive(socket, bytes.data(), size, true);
+    if (got < 0 || static_cast<std::size_t>(got) != size) return std::nullopt;
+    return bytes;
+  };
+  const auto header = readExactly(2);
+  if (!header || static_cast<std::uint8_t>((*header)[0]) != 0x81) return std::nullopt;
+  std::uint64_t length = static_cast<std::uint8_t>((*header)[1]) & 0x7F;
+  if (length >= 126) {
+    const auto extended = readExactly(length == 126 ? 2 : 8);
+    if (!extended) return std::nullopt;
+    length = 0;
+    for (const char byte : *extended)
+      length = (length << 8) | static_cast<std::uint8_t>(byte);
+  }
+  return readExactly(length);
+}
+
+std::string PushText(int thread, int index, std::size_t size) {
+  std::string text = "push " + std::to_string(thread) + "/" + std::to_string(index) + " ";
+  text.resize(size, static_cast<char>('a' + thread));
+  return text;
+}
+
+// Regression: without one send lock per connection, frames written by the connection's
+// thread and the pushing thread interleave and the client loses the stream.
+TEST(ClientConnection, FramesFromManyThreadsArriveWholeAndUnmixed) {
+  SocketPair pair;
+  auto connection = std::make_shared<ClientConnection>(pair.engine);
+  constexpr int kThreads = 16;
+  constexpr int kFramesPerThread = 12;
+  std::set<std::string> expected;
+  std::vector<std::thread> writers;
+  for (int thread = 0; thread < kThreads; ++thread) {
+    // Sizes cross the 16-bit and the 64-bit length forms and exceed the socket buffer.
+    const std::size_t size = 60000 + static_cast<std::size_t>(thread) * 1000;
+    for (int index = 0; index < kFramesPerThread; ++index)
+      expected.insert(PushText(thread, index, size));
+    writers.emplace_back([connection, thread, size] {
+      for (int index = 0; index < kFramesPerThread; ++index)
+        SendTextFrame(*connection, PushText(thread, index, size));
+    });
+  }
+  std::set<std::string> received;
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    const std::optional<std::string> text = ReadServerFrame(pair.peer);
+    if (!text) {
+      // Stop reading: the writers' sends time out and they end, so they can be joined.
+      ADD_FAILURE() << "frame " << i << " did not parse";
+      break;
+    }
+    EXPECT_TRUE(expected.contains(*text)) << "frame " << i << " is mixed or cut";
+    received.insert(*text);
+  }
+  for (std::thread& writer : writers)
+    writer.join();
+  EXPECT_EQ(received, expected);
+}
+
+TEST(ClientConnection, SocketClosesOnlyWhenTheLastHolderLetsGo) {
+  SocketPair pair;
+  auto connection = std::make_shared<ClientConnection>(pair.engine);
+  std::shared_ptr<ClientConnection> pushSnapshot = connection;
+  connection.reset(); // the connection thread has ended
+  SendTextFrame(*pushSnapshot, "event:late");
+  EXPECT_EQ(ReadServerFrame(pair.peer), "event:late");
+  pushSnapshot.reset(); // the pushing thread lets go
+  char byte = 0;
+  EXPECT_EQ(platform::Receive(pair.peer, &byte, 1, false), 0) << "the socket should be closed now";
+}
+
+// Regression: a peer that never reads used to block its senders for ever.
+TEST(ClientConnection, APeerThatStopsReadingIsCutOffAfterTheSendTimeout) {
+  SocketPair pair;
+  ClientConnection connection(pair.engine);
+  const std::string big(1 << 20, 'x');
+  const auto start = std::chrono::steady_clock::now();
+  bool allSent = true;
+  for (int i = 0; i < 64 && allSent; ++i)
+    allSent = connection.SendBytes(big);
+  EXPECT_FALSE(allSent);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+  // Once cut, nothing more goes out (a frame may have been cut in the middle).
+  EXPECT_FALSE(connection.SendBytes("x"));
+  // The connection's own reader now ends instead of waiting for the peer.
+  EXPECT_EQ(ReadTextMessage(connection), "");
+}
+
+TEST(ClientConnection, ReaderAnswersControlFramesOnTheSameSocket) {
+  SocketPair pair;
+  ClientConnection connection(pair.engine);
+  const std::string stream = zyltest::EncodeClientFrame(0x9, "abc") +
+                             zyltest::EncodeClientFrame(0x1, "get.version") +
+                             zyltest::EncodeClientFrame(0x8, "\x03\xE8"
+                                                             "done");
+  ASSERT_EQ(platform::SendSome(pair.peer, stream.data(), stream.size()),
+            static_cast<std::ptrdiff_t>(stream.size()));
+  EXPECT_EQ(ReadTextMessage(connection), "get.version");
+  EXPECT_EQ(ReadTextMessage(connection), "");
+  std::string replies(9, '\0');
+  ASSERT_EQ(platform::Receive(pair.peer, replies.data(), replies.size(), true), 9);
+  EXPECT_EQ(replies, std::string("\x8A\x03"
+                                 "abc"
+                                 "\x88\x02\x03\xE8",
+                                 9));
+}
+
+} // namespace
+} // namespace ZYL

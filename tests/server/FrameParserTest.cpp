@@ -1,0 +1,172 @@
+// The frame reader's parser, fed bytes directly: every frame case, each delivered whole,
+// byte by byte, and split after 1 byte, at half and one byte before the end.
+#include "server/FrameParser.h"
+
+#include "support/WsTestClient.h"
+
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace ZYL {
+namespace {
+
+using Outcome = FrameParser::Outcome;
+using EndReason = FrameParser::EndReason;
+using zyltest::EncodeClientFrame;
+
+struct Event {
+  Outcome outcome;
+  std::string data;
+  EndReason reason;
+  bool operator==(const Event&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Event& event) {
+  return out << "{outcome " << static_cast<int>(event.outcome) << ", " << event.data.size()
+             << " bytes, reason " << static_cast<int>(event.reason) << "}";
+}
+
+// Feeds `stream` in chunks that end at `cuts` and collects every outcome until the end.
+std::vector<Event> Parse(std::string_view stream, const std::vector<std::size_t>& cuts) {
+  FrameParser parser;
+  std::vector<Event> events;
+  std::size_t start = 0;
+  std::vector<std::size_t> ends = cuts;
+  ends.push_back(stream.size());
+  for (const std::size_t end : ends) {
+    std::string_view chunk = stream.substr(start, end - start);
+    start = end;
+    while (!chunk.empty()) {
+      FrameParser::Step step = parser.Feed(chunk);
+      EXPECT_LE(step.consumed, chunk.size());
+      chunk.remove_prefix(step.consumed);
+      if (step.outcome == Outcome::NeedMore) {
+        EXPECT_TRUE(chunk.empty()) << "need-more must take every byte given";
+        break;
+      }
+      events.push_back({step.outcome, std::move(step.data), step.reason});
+      if (step.outcome == Outcome::End) return events;
+    }
+  }
+  return events;
+}
+
+std::vector<std::vector<std::size_t>> SplitPlans(std::size_t size) {
+  std::vector<std::vector<std::size_t>> plans{{}};
+  for (const std::size_t cut : {std::size_t{1}, size / 2, size - 1})
+    if (cut > 0 && cut < size) plans.push_back({cut});
+  std::vector<std::size_t> everyByte;
+  for (std::size_t i = 1; i < size; ++i)
+    everyByte.push_back(i);
+  plans.push_back(everyByte);
+  return plans;
+}
+
+struct FrameCase {
+  const char* name;
+  std::string stream;
+  std::vector<Event> expected;
+};
+
+std::string Bytes(std::initializer_list<int> values) {
+  std::string bytes;
+  for (const int value : values)
+    bytes.push_back(static_cast<char>(value));
+  return bytes;
+}
+
+std::vector<FrameCase> FrameCases() {
+  const std::string text300(300, 'x');
+  const std::string ping200(200, 'p');
+  return {
+      {"masked text",
+       EncodeClientFrame(0x1, "get.version"),
+       {{Outcome::Message, "get.version", EndReason::None}}},
+      {"unmasked text",
+       EncodeClientFrame(0x1, "get.version", false),
+       {{Outcome::Message, "get.version", EndReason::None}}},
+      {"16-bit length",
+       EncodeClientFrame(0x1, text300),
+       {{Outcome::Message, text300, EndReason::None}}},
+      {"64-bit length ends without reply",
+       EncodeClientFrame(0x1, std::string(70000, 'y')),
+       {{Outcome::End, "", EndReason::LongLength}}},
+      {"ping answered, reading goes on",
+       EncodeClientFrame(0x9, "abc") + EncodeClientFrame(0x1, "next"),
+       {{Outcome::Reply,
+         "\x8A\x03"
+         "abc",
+         EndReason::None},
+        {Outcome::Message, "next", EndReason::None}}},
+      {"long ping answered with its first 125 bytes",
+       EncodeClientFrame(0x9, ping200),
+       {{Outcome::Reply, Bytes({0x8A, 125}) + ping200.substr(0, 125), EndReason::None}}},
+      {"empty ping",
+       EncodeClientFrame(0x9, "", false),
+       {{Outcome::Reply, Bytes({0x8A, 0x00}), EndReason::None}}},
+      {"close echoes the status code only",
+       EncodeClientFrame(0x8, Bytes({0x03, 0xE8}) + "bye"),
+       {{Outcome::End, Bytes({0x88, 0x02, 0x03, 0xE8}), EndReason::CloseFrame}}},
+      {"empty close",
+       EncodeClientFrame(0x8, ""),
+       {{Outcome::End, Bytes({0x88, 0x00}), EndReason::CloseFrame}}},
+      {"one-byte close",
+       EncodeClientFrame(0x8, "x"),
+       {{Outcome::End, Bytes({0x88, 0x00}), EndReason::CloseFrame}}},
+      {"empty text ends", EncodeClientFrame(0x1, ""), {{Outcome::End, "", EndReason::EmptyText}}},
+      {"binary, continuation, pong and reserved frames are skipped",
+       EncodeClientFrame(0x2, "bin") + EncodeClientFrame(0x0, "cont") +
+           EncodeClientFrame(0xA, "pong") + EncodeClientFrame(0x3, "r3") +
+           EncodeClientFrame(0xB, "", false) + EncodeClientFrame(0xF, std::string(130, 'r')) +
+           EncodeClientFrame(0x1, "after"),
+       {{Outcome::Message, "after", EndReason::None}}},
+      {"first fragment returned, its continuation dropped",
+       Bytes({0x01, 0x83}) + "\x01\x02\x03\x04" + Bytes({'a' ^ 1, 'b' ^ 2, 'c' ^ 3}) +
+           EncodeClientFrame(0x0, "def") + EncodeClientFrame(0x1, "ghi"),
+       {{Outcome::Message, "abc", EndReason::None}, {Outcome::Message, "ghi", EndReason::None}}},
+      {"bytes after a close are not taken",
+       EncodeClientFrame(0x8, "") + EncodeClientFrame(0x1, "late"),
+       {{Outcome::End, Bytes({0x88, 0x00}), EndReason::CloseFrame}}},
+  };
+}
+
+TEST(FrameParser, EveryFrameCaseGivesTheSameOutcomesAtEverySplit) {
+  for (const FrameCase& frameCase : FrameCases()) {
+    for (const std::vector<std::size_t>& cuts : SplitPlans(frameCase.stream.size())) {
+      EXPECT_EQ(Parse(frameCase.stream, cuts), frameCase.expected)
+          << frameCase.name << " split into " << cuts.size() + 1 << " pieces";
+    }
+  }
+}
+
+TEST(FrameParser, StopsAtTheFrameThatYieldsAMessage) {
+  const std::string first = EncodeClientFrame(0x1, "one");
+  const std::string stream = first + EncodeClientFrame(0x1, "two");
+  FrameParser parser;
+  const FrameParser::Step step = parser.Feed(stream);
+  EXPECT_EQ(step.outcome, Outcome::Message);
+  EXPECT_EQ(step.data, "one");
+  EXPECT_EQ(step.consumed, first.size());
+}
+
+// The socket reader receives exactly these field sizes, one waiting receive each.
+TEST(FrameParser, AsksForHeaderLengthKeyAndPayloadInTurn) {
+  const std::string frame = EncodeClientFrame(0x1, std::string(300, 'z'));
+  FrameParser parser;
+  std::vector<std::size_t> wanted;
+  std::size_t offset = 0;
+  for (;;) {
+    const std::size_t size = parser.BytesWanted();
+    wanted.push_back(size);
+    const FrameParser::Step step = parser.Feed(std::string_view(frame).substr(offset, size));
+    ASSERT_EQ(step.consumed, size);
+    offset += size;
+    if (step.outcome != Outcome::NeedMore) break;
+  }
+  EXPECT_EQ(wanted, (std::vector<std::size_t>{2, 2, 4, 300}));
+  EXPECT_EQ(offset, frame.size());
+}
+
+} // namespace
+} // namespace ZYL

@@ -1,0 +1,77 @@
+// The platform layer as the server relies on it, on every operating system: an exclusive
+// loopback listener, whole receives, the handshake digest.
+#include "platform/Platform.h"
+
+#include <array>
+#include <cstdint>
+#include <gtest/gtest.h>
+#include <string>
+
+namespace ZYL::platform {
+namespace {
+
+constexpr std::uint16_t kServerPort = 7890;
+
+std::string Hex(const std::array<std::uint8_t, 20>& digest) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text;
+  for (const std::uint8_t byte : digest) {
+    text += kDigits[byte >> 4];
+    text += kDigits[byte & 0x0F];
+  }
+  return text;
+}
+
+// A listener on the loopback interface, closed at the end of the scope.
+class ScopedListener {
+public:
+  explicit ScopedListener(std::uint16_t port) : socket_(OpenLoopbackListener(port, 4)) {}
+  ~ScopedListener() {
+    if (socket_ != kNoSocket) CloseSocket(socket_);
+  }
+  ScopedListener(const ScopedListener&) = delete;
+  ScopedListener& operator=(const ScopedListener&) = delete;
+  Socket get() const noexcept { return socket_; }
+
+private:
+  Socket socket_;
+};
+
+class PlatformSockets : public ::testing::Test {
+protected:
+  void SetUp() override { ASSERT_TRUE(StartNetworking()); }
+};
+
+// Regression: with address reuse as Windows defines it, a second program could bind the
+// engine's port while the engine listens and take its clients.
+TEST_F(PlatformSockets, SecondListenerCannotBindThePortWhileTheFirstListens) {
+  const ScopedListener first(kServerPort);
+  ASSERT_NE(first.get(), kNoSocket);
+  const ScopedListener second(kServerPort);
+  EXPECT_EQ(second.get(), kNoSocket);
+}
+
+TEST_F(PlatformSockets, PortIsFreeAgainOnceTheListenerIsClosed) {
+  {
+    const ScopedListener first(kServerPort);
+    ASSERT_NE(first.get(), kNoSocket);
+  }
+  const ScopedListener again(kServerPort);
+  EXPECT_NE(again.get(), kNoSocket);
+}
+
+// The example of RFC 6455, section 1.3: the client's key with the protocol's GUID appended.
+TEST(PlatformSha1, HashesTheHandshakeExampleOfTheWebSocketStandard) {
+  EXPECT_EQ(Hex(Sha1("dGhlIHNhbXBsZSBub25jZQ==258EAFA5-E914-47DA-95CA-C5AB0DC85B11")),
+            "b37a4f2cc0624f1690f64606cf385945b2bec4ea");
+}
+
+TEST(PlatformSha1, HashesEmptyAndMultiBlockInputs) {
+  EXPECT_EQ(Hex(Sha1("")), "da39a3ee5e6b4b0d3255bfef95601890afd80709");
+  // 56 bytes: the length no longer fits in the first block, so a second one is needed.
+  EXPECT_EQ(Hex(Sha1("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq")),
+            "84983e441c3bd26ebaae4aa1f95129e5e54670f1");
+}
+
+} // namespace
+} // namespace ZYL::platform

@@ -1,0 +1,285 @@
+// The server end to end over real sockets: a control-surface object runs the listener, and
+// WsTestClient plays the browser. No host is attached; the commands used need none.
+#include "host/ZYLEngineControlSurface.h"
+#include "platform/Platform.h"
+#include "server/Handshake.h"
+#include "server/ServerLimits.h"
+#include "support/EngineHarness.h"
+#include "support/WsTestClient.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <memory>
+#include <new>
+#include <thread>
+#include <vector>
+
+namespace {
+// Armed by a test: the next allocation of exactly this many bytes fails once, as if the
+// system were out of memory.
+std::atomic<std::size_t> failingAllocationSize{0};
+} // namespace
+
+void* operator new(std::size_t size) {
+  std::size_t armed = size;
+  if (size != 0 && failingAllocationSize.compare_exchange_strong(armed, 0)) throw std::bad_alloc();
+  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
+  throw std::bad_alloc();
+}
+void operator delete(void* memory) noexcept { std::free(memory); }
+void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
+
+namespace ZYL {
+namespace {
+
+using zyltest::Millis;
+using zyltest::WsTestClient;
+using Clock = std::chrono::steady_clock;
+
+// Whether 127.0.0.1:7890 accepts a connection within `deadline`; the probe is closed at once.
+bool ServerAccepts(Millis deadline) {
+  WsTestClient probe;
+  return probe.Connect(deadline);
+}
+
+class Server : public ::testing::Test {
+protected:
+  void SetUp() override {
+    surface_ = std::make_unique<ZYLEngineControlSurface>(nullptr);
+    surface_->StartServer();
+    ASSERT_TRUE(surface_->running.load());
+    ASSERT_TRUE(ServerAccepts(Millis(5000)));
+    ASSERT_TRUE(WaitForConnectionCount(0));
+  }
+  void TearDown() override { surface_->StopServer(); }
+
+  // Connection threads end on their own schedule; wait for the count with a generous bound.
+  bool WaitForConnectionCount(std::int32_t count) {
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
+    while (surface_->clientCount.load() != count) {
+      if (Clock::now() > deadline) return false;
+      std::this_thread::sleep_for(Millis(10));
+    }
+    return true;
+  }
+
+  WsTestClient OpenClient() {
+    WsTestClient client;
+    EXPECT_TRUE(client.Open());
+    return client;
+  }
+
+  std::unique_ptr<ZYLEngineControlSurface> surface_;
+};
+
+TEST_F(Server, AcceptsTheUpgradeWithTheExactReplyAndAnswersCommands) {
+  WsTestClient client;
+  ASSERT_TRUE(client.Connect());
+  const std::string reply = client.Handshake("https://localhost:3000");
+  EXPECT_EQ(reply, AcceptReply(zyltest::kSampleKey));
+  EXPECT_EQ(reply.size(), 129u);
+  ASSERT_TRUE(client.SendText("get.version"));
+  const std::optional<std::string> version = client.ReceiveText();
+  ASSERT_TRUE(version.has_value());
+  EXPECT_TRUE(version->starts_with("version:")) << *version;
+}
+
+TEST_F(Server, RefusesAnUnlistedOriginWithThe403TextAndCloses) {
+  WsTestClient client;
+  ASSERT_TRUE(client.Connect());
+  EXPECT_EQ(client.Handshake("https://evil.example"), kRefusalReply);
+  EXPECT_TRUE(client.WaitClosed());
+}
+
+TEST_F(Server, ARequestWithoutKeyGetsNoReplyAtAll) {
+  WsTestClient client;
+  ASSERT_TRUE(client.Connect());
+  ASSERT_TRUE(client.SendRaw(zyltest::UpgradeRequest("http://localhost", std::nullopt)));
+  EXPECT_TRUE(client.WaitClosed());
+}
+
+TEST_F(Server, TheFirstFrameMaySharePacketWithTheRequest) {
+  WsTestClient client;
+  ASSERT_TRUE(client.Connect());
+  const std::string reply = client.RawHandshake(zyltest::UpgradeRequest() +
+                                                zyltest::EncodeClientFrame(0x1, "get.version"));
+  EXPECT_TRUE(reply.starts_with("HTTP/1.1 101 ")) << reply;
+  EXPECT_TRUE(client.ReceiveText().has_value());
+}
+
+TEST_F(Server, ControlFramesAreAnsweredAndOtherFramesSkipped) {
+  WsTestClient client = OpenClient();
+  ASSERT_TRUE(client.SendFrame(zyltest::kPing, "abc"));
+  ASSERT_TRUE(client.SendFrame(zyltest::kBinary, "ignored"));
+  ASSERT_TRUE(client.SendText("get.version", false));
+  const std::optional<zyltest::WsFrame> pong = client.ReceiveFrame();
+  ASSERT_TRUE(pong.has_value());
+  EXPECT_EQ(pong->opcode, zyltest::kPong);
+  EXPECT_EQ(pong->payload, "abc");
+  const std::optional<zyltest::WsFrame> reply = client.ReceiveFrame();
+  ASSERT_TRUE(reply.has_value());
+  EXPECT_EQ(reply->opcode, zyltest::kText);
+
+  ASSERT_TRUE(client.SendFrame(zyltest::kClose, "\x03\xE8"
+                                                "bye"));
+  const std::optional<zyltest::WsFrame> close = client.ReceiveFrame();
+  ASSERT_TRUE(close.has_value());
+  EXPECT_EQ(close->opcode, zyltest::kClose);
+  EXPECT_EQ(close->payload, "\x03\xE8");
+  EXPECT_TRUE(client.WaitClosed());
+}
+
+TEST_F(Server, EmptyTextAndLongLengthFramesEndTheConnectionSilently) {
+  WsTestClient empty = OpenClient();
+  ASSERT_TRUE(empty.SendText(""));
+  EXPECT_TRUE(empty.WaitClosed());
+  WsTestClient longLength = OpenClient();
+  ASSERT_TRUE(longLength.SendRaw(std::string("\x81\x7F", 2)));
+  EXPECT_TRUE(longLength.WaitClosed());
+  EXPECT_TRUE(WaitForConnectionCount(0));
+}
+
+TEST_F(Server, AClientThatSaysNothingIsClosedAfterFiveSeconds) {
+  WsTestClient client;
+  ASSERT_TRUE(client.Connect());
+  const auto start = Clock::now();
+  EXPECT_TRUE(client.WaitClosed(Millis(30000)));
+  EXPECT_GE(Clock::now() - start, Millis(server::kFirstByteWaitMilliseconds - 500));
+  EXPECT_TRUE(WaitForConnectionCount(0));
+}
+
+TEST_F(Server, TheSeventeenthConnectionIsClosedAndAPlaceFreesForTheNext) {
+  std::vector<WsTestClient> clients;
+  for (int i = 0; i < server::kMaxConnections; ++i)
+    clients.push_back(OpenClient());
+  ASSERT_TRUE(WaitForConnectionCount(server::kMaxConnections));
+  WsTestClient extra;
+  ASSERT_TRUE(extra.Connect());
+  EXPECT_TRUE(extra.WaitClosed());
+
+  clients.front().Close();
+  ASSERT_TRUE(WaitForConnectionCount(server::kMaxConnections - 1));
+  WsTestClient next;
+  EXPECT_TRUE(next.Open());
+  ASSERT_TRUE(next.SendText("get.version"));
+  EXPECT_TRUE(next.ReceiveText().has_value());
+}
+
+// Regression: a request that never ends used to hold its place for as long as it liked.
+TEST_F(Server, TheHandshakeIsBoundedInSizeAndTime) {
+  WsTestClient longLine;
+  ASSERT_TRUE(longLine.Connect());
+  ASSERT_TRUE(longLine.SendRaw("GET /" + std::string(server::kMaxHeaderLineBytes + 10, 'a')));
+  EXPECT_TRUE(longLine.WaitClosed());
+
+  WsTestClient endless;
+  ASSERT_TRUE(endless.Connect());
+  std::string filler = "GET / HTTP/1.1\r\n";
+  while (filler.size() <= server::kMaxRequestBytes)
+    filler += "X-Filler: 0123456789\r\n";
+  ASSERT_TRUE(endless.SendRaw(filler));
+  EXPECT_TRUE(endless.WaitClosed());
+
+  WsTestClient stalled;
+  ASSERT_TRUE(stalled.Connect());
+  ASSERT_TRUE(stalled.SendRaw("GET / HTTP/1.1\r\nSec-WebSocket-Key: abc\r\n"));
+  const auto start = Clock::now();
+  EXPECT_TRUE(stalled.WaitClosed(Millis(30000)));
+  EXPECT_GE(Clock::now() - start, Millis(server::kHandshakeMilliseconds - 500));
+  EXPECT_TRUE(WaitForConnectionCount(0));
+}
+
+// Regression: a connection still in the handshake was neither woken nor waited for, and
+// could use the object after the host had destroyed it.
+TEST_F(Server, StopEndsConnectionsInAndAfterTheHandshakeAndWaitsForThem) {
+  WsTestClient open = OpenClient();
+  WsTestClient stalled;
+  ASSERT_TRUE(stalled.Connect());
+  ASSERT_TRUE(stalled.SendRaw("GET / HTTP/1.1\r\n"));
+  ASSERT_TRUE(WaitForConnectionCount(2));
+
+  const auto start = Clock::now();
+  surface_->StopServer();
+  // Far below the 5-second handshake bound, which would otherwise end the stalled one.
+  EXPECT_LT(Clock::now() - start, Millis(4000));
+  EXPECT_EQ(surface_->clientCount.load(), 0);
+  EXPECT_TRUE(surface_->connections.empty());
+  EXPECT_TRUE(surface_->clients.empty());
+  EXPECT_FALSE(surface_->running.load());
+  EXPECT_EQ(surface_->listenSocket, -1);
+  EXPECT_TRUE(open.WaitClosed(Millis(5000), false));
+  EXPECT_TRUE(stalled.WaitClosed(Millis(5000), false));
+}
+
+TEST_F(Server, StartWhileRunningKeepsTheServerAndRestartWorks) {
+  const int listener = surface_->listenSocket;
+  surface_->StartServer();
+  EXPECT_EQ(surface_->listenSocket, listener);
+  EXPECT_TRUE(OpenClient().IsConnected());
+
+  surface_->StopServer();
+  surface_->StopServer();
+  EXPECT_FALSE(ServerAccepts(Millis(200)));
+  surface_->StartServer();
+  ASSERT_TRUE(surface_->running.load());
+  WsTestClient client = OpenClient();
+  ASSERT_TRUE(client.SendText("get.version"));
+  EXPECT_TRUE(client.ReceiveText().has_value());
+}
+
+TEST_F(Server, APortHeldElsewhereLeavesTheServerStopped) {
+  surface_->StopServer();
+  const int holder = platform::OpenLoopbackListener(server::kPort, 1);
+  ASSERT_NE(holder, platform::kNoSocket);
+  ZYLEngineControlSurface other(nullptr);
+  other.StartServer();
+  EXPECT_FALSE(other.running.load());
+  EXPECT_EQ(other.listenSocket, -1);
+  EXPECT_FALSE(other.acceptThread.joinable());
+  EXPECT_FALSE(other.vitalsThread.joinable());
+  platform::CloseSocket(holder);
+}
+
+TEST_F(Server, EventsWithoutSubscribersAreNotQueued) {
+  surface_->PublishEvent("event:play:on");
+  std::lock_guard<std::mutex> lock(surface_->eventLock);
+  EXPECT_TRUE(surface_->eventQueue.empty());
+}
+
+// An allocation failure while one connection is served ends that connection only.
+TEST_F(Server, AFailureWhileServingOneConnectionEndsOnlyThatOne) {
+  WsTestClient bystander = OpenClient();
+  WsTestClient victim = OpenClient();
+  // A message size no client-side buffer of this test allocates exactly.
+  constexpr std::size_t kMessageSize = 50000;
+  const std::string message(kMessageSize, 'm');
+  const std::string frame = zyltest::EncodeClientFrame(0x1, message);
+  failingAllocationSize.store(kMessageSize + 1);
+  ASSERT_TRUE(victim.SendRaw(frame));
+  EXPECT_TRUE(victim.WaitClosed());
+  failingAllocationSize.store(0);
+
+  ASSERT_TRUE(bystander.SendText("get.version"));
+  EXPECT_TRUE(bystander.ReceiveText().has_value());
+  WsTestClient newcomer = OpenClient();
+  ASSERT_TRUE(newcomer.SendText("get.version"));
+  EXPECT_TRUE(newcomer.ReceiveText().has_value());
+}
+
+// Through the module boundary: the host detaches the surface while a client is connected,
+// and the connection ends before the host's suites are released.
+TEST(ServerInModule, ServesClientsAndStopsWithTheHost) {
+  zyltest::EngineHarness engine;
+  ASSERT_TRUE(engine.Started());
+  WsTestClient client;
+  ASSERT_TRUE(client.Open());
+  ASSERT_TRUE(client.SendText("get.version"));
+  EXPECT_TRUE(client.ReceiveText().has_value());
+  EXPECT_TRUE(engine.Shutdown());
+  EXPECT_TRUE(client.WaitClosed(Millis(5000), false));
+}
+
+} // namespace
+} // namespace ZYL

@@ -1,0 +1,134 @@
+#include "support/InProcessEngine.h"
+#include "support/WsTestClient.h"
+
+#include <chrono>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace ZYL {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using zyltest::Millis;
+
+constexpr std::string_view kRecordPrefix = "vitals:";
+
+nlohmann::json Project() {
+  return {
+      {"mixer", {{"tracks", 2}, {"meterSource", 1}, {"peaksDb", {-6.0}}}},
+      {"timelines",
+       {{{"id", 4}, {"segments", {{{"start", 0}, {"end", 1000}, {"root", {{"kind", "Clip"}}}}}}}}}};
+}
+
+bool IsRecord(const std::string& text) { return text.rfind(kRecordPrefix, 0) == 0; }
+
+// Texts up to and including the first record, or nothing when none comes in time.
+std::optional<std::vector<std::string>> ReadThroughRecord(zyltest::WsTestClient& client,
+                                                          Millis timeout = Millis(5000)) {
+  std::vector<std::string> texts;
+  while (auto text = client.ReceiveText(timeout, /*skipPushes=*/false)) {
+    texts.push_back(*text);
+    if (IsRecord(*text)) return texts;
+  }
+  return std::nullopt;
+}
+
+// Opens a connection, subscribes it and waits for its first record, so that the
+// subscription is known to be registered.
+void Subscribe(zyltest::WsTestClient& client) {
+  ASSERT_TRUE(client.Open());
+  ASSERT_TRUE(client.SendText("vitals.subscribe"));
+  const auto texts = ReadThroughRecord(client);
+  ASSERT_TRUE(texts.has_value()) << "no record after subscribing";
+  EXPECT_TRUE(nlohmann::json::accept(texts->back().substr(kRecordPrefix.size())));
+}
+
+// Queues texts as one batch, the way several host notifications land between two passes.
+void QueueTogether(ZYLEngineControlSurface& surface, const std::vector<std::string>& texts) {
+  {
+    const std::lock_guard<std::mutex> lock(surface.eventLock);
+    surface.eventQueue.insert(surface.eventQueue.end(), texts.begin(), texts.end());
+  }
+  surface.eventReady.notify_one();
+}
+
+TEST(VitalsLoop, NothingIsPushedUntilAClientSubscribes) {
+  zyltest::InProcessEngine engine(Project());
+  zyltest::WsTestClient client;
+  ASSERT_TRUE(client.Open());
+  engine.surface().PublishEvent("event:transport:{\"type\":\"play\",\"on\":true}");
+  EXPECT_FALSE(client.ReceiveFrame(Millis(2500)).has_value());
+
+  ASSERT_TRUE(client.SendText("vitals.subscribe"));
+  const auto texts = ReadThroughRecord(client);
+  ASSERT_TRUE(texts.has_value());
+  EXPECT_EQ(texts->size(), 1u) << "an event raised before the subscription was delivered";
+  const auto record = nlohmann::json::parse(texts->back().substr(kRecordPrefix.size()));
+  EXPECT_EQ(record["cuts"], 1);
+  EXPECT_EQ(record["tracks"], 2);
+}
+
+TEST(VitalsLoop, EventsReachEverySubscriberInQueueOrderBeforeTheRecord) {
+  zyltest::InProcessEngine engine(Project());
+  zyltest::WsTestClient first;
+  zyltest::WsTestClient second;
+  Subscribe(first);
+  Subscribe(second);
+  const std::vector<std::string> events = {"event:marker:{\"type\":\"rebuild\",\"count\":1}",
+                                           "event:marker:{\"type\":\"rebuild\",\"count\":2}"};
+  QueueTogether(engine.surface(), events);
+
+  for (zyltest::WsTestClient* client : {&first, &second}) {
+    // Records of earlier passes may still be waiting to be read.
+    std::optional<std::string> text;
+    do {
+      text = client->ReceiveText(Millis(5000), /*skipPushes=*/false);
+    } while (text && IsRecord(*text));
+    ASSERT_TRUE(text.has_value());
+    EXPECT_EQ(*text, events[0]);
+    const auto rest = ReadThroughRecord(*client);
+    ASSERT_TRUE(rest.has_value());
+    EXPECT_EQ(*rest, (std::vector<std::string>{events[1], rest->back()}));
+  }
+}
+
+TEST(VitalsLoop, AtMostOneRecordPer900MillisecondsUnderAnEventBurst) {
+  zyltest::InProcessEngine engine(Project());
+  zyltest::WsTestClient client;
+  // Every record counted below was sent after this moment, each 900 ms after the one before.
+  const Clock::time_point subscribed = Clock::now();
+  Subscribe(client);
+  int records = 1;
+
+  constexpr int kEvents = 600; // one every 5 ms for about three seconds
+  std::thread publisher([&] {
+    for (int i = 0; i < kEvents; ++i) {
+      engine.surface().PublishEvent("event:burst:" + std::to_string(i));
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  });
+  int received = 0;
+  while (received < kEvents) {
+    const auto text = client.ReceiveText(Millis(5000), /*skipPushes=*/false);
+    if (!text) break;
+    if (IsRecord(*text)) {
+      ++records;
+    } else {
+      EXPECT_EQ(*text, "event:burst:" + std::to_string(received));
+      ++received;
+    }
+  }
+  publisher.join();
+  const double seconds = std::chrono::duration<double>(Clock::now() - subscribed).count();
+  EXPECT_EQ(received, kEvents);
+  EXPECT_LE(records, static_cast<int>(seconds / 0.9) + 1) << "over " << seconds << " s";
+  EXPECT_GE(records, 2) << "records stopped during the burst";
+}
+
+} // namespace
+} // namespace ZYL
