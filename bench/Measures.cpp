@@ -10,7 +10,7 @@ namespace zylbench {
 
 namespace {
 
-constexpr int kWarmUpRequests = 200;
+constexpr int kWarmUpRequests = 20;
 
 // Every thread opens its connection first; the clock starts once all are ready, so the
 // upgrades are not part of the rate.

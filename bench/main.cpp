@@ -24,6 +24,9 @@ namespace zylbench {
 
 namespace {
 
+// Progress on standard error, so a slow section shows where the run is.
+void Progress(const char* section) { std::fprintf(stderr, "zyl-bench: %s\n", section); }
+
 constexpr int kRoundTrips = 4000; // per server and command
 constexpr int kRounds = 4;        // servers take turns this many times, against drift
 constexpr int kRateMilliseconds = 1000;
@@ -39,7 +42,8 @@ constexpr const char* kAngleCommand = "get.angle:1016064000000:-1";
 struct Command {
   std::string label;
   std::string text;
-  std::string lastReplyPrefix; // read replies up to one starting with this
+  std::string lastReplyPrefix;  // read replies up to one starting with this
+  int roundTrips = kRoundTrips; // per server
 };
 
 struct Servers {
@@ -77,10 +81,10 @@ void MeasureRoundTrips(Table& table, const Servers& servers, const Command& comm
     to.insert(to.end(), from.begin(), from.end());
   };
   for (int round = 0; round < kRounds; ++round) {
-    append(raw, RoundTripSamples(floor.Port(), engineRequest, kRoundTrips / kRounds));
-    append(engine, RoundTripSamples(servers.engine, engineRequest, kRoundTrips / kRounds));
+    append(raw, RoundTripSamples(floor.Port(), engineRequest, command.roundTrips / kRounds));
+    append(engine, RoundTripSamples(servers.engine, engineRequest, command.roundTrips / kRounds));
     if (servers.peer != 0)
-      append(peer, RoundTripSamples(servers.peer, peerRequest, kRoundTrips / kRounds));
+      append(peer, RoundTripSamples(servers.peer, peerRequest, command.roundTrips / kRounds));
   }
   const Percentiles e = Summarize(engine), f = Summarize(raw), p = Summarize(peer);
   const std::string measure = "round trip " + command.label;
@@ -183,6 +187,7 @@ int main(int argc, char** argv) {
   Table table;
 
   // The simulator child binds the engine's port, so memory comes before the in-process engine.
+  Progress("memory");
   MeasureMemoryRows(table);
 
   ChildProcess node({"node", nodeScript});
@@ -190,6 +195,7 @@ int main(int argc, char** argv) {
   servers.peer = StartPeer(node);
   if (servers.peer == 0) std::fprintf(stderr, "zyl-bench: the Node peer did not start\n");
 
+  Progress("engine start");
   EngineHost engine;
   if (!engine.Started()) return 1;
   // The first angle query finds timeline 17 and makes it the current one.
@@ -198,13 +204,19 @@ int main(int argc, char** argv) {
       {"get.version", "get.version", "version:"},
       {"get.angle (current timeline)", kAngleCommand, "angle:"},
       {"get.sequence", "get.sequence", "sequence"},
-      {"get.commands (50)", "get.commands", "commands."},
+      {"get.commands (50)", "get.commands", "commands.", 200},
   };
-  for (const Command& command : commands)
+  for (const Command& command : commands) {
+    Progress(command.label.c_str());
     MeasureRoundTrips(table, servers, command);
+  }
+  Progress("round trips per second");
   MeasureRates(table, servers);
+  Progress("push latency");
   MeasurePush(table, engine.Sim());
+  Progress("handshakes");
   MeasureHandshakes(table, servers);
+  Progress("scan");
   MeasureScan(table);
   table.Print();
   return 0;

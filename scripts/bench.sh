@@ -5,10 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build-bench
-# GCC 12 at -O3 reports a write past a 4-byte field in the frame parser that the parser's
-# own bounds rule out (-Wstringop-overflow); the Release build keeps it as a warning.
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZYL_BUILD_BENCH=ON \
-  -DZYL_BUILD_TESTS=ON -DCMAKE_CXX_FLAGS=-Wno-error=stringop-overflow >/dev/null
+generator=(); command -v ninja >/dev/null && generator=(-G Ninja)
+cmake -S . -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DZYL_BUILD_BENCH=ON \
+  -DZYL_BUILD_TESTS=ON >/dev/null
 cmake --build "$build" --target zyl-bench
 if [ ! -d bench/node/node_modules/ws ]; then
   (cd bench/node && npm ci --no-audit --no-fund)

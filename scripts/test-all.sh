@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 start=$(date +%s)
 scripts/install-deps.sh
-legs=(native interop "sanitize address,undefined" "sanitize thread" windows)
+legs=(native interop "sanitize address,undefined" "sanitize thread" fuzz windows)
 for leg in "${legs[@]}"; do
   read -r name arguments <<<"$leg"
   echo "=== leg: $leg"

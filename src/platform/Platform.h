@@ -48,6 +48,10 @@ std::ptrdiff_t SendSome(Socket socket, const void* data, std::size_t size) noexc
 // Bounds how long one send may block (a peer that never reads).
 void SetSendTimeout(Socket socket, int milliseconds) noexcept;
 
+// Sends small frames at once instead of holding them back for an acknowledgement (Nagle),
+// which would stall every multi-frame reply by the peer's delayed-ACK time.
+void SetNoDelay(Socket socket) noexcept;
+
 void ShutdownBoth(Socket socket) noexcept;
 void CloseSocket(Socket socket) noexcept;
 

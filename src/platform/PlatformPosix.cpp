@@ -91,8 +91,7 @@ Socket ConnectLoopback(std::uint16_t port,
     ::close(client);
     return kNoSocket;
   }
-  const int one = 1;
-  ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  SetNoDelay(client);
   return client;
 }
 
@@ -118,6 +117,11 @@ std::ptrdiff_t SendSome(Socket socket, const void* data, std::size_t size) noexc
     if (sent < 0 && errno == EINTR) continue;
     return sent;
   }
+}
+
+void SetNoDelay(Socket socket) noexcept {
+  const int one = 1;
+  ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
 }
 
 void SetSendTimeout(Socket socket, int milliseconds) noexcept {

@@ -155,9 +155,7 @@ Socket ConnectLoopback(std::uint16_t port,
     ::closesocket(Widen(client));
     return kNoSocket;
   }
-  const BOOL noDelay = TRUE;
-  ::setsockopt(Widen(client), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
-               sizeof noDelay);
+  SetNoDelay(client);
   return client;
 }
 
@@ -184,6 +182,12 @@ std::ptrdiff_t Receive(Socket socket, void* buffer, std::size_t size, bool waitA
 std::ptrdiff_t SendSome(Socket socket, const void* data, std::size_t size) noexcept {
   const int sent = ::send(Widen(socket), static_cast<const char*>(data), ClampedLength(size), 0);
   return sent == SOCKET_ERROR ? -1 : sent;
+}
+
+void SetNoDelay(Socket socket) noexcept {
+  const BOOL noDelay = TRUE;
+  ::setsockopt(Widen(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
+               sizeof noDelay);
 }
 
 void SetSendTimeout(Socket socket, int milliseconds) noexcept {

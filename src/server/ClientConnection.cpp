@@ -7,6 +7,7 @@ namespace ZYL {
 
 ClientConnection::ClientConnection(platform::Socket socket) noexcept : socket_(socket) {
   platform::SetSendTimeout(socket_, server::kSendTimeoutMilliseconds);
+  platform::SetNoDelay(socket_);
 }
 
 ClientConnection::~ClientConnection() { platform::CloseSocket(socket_); }

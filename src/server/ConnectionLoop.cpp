@@ -71,10 +71,12 @@ void ZYLEngineControlSurface::HandleClient(int socket) {
   // The socket closes here unless the vitals thread still holds it for a push.
   connection.reset();
 
-  std::unique_lock<std::mutex> lock(clientLock);
+  // The last touch of the object: the notification is made while clientLock is held, so
+  // StopServer (which needs the lock to return from its wait) cannot let the object be
+  // destroyed before this thread has let go of both.
+  std::lock_guard<std::mutex> lock(clientLock);
   clientCount.fetch_sub(1);
-  // StopServer is woken only when this thread has entirely finished with the object.
-  std::notify_all_at_thread_exit(connectionsEnded, std::move(lock));
+  connectionsEnded.notify_all();
 }
 
 } // namespace ZYL

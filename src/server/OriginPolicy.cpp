@@ -108,6 +108,9 @@ bool IsOriginAllowed(std::string_view origin, const std::string& allowListPath) 
   if (lowered == "null") {
     host = "null";
   } else if (lowered.starts_with("http://") || lowered.starts_with("https://")) {
+    // A browser's Origin never carries user information; with one, the compared host could
+    // borrow an allowed name ("https://x@app.<maker domain>", "http://localhost:1@evil").
+    if (lowered.find('@') != std::string::npos) return false;
     host = ExtractOriginHost(lowered);
   } else {
     // Other schemes (file:, app:, extensions) are local pages and are let through.

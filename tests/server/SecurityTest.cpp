@@ -92,11 +92,13 @@ TEST_F(Security, LookalikeHostsAreRefused) {
 }
 
 // A browser never puts user information in an Origin, but a hand-made one must not borrow
-// an allowed name from either side of the "@": the host is compared with it included.
+// an allowed name from either side of the "@". Regression: the last three were admitted
+// (the "*." pattern matched the tail; the port cut dropped the "@" and what followed it).
 TEST_F(Security, UserInformationFormsAreRefused) {
   for (const std::string& origin :
        {std::string("http://localhost@evil.test"), std::string("http://evil.test@localhost"),
-        "https://" + kMakerCom + "@evil.test", "https://evil.test@app." + kMakerCom})
+        "https://" + kMakerCom + "@evil.test", "https://evil.test@app." + kMakerCom,
+        std::string("http://localhost:1@evil.test"), std::string("http://[::1]@evil.test")})
     EXPECT_TRUE(IsRefusal(HandshakeWithOrigin(origin))) << origin;
 }
 

@@ -2,19 +2,20 @@
 // sanitizer, so that each file still ends in well under a minute on a busy machine.
 #pragma once
 
-namespace zyltest {
-
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-inline constexpr bool kSanitizedBuild = true;
+#define ZYL_TEST_SANITIZED_BUILD 1
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-inline constexpr bool kSanitizedBuild = true;
-#else
-inline constexpr bool kSanitizedBuild = false;
+#define ZYL_TEST_SANITIZED_BUILD 1
 #endif
-#else
-inline constexpr bool kSanitizedBuild = false;
 #endif
+#ifndef ZYL_TEST_SANITIZED_BUILD
+#define ZYL_TEST_SANITIZED_BUILD 0
+#endif
+
+namespace zyltest {
+
+inline constexpr bool kSanitizedBuild = ZYL_TEST_SANITIZED_BUILD != 0;
 
 constexpr int Scaled(int plain, int sanitized) { return kSanitizedBuild ? sanitized : plain; }
 
