@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <deque>
 #include <iostream>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -59,43 +60,46 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string* error) {
 }
 
 // Lines from stdin, read on a thread of their own so that a signal is noticed while the
-// reader waits. The reader stops after "quit" or at the end of input.
+// reader waits. The reader stops after "quit" or at the end of input. The queue is shared
+// with the reader, which may outlive this object (it is detached while it waits for input).
 class StdinLines {
 public:
   StdinLines()
-      : reader_([this] {
+      : queue_(std::make_shared<Queue>()), reader_([queue = queue_] {
           for (std::string line; std::getline(std::cin, line);) {
             if (!line.empty() && line.back() == '\r') line.pop_back();
-            Push(line);
+            queue->Push(line);
             if (line == "quit") break;
           }
-          Push(std::nullopt);
+          queue->Push(std::nullopt);
         }) {}
   // The reader may still wait for input after a signal; the process ends without it.
   ~StdinLines() { reader_.detach(); }
 
   // The next line; none at the end of input; waits at most `timeout` (then an empty line).
   std::optional<std::string> Next(std::chrono::milliseconds timeout, bool* timedOut) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    *timedOut = !ready_.wait_for(lock, timeout, [this] { return !lines_.empty(); });
+    std::unique_lock<std::mutex> lock(queue_->mutex);
+    *timedOut =
+        !queue_->ready.wait_for(lock, timeout, [this] { return !queue_->lines.empty(); });
     if (*timedOut) return std::string();
-    std::optional<std::string> line = lines_.front();
-    lines_.pop_front();
+    std::optional<std::string> line = queue_->lines.front();
+    queue_->lines.pop_front();
     return line;
   }
 
 private:
-  void Push(std::optional<std::string> line) {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      lines_.push_back(std::move(line));
+  struct Queue {
+    void Push(std::optional<std::string> line) {
+      std::lock_guard<std::mutex> lock(mutex);
+      lines.push_back(std::move(line));
+      ready.notify_one();
     }
-    ready_.notify_one();
-  }
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::deque<std::optional<std::string>> lines;
+  };
 
-  std::mutex mutex_;
-  std::condition_variable ready_;
-  std::deque<std::optional<std::string>> lines_;
+  std::shared_ptr<Queue> queue_;
   std::thread reader_;
 };
 

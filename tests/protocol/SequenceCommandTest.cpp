@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <vector>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -20,8 +21,10 @@ json NtscSequence() {
                          "dropFrame": true, "zeroPoint": 108000})");
 }
 
-json Project(json timelines) {
-  return {{"ticksPerSecond", 30000}, {"timelines", std::move(timelines)}};
+// A vector, not a json: a braced single timeline must stay a one-element array whatever
+// the compiler makes of a one-element brace list for json.
+json Project(const std::vector<json>& timelines) {
+  return {{"ticksPerSecond", 30000}, {"timelines", timelines}};
 }
 
 TEST(GetSequenceTest, DescribesTheNamedTimeline) {

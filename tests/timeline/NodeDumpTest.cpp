@@ -37,7 +37,7 @@ TEST(DumpAngleTest, PrintsEveryLineOfATreeExactly) {
   json clip = Clip("2");
   clip["flags"] = 3;
   clip["inputs"] = {{{"offset", 250}, {"node", SizedMedia(1920, 1080)}}};
-  clip["operators"] = {Multicam("1")};
+  clip["operators"] = json::array({Multicam("1")});
   InProcessEngine engine(Project({Timeline(1, {Segment(0, 1000, 40, clip)})}));
   EXPECT_EQ(Dump(engine, "dump.angle:500"),
             (Lines{
