@@ -79,8 +79,7 @@ public:
   // The next line; none at the end of input; waits at most `timeout` (then an empty line).
   std::optional<std::string> Next(std::chrono::milliseconds timeout, bool* timedOut) {
     std::unique_lock<std::mutex> lock(queue_->mutex);
-    *timedOut =
-        !queue_->ready.wait_for(lock, timeout, [this] { return !queue_->lines.empty(); });
+    *timedOut = !queue_->ready.wait_for(lock, timeout, [this] { return !queue_->lines.empty(); });
     if (*timedOut) return std::string();
     std::optional<std::string> line = queue_->lines.front();
     queue_->lines.pop_front();

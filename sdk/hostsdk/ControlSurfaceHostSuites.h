@@ -8,8 +8,7 @@
 namespace hostsdk {
 
 inline constexpr const char* kSurfaceHostSuiteName = "HOSTSDK ControlSurfaceHost Suite";
-inline constexpr const char* kHostTransportSuiteName =
-    "HOSTSDK ControlSurfaceHost Transport Suite";
+inline constexpr const char* kHostTransportSuiteName = "HOSTSDK ControlSurfaceHost Transport Suite";
 inline constexpr const char* kHostCommandSuiteName = "HOSTSDK ControlSurfaceHost Command Suite";
 inline constexpr const char* kHostMixerSuiteName = "HOSTSDK ControlSurfaceHost Mixer Suite";
 inline constexpr const char* kHostColorSuiteName = "HOSTSDK ControlSurfaceHost Color Suite";

@@ -9,24 +9,22 @@ namespace hostsdk {
 
 class ControlSurfaceBase;
 
-inline constexpr const char* kControlSurfacePluginSuiteName =
-    "HOSTSDK ControlSurfacePlugin Suite";
+inline constexpr const char* kControlSurfacePluginSuiteName = "HOSTSDK ControlSurfacePlugin Suite";
 inline constexpr std::int32_t kControlSurfacePluginSuiteVersion = 1;
 inline constexpr const char* kEntryPointSymbol = "EntryPoint";
 
 // Filled by EntryPoint; the host calls these on its loader thread.
 struct PluginEntryTable {
-  ErrorCode (*PluginStartup)();                                 // 0: host error code
-  ErrorCode (*PluginShutdown)();                                // 1: 0
-  ErrorCode (*AllocateInstanceHolder)(InstanceHolder* out);     // 2: 0, *out holds nothing
-  ErrorCode (*ReleaseInstanceHolder)(InstanceHolder holder);    // 3: 0; holder may be null
-  ErrorCode (*GetSuiteList)(SuiteList* out);                    // 4: 0
+  ErrorCode (*PluginStartup)();                              // 0: host error code
+  ErrorCode (*PluginShutdown)();                             // 1: 0
+  ErrorCode (*AllocateInstanceHolder)(InstanceHolder* out);  // 2: 0, *out holds nothing
+  ErrorCode (*ReleaseInstanceHolder)(InstanceHolder holder); // 3: 0; holder may be null
+  ErrorCode (*GetSuiteList)(SuiteList* out);                 // 4: 0
 };
 
 // The module's one export. Returns 0, or 'Parm' for a null basic suite (table untouched).
-using EntryPointFunction = ErrorCode (*)(const BasicSuite* basic, void* reserved1,
-                                         void* reserved2, std::int32_t reserved3,
-                                         PluginEntryTable* table);
+using EntryPointFunction = ErrorCode (*)(const BasicSuite* basic, void* reserved1, void* reserved2,
+                                         std::int32_t reserved3, PluginEntryTable* table);
 
 struct ControlSurfacePluginSuite1 {
   // 0. Creates the surface in the holder, attaches it to `surface` and writes it to *out.

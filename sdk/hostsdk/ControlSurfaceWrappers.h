@@ -34,7 +34,7 @@ class ControlSurfaceBase {
 public:
   virtual ~ControlSurfaceBase() = default;
   virtual ErrorCode Request(std::intptr_t /*value*/) { return kNotImplemented; } // 1
-  virtual ErrorCode QueryInteger(std::int32_t* out) { // 2
+  virtual ErrorCode QueryInteger(std::int32_t* out) {                            // 2
     *out = 0;
     return kSuccess;
   }
@@ -125,15 +125,15 @@ public:
 // --- Suite tables ------------------------------------------------------------------------
 // Every entry takes the wrapper object as its first argument.
 
-struct ControlSurfaceSuite { // versions 1 and 2
-  ErrorCode (*Request)(ControlSurfaceBase*, std::intptr_t value);                 // 0 -> 1
-  ErrorCode (*QueryInteger)(ControlSurfaceBase*, std::int32_t* out);              // 1 -> 2
+struct ControlSurfaceSuite {                                         // versions 1 and 2
+  ErrorCode (*Request)(ControlSurfaceBase*, std::intptr_t value);    // 0 -> 1
+  ErrorCode (*QueryInteger)(ControlSurfaceBase*, std::int32_t* out); // 1 -> 2
   ErrorCode (*GetTransport)(ControlSurfaceBase*, ControlSurfaceTransportBase** out); // 2 -> 3
-  ErrorCode (*GetMixer)(ControlSurfaceBase*, ControlSurfaceMixerBase** out);      // 3 -> 4
-  ErrorCode (*GetMarker)(ControlSurfaceBase*, ControlSurfaceMarkerBase** out);    // 4 -> 5
-  ErrorCode (*GetCommand)(ControlSurfaceBase*, ControlSurfaceCommandBase** out);  // 5 -> 6
-  ErrorCode (*RequestWithoutArgument)(ControlSurfaceBase*);                       // 6 -> 8
-  ErrorCode (*GetColor)(ControlSurfaceBase*, ControlSurfaceColorBase** out);      // 7 -> 7
+  ErrorCode (*GetMixer)(ControlSurfaceBase*, ControlSurfaceMixerBase** out);         // 3 -> 4
+  ErrorCode (*GetMarker)(ControlSurfaceBase*, ControlSurfaceMarkerBase** out);       // 4 -> 5
+  ErrorCode (*GetCommand)(ControlSurfaceBase*, ControlSurfaceCommandBase** out);     // 5 -> 6
+  ErrorCode (*RequestWithoutArgument)(ControlSurfaceBase*);                          // 6 -> 8
+  ErrorCode (*GetColor)(ControlSurfaceBase*, ControlSurfaceColorBase** out);         // 7 -> 7
 };
 
 struct TransportSuite { // version 1; booleans arrive as integers, true when the low byte is set
@@ -215,15 +215,13 @@ inline const ControlSurfaceSuite kControlSurfaceSuite = {
       return wrappers::Forward(o, [&](ControlSurfaceBase& s) { return s.Request(v); });
     },
     [](ControlSurfaceBase* o, std::int32_t* out) noexcept {
-      return wrappers::ForwardOut(o, out, [](ControlSurfaceBase& s, std::int32_t* p) {
-        return s.QueryInteger(p);
-      });
+      return wrappers::ForwardOut(
+          o, out, [](ControlSurfaceBase& s, std::int32_t* p) { return s.QueryInteger(p); });
     },
     [](ControlSurfaceBase* o, ControlSurfaceTransportBase** out) noexcept {
       return wrappers::ForwardOut(
-          o, out, [](ControlSurfaceBase& s, ControlSurfaceTransportBase** p) {
-            return s.GetTransport(p);
-          });
+          o, out,
+          [](ControlSurfaceBase& s, ControlSurfaceTransportBase** p) { return s.GetTransport(p); });
     },
     [](ControlSurfaceBase* o, ControlSurfaceMixerBase** out) noexcept {
       return wrappers::ForwardOut(
@@ -235,25 +233,24 @@ inline const ControlSurfaceSuite kControlSurfaceSuite = {
       });
     },
     [](ControlSurfaceBase* o, ControlSurfaceCommandBase** out) noexcept {
-      return wrappers::ForwardOut(
-          o, out, [](ControlSurfaceBase& s, ControlSurfaceCommandBase** p) {
-            return s.GetCommand(p);
-          });
+      return wrappers::ForwardOut(o, out, [](ControlSurfaceBase& s, ControlSurfaceCommandBase** p) {
+        return s.GetCommand(p);
+      });
     },
     [](ControlSurfaceBase* o) noexcept {
       return wrappers::Forward(o, [](ControlSurfaceBase& s) { return s.RequestWithoutArgument(); });
     },
     [](ControlSurfaceBase* o, ControlSurfaceColorBase** out) noexcept {
-      return wrappers::ForwardOut(o, out, [](ControlSurfaceBase& s, ControlSurfaceColorBase** p) {
-        return s.GetColor(p);
-      });
+      return wrappers::ForwardOut(
+          o, out, [](ControlSurfaceBase& s, ControlSurfaceColorBase** p) { return s.GetColor(p); });
     },
 };
 
-#define HOSTSDK_TRANSPORT_TOGGLE(Operation)                                                    \
-  [](ControlSurfaceTransportBase* o, std::int32_t on) noexcept {                               \
-    return wrappers::Forward(                                                                  \
-        o, [&](ControlSurfaceTransportBase& t) { return t.Operation(wrappers::LowByteIsSet(on)); }); \
+#define HOSTSDK_TRANSPORT_TOGGLE(Operation)                                                        \
+  [](ControlSurfaceTransportBase* o, std::int32_t on) noexcept {                                   \
+    return wrappers::Forward(o, [&](ControlSurfaceTransportBase& t) {                              \
+      return t.Operation(wrappers::LowByteIsSet(on));                                              \
+    });                                                                                            \
   }
 
 inline const TransportSuite kTransportSuite = {
@@ -283,12 +280,12 @@ inline const CommandSuite kCommandSuite = {
       return wrappers::Forward(o, [&](ControlSurfaceCommandBase& c) { return c.Request3(a, b); });
     },
     [](ControlSurfaceCommandBase* o, std::intptr_t a, std::intptr_t b, std::intptr_t c3) noexcept {
-      return wrappers::Forward(
-          o, [&](ControlSurfaceCommandBase& c) { return c.Request4(a, b, c3); });
+      return wrappers::Forward(o,
+                               [&](ControlSurfaceCommandBase& c) { return c.Request4(a, b, c3); });
     },
     [](ControlSurfaceCommandBase* o, std::intptr_t a, std::intptr_t b, std::intptr_t c3) noexcept {
-      return wrappers::Forward(
-          o, [&](ControlSurfaceCommandBase& c) { return c.Request5(a, b, c3); });
+      return wrappers::Forward(o,
+                               [&](ControlSurfaceCommandBase& c) { return c.Request5(a, b, c3); });
     },
 };
 

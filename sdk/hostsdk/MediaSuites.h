@@ -44,8 +44,7 @@ struct VideoSegmentSuite9 {
   // 12. Number of operators.
   ErrorCode (*GetNodeOperatorCount)(std::int32_t node, std::int32_t* count);
   // 13. One operator; the handle is released with position 8.
-  ErrorCode (*AcquireNodeOperator)(std::int32_t node, std::int32_t index,
-                                   std::int32_t* op);
+  ErrorCode (*AcquireNodeOperator)(std::int32_t node, std::int32_t index, std::int32_t* op);
   UnusedEntry unused14; // 14
   // 15. A text property; *value points at host-owned zero-terminated text, or stays null.
   ErrorCode (*GetNodeProperty)(std::int32_t node, const char* key, const char** value);
@@ -65,11 +64,11 @@ struct FrameRect {
 struct SequenceInfoSuite9 {
   ErrorCode (*GetFrameRect)(std::int32_t timeline, FrameRect* rect); // 0
   ErrorCode (*GetPixelAspectRatio)(std::int32_t timeline, std::uint32_t* numerator,
-                                   std::uint32_t* denominator); // 1
+                                   std::uint32_t* denominator);                      // 1
   ErrorCode (*GetFrameDuration)(std::int32_t timeline, std::int64_t* ticksPerFrame); // 2
-  UnusedEntry unused3;                                                                // 3
-  ErrorCode (*GetZeroPoint)(std::int32_t timeline, std::int64_t* zeroPointTicks); // 4
-  ErrorCode (*GetDropFrame)(std::int32_t timeline, std::int32_t* dropFrame);       // 5
+  UnusedEntry unused3;                                                               // 3
+  ErrorCode (*GetZeroPoint)(std::int32_t timeline, std::int64_t* zeroPointTicks);    // 4
+  ErrorCode (*GetDropFrame)(std::int32_t timeline, std::int32_t* dropFrame);         // 5
 };
 
 struct TimeSuite1 {
@@ -81,8 +80,7 @@ struct SequenceMarkerSuite {
   // 0. Number of markers of a timeline.
   ErrorCode (*GetMarkerCount)(std::int32_t timeline, std::uint32_t* count);
   // 1. Byte size of a marker's UTF-16 name (no terminator).
-  ErrorCode (*GetMarkerNameSize)(std::int32_t timeline, std::uint32_t index,
-                                 std::uint64_t* size);
+  ErrorCode (*GetMarkerNameSize)(std::int32_t timeline, std::uint32_t index, std::uint64_t* size);
   // 2. *name points at the caller's zeroed buffer on entry; the host fills it or points it
   //    at a buffer of its own that stays valid while the suite is held.
   ErrorCode (*GetMarkerName)(std::int32_t timeline, std::uint32_t index, char16_t** name);

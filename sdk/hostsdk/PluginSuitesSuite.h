@@ -17,8 +17,8 @@ struct PluginSuitesSuite2 {
   // 2. Adds one suite table under a name and version. The table must stay valid while the
   //    list exists; *outSuiteReference receives the host's reference for the entry.
   ErrorCode (*AddSuite)(SuiteList list, void* hostPluginReference, const char* name,
-                        std::int32_t apiVersion, std::int32_t internalVersion,
-                        const void* table, void** outSuiteReference);
+                        std::int32_t apiVersion, std::int32_t internalVersion, const void* table,
+                        void** outSuiteReference);
 };
 
 } // namespace hostsdk

@@ -3,9 +3,9 @@
 
 #include <cstdio>
 #include <gtest/gtest.h>
-#include <vector>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 namespace {
 
