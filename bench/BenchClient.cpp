@@ -2,6 +2,7 @@
 
 #include "BenchSocket.h"
 
+#include <algorithm>
 #include <sys/socket.h>
 
 namespace zylbench {
@@ -16,7 +17,6 @@ constexpr std::string_view kUpgradeRequest = "GET / HTTP/1.1\r\n"
                                              "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
                                              "Sec-WebSocket-Version: 13\r\n\r\n";
 constexpr unsigned char kMask[4] = {0x12, 0x34, 0x56, 0x78};
-constexpr std::size_t kReadChunk = 64 * 1024;
 
 } // namespace
 
@@ -41,8 +41,7 @@ BenchClient::~BenchClient() { Close(); }
 void BenchClient::Close() {
   CloseSocket(socket_);
   socket_ = -1;
-  buffer_.clear();
-  read_ = 0;
+  read_ = filled_ = 0;
 }
 
 bool BenchClient::Open(std::uint16_t port, int timeoutMilliseconds) {
@@ -51,26 +50,28 @@ bool BenchClient::Open(std::uint16_t port, int timeoutMilliseconds) {
   if (socket_ < 0) return false;
   SetReceiveTimeout(socket_, timeoutMilliseconds);
   if (!SendAll(socket_, kUpgradeRequest)) return Close(), false;
-  std::size_t end = std::string::npos;
-  while ((end = buffer_.find("\r\n\r\n")) == std::string::npos)
-    if (!Fill(buffer_.size() + 1)) return Close(), false;
-  const bool upgraded = buffer_.compare(0, 12, "HTTP/1.1 101") == 0;
-  read_ = end + 4;
+  std::size_t end = std::string_view::npos;
+  while ((end = Unread().find("\r\n\r\n")) == std::string_view::npos)
+    if (!Fill(Unread().size() + 1)) return Close(), false;
+  const bool upgraded = Unread().substr(0, 12) == "HTTP/1.1 101";
+  read_ += end + 4;
   if (!upgraded) Close();
   return upgraded;
 }
 
 bool BenchClient::Fill(std::size_t count) {
-  if (read_ > 0 && read_ == buffer_.size()) {
-    buffer_.clear();
+  if (read_ == filled_) read_ = filled_ = 0;
+  if (buffer_.size() - read_ < count) {
+    // Moves the unread bytes to the front, growing only for a frame larger than the buffer.
+    buffer_.erase(0, read_);
+    filled_ -= read_;
     read_ = 0;
+    buffer_.resize(std::max(count, kReadChunk));
   }
-  while (buffer_.size() - read_ < count) {
-    const std::size_t had = buffer_.size();
-    buffer_.resize(had + kReadChunk);
-    const ssize_t got = ::recv(socket_, buffer_.data() + had, kReadChunk, 0);
-    buffer_.resize(had + static_cast<std::size_t>(got > 0 ? got : 0));
+  while (filled_ - read_ < count) {
+    const ssize_t got = ::recv(socket_, buffer_.data() + filled_, buffer_.size() - filled_, 0);
     if (got <= 0) return false;
+    filled_ += static_cast<std::size_t>(got);
   }
   return true;
 }

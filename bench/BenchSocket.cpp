@@ -20,14 +20,12 @@ sockaddr_in LoopbackAddress(std::uint16_t port) {
   return address;
 }
 
-// Every message here is one small request answered before the next: Nagle would only add
-// waits to the client's side of the measurement.
+} // namespace
+
 void DisableNagle(int socket) {
   const int on = 1;
   ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
 }
-
-} // namespace
 
 int ConnectLoopback(std::uint16_t port) {
   const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

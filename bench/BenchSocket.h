@@ -7,6 +7,9 @@
 
 namespace zylbench {
 
+// Every message here is one small request answered before the next: Nagle would only add
+// waits for delayed acknowledgements to the measurement.
+void DisableNagle(int socket);
 // A blocking socket connected to 127.0.0.1:port with Nagle off, or -1.
 int ConnectLoopback(std::uint16_t port);
 // A listening socket on 127.0.0.1 with a port chosen by the system; -1 on failure.

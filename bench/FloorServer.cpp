@@ -16,10 +16,15 @@ constexpr std::string_view kUpgradeReply =
     "Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=\r\n\r\n";
 constexpr int kAcceptPollMilliseconds = 100;
 
+// One waiting receive of exactly `size` bytes, as the engine reads each field.
+bool ReceiveField(int socket, void* field, std::size_t size) {
+  return ::recv(socket, field, size, MSG_WAITALL) == static_cast<ssize_t>(size);
+}
+
 } // namespace
 
-FloorServer::FloorServer(std::vector<std::string> replyFrames)
-    : replyFrames_(std::move(replyFrames)) {
+FloorServer::FloorServer(std::vector<std::string> replyFrames, FloorReads reads)
+    : replyFrames_(std::move(replyFrames)), reads_(reads) {
   listener_ = ListenLoopback(&port_);
   if (listener_ < 0) {
     port_ = 0;
@@ -49,6 +54,7 @@ void FloorServer::AcceptLoop() {
     if (::poll(&entry, 1, kAcceptPollMilliseconds) <= 0) continue;
     const int socket = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
     if (socket < 0) continue;
+    DisableNagle(socket); // as the engine does on every accepted socket
     const std::lock_guard<std::mutex> lock(socketsLock_);
     sockets_.push_back(socket);
     threads_.emplace_back([this, socket] { Serve(socket); });
@@ -64,10 +70,31 @@ void FloorServer::Serve(int socket) {
     request.append(chunk, static_cast<std::size_t>(got));
   }
   if (!SendAll(socket, kUpgradeReply)) return;
-  // The client sends one small frame and waits for its answer, so one receive holds it.
-  while (::recv(socket, chunk, sizeof chunk, 0) > 0)
+  for (;;) {
+    // The client sends one small frame and waits for its answer, so one receive holds it.
+    const bool received = reads_ == FloorReads::PerField
+                              ? ReceiveFrameByFields(socket)
+                              : ::recv(socket, chunk, sizeof chunk, 0) > 0;
+    if (!received) return;
     for (const std::string& frame : replyFrames_)
       if (!SendAll(socket, frame)) return;
+  }
+}
+
+bool FloorServer::ReceiveFrameByFields(int socket) {
+  unsigned char header[2];
+  if (!ReceiveField(socket, header, sizeof header)) return false;
+  std::size_t length = header[1] & 0x7F;
+  if (length == 127) return false;
+  if (length == 126) {
+    unsigned char extended[2];
+    if (!ReceiveField(socket, extended, sizeof extended)) return false;
+    length = static_cast<std::size_t>(extended[0] << 8 | extended[1]);
+  }
+  unsigned char key[4];
+  if ((header[1] & 0x80) != 0 && !ReceiveField(socket, key, sizeof key)) return false;
+  std::string payload(length, '\0');
+  return length == 0 || ReceiveField(socket, payload.data(), length);
 }
 
 } // namespace zylbench

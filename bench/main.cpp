@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <sched.h>
 #include <string>
 #include <vector>
 
@@ -28,7 +29,10 @@ namespace {
 void Progress(const char* section) { std::fprintf(stderr, "zyl-bench: %s\n", section); }
 
 constexpr int kRoundTrips = 4000; // per server and command
-constexpr int kRounds = 4;        // servers take turns this many times, against drift
+// Servers take turns this many times, each turn on a new connection: where the scheduler
+// places a connection's threads (one core or two) moves its round trip by tens of
+// microseconds, so many short turns average over placements instead of sampling a few.
+constexpr int kRounds = 20;
 constexpr int kRateMilliseconds = 1000;
 constexpr int kConnections = 16;
 constexpr int kPushEvents = 300;
@@ -49,6 +53,7 @@ struct Command {
 struct Servers {
   std::uint16_t engine = kEnginePort;
   std::uint16_t peer = 0;
+  std::string suffix; // appended to every measure's label, naming the run's set-up
 };
 
 std::string Micro(const Percentiles& p) { return Format("p50 %.1f us, p99 %.1f us", p.p50, p.p99); }
@@ -66,39 +71,45 @@ std::vector<std::string> CaptureReplies(const Command& command) {
   return frames;
 }
 
-// Round-trip samples of the three servers, taking turns in kRounds rounds.
+// Round-trip samples of the servers, taking turns in kRounds rounds.
 void MeasureRoundTrips(Table& table, const Servers& servers, const Command& command) {
   const std::vector<std::string> replies = CaptureReplies(command);
+  const std::string measure = "round trip " + command.label + servers.suffix;
   if (replies.empty()) {
-    table.Add("round trip " + command.label, "engine", "no answer");
+    table.Add(measure, "engine", "no answer");
     return;
   }
-  FloorServer floor(replies);
+  FloorServer floor(replies), fieldFloor(replies, FloorReads::PerField);
   const Request engineRequest{MaskedTextFrame(command.text), static_cast<int>(replies.size())};
   const Request peerRequest{engineRequest.frame, 1};
-  std::vector<double> engine, raw, peer;
-  const auto append = [](std::vector<double>& to, const std::vector<double>& from) {
+  std::vector<double> engine, raw, fields, peer;
+  const int perRound = command.roundTrips / kRounds;
+  const auto add = [perRound](std::vector<double>& to, std::uint16_t port, const Request& request) {
+    const std::vector<double> from = RoundTripSamples(port, request, perRound);
     to.insert(to.end(), from.begin(), from.end());
   };
   for (int round = 0; round < kRounds; ++round) {
-    append(raw, RoundTripSamples(floor.Port(), engineRequest, command.roundTrips / kRounds));
-    append(engine, RoundTripSamples(servers.engine, engineRequest, command.roundTrips / kRounds));
-    if (servers.peer != 0)
-      append(peer, RoundTripSamples(servers.peer, peerRequest, command.roundTrips / kRounds));
+    add(raw, floor.Port(), engineRequest);
+    add(fields, fieldFloor.Port(), engineRequest);
+    add(engine, servers.engine, engineRequest);
+    if (servers.peer != 0) add(peer, servers.peer, peerRequest);
   }
-  const Percentiles e = Summarize(engine), f = Summarize(raw), p = Summarize(peer);
-  const std::string measure = "round trip " + command.label;
+  const Percentiles e = Summarize(engine), f = Summarize(raw), ff = Summarize(fields);
   table.Add(measure, "engine", Micro(e) + Format(" (%zu replies)", replies.size()));
   table.Add(measure, "floor", Micro(f) + Format("; engine p50 = %.2fx floor", e.p50 / f.p50));
-  if (servers.peer != 0)
+  table.Add(measure, "floor, field reads",
+            Micro(ff) + Format("; engine p50 = %.2fx this floor", e.p50 / ff.p50));
+  if (servers.peer != 0) {
+    const Percentiles p = Summarize(peer);
     table.Add(measure, "node ws echo",
               Micro(p) + Format("; engine p50 = %.2fx peer", e.p50 / p.p50));
+  }
 }
 
-void MeasureRates(Table& table, const Servers& servers) {
+void MeasureRates(Table& table, const Servers& servers, const std::vector<int>& connectionCounts) {
   FloorServer floor(CaptureReplies({"get.version", "get.version", "version:"}));
   const Request request{MaskedTextFrame("get.version"), 1};
-  for (const int connections : {1, kConnections}) {
+  for (const int connections : connectionCounts) {
     double engine = 0, peer = 0, raw = 0;
     for (int round = 0; round < 2; ++round) {
       raw += RoundTripsPerSecond(floor.Port(), request, connections, kRateMilliseconds / 2);
@@ -107,7 +118,8 @@ void MeasureRates(Table& table, const Servers& servers) {
         peer += RoundTripsPerSecond(servers.peer, request, connections, kRateMilliseconds / 2);
     }
     const std::string measure =
-        Format("round trips/s, %d connection%s", connections, connections > 1 ? "s" : "");
+        Format("round trips/s, %d connection%s", connections, connections > 1 ? "s" : "") +
+        servers.suffix;
     table.Add(measure, "engine get.version", Format("%.0f /s", engine / 2));
     table.Add(measure, "floor", Format("%.0f /s", raw / 2));
     if (servers.peer != 0)
@@ -174,7 +186,62 @@ void MeasureMemoryRows(Table& table) {
 std::uint16_t StartPeer(ChildProcess& node) {
   std::string line;
   if (!node.Running() || !node.ReadLine(line, 10000)) return 0;
-  return static_cast<std::uint16_t>(std::atoi(line.c_str()));
+  const auto port = static_cast<std::uint16_t>(std::atoi(line.c_str()));
+  if (port == 0) std::fprintf(stderr, "zyl-bench: the Node peer did not start\n");
+  return port;
+}
+
+const std::vector<Command>& RoundTripCommands() {
+  static const std::vector<Command> commands = {
+      {"get.version", "get.version", "version:"},
+      {"get.angle (current timeline)", kAngleCommand, "angle:"},
+      {"get.sequence", "get.sequence", "sequence"},
+      {"get.commands (50)", "get.commands", "commands.", 200},
+  };
+  return commands;
+}
+
+// The engine, the Node peer and the floor, each started by this call, side by side.
+bool MeasureServers(Table& table, const std::string& nodeScript, bool oneCore) {
+  ChildProcess node({"node", nodeScript});
+  Servers servers;
+  servers.peer = StartPeer(node);
+  if (oneCore) servers.suffix = " (one core)";
+
+  Progress(oneCore ? "engine start, one core" : "engine start");
+  EngineHost engine;
+  if (!engine.Started()) return false;
+  // The first angle query finds timeline 17 and makes it the current one.
+  CaptureReplies({"get.angle", kAngleCommand, "angle:"});
+  for (const Command& command : RoundTripCommands()) {
+    Progress(command.label.c_str());
+    MeasureRoundTrips(table, servers, command);
+  }
+  Progress("round trips per second");
+  if (oneCore) {
+    MeasureRates(table, servers, {1});
+    return true;
+  }
+  MeasureRates(table, servers, {1, kConnections});
+  Progress("push latency");
+  MeasurePush(table, engine.Sim());
+  Progress("handshakes");
+  MeasureHandshakes(table, servers);
+  Progress("scan");
+  MeasureScan(table);
+  return true;
+}
+
+// Keeps this thread, and every thread and child process started from it from now on, on
+// the core it runs on. With every party on one core no reply waits for another core to
+// wake up, so what remains is each server's own work per message.
+bool PinToOneCore() {
+  const int core = sched_getcpu();
+  if (core < 0) return false;
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  CPU_SET(core, &set);
+  return sched_setaffinity(0, sizeof set, &set) == 0;
 }
 
 } // namespace
@@ -189,35 +256,10 @@ int main(int argc, char** argv) {
   // The simulator child binds the engine's port, so memory comes before the in-process engine.
   Progress("memory");
   MeasureMemoryRows(table);
-
-  ChildProcess node({"node", nodeScript});
-  Servers servers;
-  servers.peer = StartPeer(node);
-  if (servers.peer == 0) std::fprintf(stderr, "zyl-bench: the Node peer did not start\n");
-
-  Progress("engine start");
-  EngineHost engine;
-  if (!engine.Started()) return 1;
-  // The first angle query finds timeline 17 and makes it the current one.
-  CaptureReplies({"get.angle", kAngleCommand, "angle:"});
-  const std::vector<Command> commands = {
-      {"get.version", "get.version", "version:"},
-      {"get.angle (current timeline)", kAngleCommand, "angle:"},
-      {"get.sequence", "get.sequence", "sequence"},
-      {"get.commands (50)", "get.commands", "commands.", 200},
-  };
-  for (const Command& command : commands) {
-    Progress(command.label.c_str());
-    MeasureRoundTrips(table, servers, command);
-  }
-  Progress("round trips per second");
-  MeasureRates(table, servers);
-  Progress("push latency");
-  MeasurePush(table, engine.Sim());
-  Progress("handshakes");
-  MeasureHandshakes(table, servers);
-  Progress("scan");
-  MeasureScan(table);
+  if (!MeasureServers(table, nodeScript, false)) return 1;
+  // Last, because a pinned thread cannot be let go for the threads it has already started.
+  if (!PinToOneCore() || !MeasureServers(table, nodeScript, true))
+    std::fprintf(stderr, "zyl-bench: the one-core pass did not run\n");
   table.Print();
   return 0;
 }

@@ -8,11 +8,14 @@
 #include <cstdlib>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
-#include <openssl/evp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
+
+// The plain SHA-1 routines, kept in OpenSSL 3 but marked deprecated there: see Sha1.
+#define OPENSSL_API_COMPAT 10101
+#include <openssl/sha.h>
 
 namespace ZYL::platform {
 
@@ -137,8 +140,13 @@ void CloseSocket(Socket socket) noexcept { ::close(socket); }
 
 std::array<std::uint8_t, 20> Sha1(std::string_view data) noexcept {
   std::array<std::uint8_t, 20> digest{};
-  unsigned int size = 0;
-  EVP_Digest(data.data(), data.size(), digest.data(), &size, EVP_sha1(), nullptr);
+  // The direct routine rather than the EVP interface: EVP first starts OpenSSL's provider
+  // machinery, which reads openssl.cnf inside the host and pages in about 2 MiB of the
+  // library on the first handshake, and looks the algorithm up again on every call.
+  SHA_CTX context;
+  SHA1_Init(&context);
+  SHA1_Update(&context, data.data(), data.size());
+  SHA1_Final(digest.data(), &context);
   return digest;
 }
 

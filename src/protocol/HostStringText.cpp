@@ -1,6 +1,7 @@
 #include "protocol/HostStringText.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -11,8 +12,8 @@ namespace {
 constexpr std::uint32_t kFirstAttemptSize = 1024;
 
 // The bytes up to the first zero, never past the buffer.
-std::string TextBeforeTerminator(const std::vector<char>& buffer) {
-  return std::string(buffer.begin(), std::find(buffer.begin(), buffer.end(), '\0'));
+std::string TextBeforeTerminator(const char* buffer, std::size_t size) {
+  return std::string(buffer, std::find(buffer, buffer + size, '\0'));
 }
 
 } // namespace
@@ -20,15 +21,18 @@ std::string TextBeforeTerminator(const std::vector<char>& buffer) {
 std::string HostStringToUtf8(const hostsdk::StringSuite1* strings,
                              const hostsdk::HostString& string) {
   if (strings == nullptr || strings->CopyToUtf8 == nullptr) return {};
-  std::vector<char> buffer(kFirstAttemptSize, '\0');
+  // The first attempt uses the stack: names and labels fit, and get.commands converts four
+  // strings for every host command.
+  std::array<char, kFirstAttemptSize> firstAttempt{};
   std::uint32_t size = kFirstAttemptSize;
-  const hostsdk::ErrorCode status = strings->CopyToUtf8(&string, buffer.data(), &size);
-  if (status == hostsdk::kSuccess) return TextBeforeTerminator(buffer);
+  const hostsdk::ErrorCode status = strings->CopyToUtf8(&string, firstAttempt.data(), &size);
+  if (status == hostsdk::kSuccess)
+    return TextBeforeTerminator(firstAttempt.data(), firstAttempt.size());
   if (status != hostsdk::kStringBufferTooSmall || size == 0) return {};
   // The host told us the size it needs; one more attempt with exactly that.
-  buffer.assign(size, '\0');
+  std::vector<char> buffer(size, '\0');
   if (strings->CopyToUtf8(&string, buffer.data(), &size) != hostsdk::kSuccess) return {};
-  return TextBeforeTerminator(buffer);
+  return TextBeforeTerminator(buffer.data(), buffer.size());
 }
 
 bool AllocateHostString(const hostsdk::StringSuite1* strings, std::string_view text,

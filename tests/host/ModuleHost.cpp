@@ -105,7 +105,7 @@ hostsdk::ErrorCode ModuleHost::Acquire(const char* name, std::int32_t version, c
 
 hostsdk::ErrorCode ModuleHost::Release(const char* name, std::int32_t version) {
   ModuleHost& host = *activeHost;
-  host.suiteCalls_.push_back("-" + SuiteKey(name, version));
+  host.suiteCalls_.push_back(std::string("-").append(SuiteKey(name, version)));
   if (std::string(name) == hostsdk::kPluginSuitesSuiteName) return hostsdk::kSuccess;
   const hostsdk::BasicSuite* simulated = host.sim_.BasicSuite();
   return simulated != nullptr ? simulated->ReleaseSuite(name, version) : kRefused;

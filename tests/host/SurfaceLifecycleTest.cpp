@@ -122,8 +122,8 @@ TEST(SurfaceLifecycle, EachRefusedSuiteIsLeftOutAndTheLedgerBalances) {
 
     EXPECT_EQ(host.CreateSurface(&holder, &surface), kSuccess);
     const std::vector<std::string>& calls = host.suiteCalls();
-    EXPECT_NE(std::find(calls.begin(), calls.end(), "!" + std::string(refused) + "@1"),
-              calls.end());
+    const std::string refusal = std::string("!").append(refused).append("@1");
+    EXPECT_NE(std::find(calls.begin(), calls.end(), refusal), calls.end());
     EXPECT_TRUE(ServerPortAccepts()) << "transport or command is still held";
     EXPECT_TRUE(EndEverything(host, holder));
   }
