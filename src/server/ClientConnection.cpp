@@ -3,6 +3,8 @@
 #include "server/FrameWriter.h"
 #include "server/ServerLimits.h"
 
+#include <chrono>
+
 namespace ZYL {
 
 ClientConnection::ClientConnection(platform::Socket socket) noexcept : socket_(socket) {
@@ -17,16 +19,32 @@ void ClientConnection::Send(std::string_view text) { SendTextFrame(*this, text);
 bool ClientConnection::SendBytes(std::string_view bytes) noexcept {
   std::lock_guard<std::mutex> lock(sendLock_);
   if (broken_) return false;
+  // The bound holds for the whole write, not for each call: a peer whose buffers take a few
+  // more bytes now and then would otherwise hold the sender for a full bound per trickle.
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::milliseconds(server::kSendTimeoutMilliseconds);
+  bool boundShortened = false;
   while (!bytes.empty()) {
     const std::ptrdiff_t sent = platform::SendSome(socket_, bytes.data(), bytes.size());
-    if (sent <= 0) {
-      broken_ = true;
-      platform::ShutdownBoth(socket_);
-      return false;
-    }
+    if (sent <= 0) return Break();
     bytes.remove_prefix(static_cast<std::size_t>(sent));
+    if (bytes.empty()) break;
+    // A short send: the rest gets what is left of the bound (zero would mean no bound).
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
+    if (left <= 0) return Break();
+    platform::SetSendTimeout(socket_, static_cast<int>(left));
+    boundShortened = true;
   }
+  if (boundShortened) platform::SetSendTimeout(socket_, server::kSendTimeoutMilliseconds);
   return true;
+}
+
+bool ClientConnection::Break() noexcept {
+  broken_ = true;
+  platform::ShutdownBoth(socket_);
+  return false;
 }
 
 void ClientConnection::Shutdown() noexcept { platform::ShutdownBoth(socket_); }

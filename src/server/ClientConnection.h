@@ -24,10 +24,10 @@ public:
   int Socket() const noexcept override { return socket_; }
 
   // Writes `bytes` whole, completing short sends, under the connection's send lock so that
-  // frames from different threads never interleave. A send that fails or stalls past the
-  // send time-out shuts the connection down: the frame may be cut, so nothing further may
-  // follow it, and the owner's next read fails and ends the connection. False when the
-  // bytes did not all go out.
+  // frames from different threads never interleave. A send that fails, or a write not done
+  // within the send time-out, shuts the connection down: the frame may be cut, so nothing
+  // further may follow it, and the owner's next read fails and ends the connection. False
+  // when the bytes did not all go out.
   bool SendBytes(std::string_view bytes) noexcept;
 
   // Makes the owner's pending and future reads fail (server stop); the socket stays open
@@ -35,6 +35,9 @@ public:
   void Shutdown() noexcept;
 
 private:
+  // Marks the connection broken and shuts it down (sendLock_ held); always false.
+  bool Break() noexcept;
+
   const platform::Socket socket_;
   std::mutex sendLock_;
   bool broken_ = false; // guarded by sendLock_

@@ -1,14 +1,17 @@
 #include "host/ZYLEngineControlSurface.h"
 #include "server/ClientConnection.h"
+#include "server/FrameWriter.h"
 #include "vitals/BuildVitalsRecord.h"
 #include "vitals/SteadyClock.h"
 #include "vitals/VitalsState.h"
 
 #include <atomic>
 #include <chrono>
+#include <cstddef>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ZYL {
@@ -19,6 +22,8 @@ using Subscribers = std::vector<std::shared_ptr<ClientConnection>>;
 
 constexpr std::int64_t kShortestRecordInterval = 900'000'000; // ns
 constexpr auto kLongestWait = std::chrono::seconds(1);
+// The most bytes of event frames handed to one send.
+constexpr std::size_t kLargestEventBlock = 64 * 1024;
 
 // Process-wide, so the limit also holds across a restart of the server.
 std::atomic<std::int64_t> lastRecordTime{0};
@@ -56,10 +61,24 @@ Subscribers SnapshotSubscribers(ZYLEngineControlSurface& surface) {
   return subscribers;
 }
 
-void SendToAll(const Subscribers& subscribers, const std::string& text) {
-  for (const std::shared_ptr<ClientConnection>& subscriber : subscribers) {
-    subscriber->Send(text);
+// The frame is built once and the same bytes go to every subscriber.
+void SendToAll(const Subscribers& subscribers, std::string_view text) {
+  const std::string frame = EncodeTextFrame(text);
+  for (const std::shared_ptr<ClientConnection>& subscriber : subscribers)
+    subscriber->SendBytes(frame);
+}
+
+// The queued events' frames, in order, gathered into blocks of whole frames of up to
+// kLargestEventBlock bytes (a larger frame makes a block of its own).
+std::vector<std::string> EventBlocks(const std::vector<std::string>& events) {
+  std::vector<std::string> blocks;
+  for (const std::string& event : events) {
+    const std::string frame = EncodeTextFrame(event);
+    if (blocks.empty() || blocks.back().size() + frame.size() > kLargestEventBlock)
+      blocks.emplace_back();
+    blocks.back().append(frame);
   }
+  return blocks;
 }
 
 void RunVitalsPass(ZYLEngineControlSurface& surface, VitalsState& state) {
@@ -67,8 +86,14 @@ void RunVitalsPass(ZYLEngineControlSurface& surface, VitalsState& state) {
   if (!surface.running.load()) return;
   const Subscribers subscribers = SnapshotSubscribers(surface);
   if (subscribers.empty()) return;
-  for (const std::string& event : events)
-    SendToAll(subscribers, event);
+  // One send per block and subscriber, not one per event: a send is a system call (and far
+  // dearer under some socket layers), so a thread that sent event by event could fall behind
+  // a host that fires events quickly, and the queue and the pushes' delay would grow without
+  // bound. Behind, a pass takes more events at once and so catches up. A reply from a
+  // connection's own thread can still come between two blocks, as between two frames.
+  for (const std::string& block : EventBlocks(events))
+    for (const std::shared_ptr<ClientConnection>& subscriber : subscribers)
+      subscriber->SendBytes(block);
 
   const std::int64_t now = SteadyNanoseconds();
   if (!ClaimRecordSlot(now)) return;

@@ -5,8 +5,10 @@
 #include "platform/Platform.h"
 #include "server/FrameReader.h"
 #include "server/FrameWriter.h"
+#include "server/ServerLimits.h"
 #include "support/WsTestClient.h"
 
+#include <atomic>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <memory>
@@ -131,6 +133,27 @@ TEST(ClientConnection, APeerThatStopsReadingIsCutOffAfterTheSendTimeout) {
   EXPECT_FALSE(connection.SendBytes("x"));
   // The connection's own reader now ends instead of waiting for the peer.
   EXPECT_EQ(ReadTextMessage(connection), "");
+}
+
+// A peer that takes a little now and then must not keep one write going a bound per trickle.
+TEST(ClientConnection, TheSendTimeoutBoundsTheWholeWriteOfAPeerThatBarelyReads) {
+  SocketPair pair;
+  ClientConnection connection(pair.engine);
+  std::atomic<bool> done{false};
+  std::thread trickle([&] {
+    std::vector<char> chunk(256 * 1024);
+    while (!done.load()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(700));
+      if (platform::Receive(pair.peer, chunk.data(), chunk.size(), false) <= 0) return;
+    }
+  });
+  const std::string huge(64 << 20, 'x'); // minutes' worth at the peer's pace
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(connection.SendBytes(huge));
+  const auto took = std::chrono::steady_clock::now() - start;
+  done = true;
+  trickle.join();
+  EXPECT_LT(took, std::chrono::milliseconds(server::kSendTimeoutMilliseconds + 3000));
 }
 
 TEST(ClientConnection, ReaderAnswersControlFramesOnTheSameSocket) {

@@ -124,11 +124,6 @@ private:
 };
 
 TEST(EngineFaults, ASubscriberThatNeverReadsIsCutOffWithoutHoldingUpTheOthers) {
-#ifdef _WIN32
-  // Under Wine a share of these pushes never arrives; until it is settled whether Wine's
-  // socket emulation or the engine loses them, this case runs on POSIX only.
-  GTEST_SKIP() << "pushes are lost under Wine; open question";
-#endif
   EngineHarness engine;
   ASSERT_TRUE(engine.Started());
   WsTestClient starved;
@@ -169,8 +164,9 @@ TEST(EngineFaults, DetachReturnsPromptlyWhileASubscriberIsStuck) {
   EXPECT_TRUE(engine.Execute("detach"));
   EXPECT_LT(Clock::now() - start, kSendBound + 3s) << "detach waited on the stuck subscriber";
 #ifndef _WIN32
-  // Under Wine a peer whose receive buffer is full does not learn of the shutdown in time;
-  // whether that is Wine's socket emulation is the same open question as the lost pushes.
+  // Under Wine this peer, reading all the while, has been seen not to learn of the shutdown
+  // within a minute (with about 1 MB queued for it); why is not settled, so the check is
+  // left to POSIX. (It is not what delayed pushes under Wine: that was one send per event.)
   EXPECT_TRUE(starved.WaitClosed(Millis(5000), false));
 #endif
 

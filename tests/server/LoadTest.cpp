@@ -114,11 +114,6 @@ void AwaitEvents(WsTestClient& client, const std::atomic<int>& fired, ClientLog&
 }
 
 TEST(EngineUnderLoad, SixteenSubscribersGetEveryReplyAndEventWholeAndInOrder) {
-#ifdef _WIN32
-  // Under Wine a share of these pushes never arrives; until it is settled whether Wine's
-  // socket emulation or the engine loses them, this case runs on POSIX only.
-  GTEST_SKIP() << "pushes are lost under Wine; open question";
-#endif
   EngineHarness engine;
   ASSERT_TRUE(engine.Started());
   const int commands = Scaled(2000, 150);

@@ -97,6 +97,36 @@ TEST(VitalsLoop, EventsReachEverySubscriberInQueueOrderBeforeTheRecord) {
   }
 }
 
+// A queue far larger than one send: the frames go out in several blocks, and none may be
+// lost, doubled, cut or reordered where one block ends and the next begins, nor around a
+// frame larger than a block.
+TEST(VitalsLoop, AQueueOfManySendsWorthReachesEverySubscriberWholeAndInOrder) {
+  zyltest::InProcessEngine engine(Project());
+  zyltest::WsTestClient first;
+  zyltest::WsTestClient second;
+  Subscribe(first);
+  Subscribe(second);
+  std::vector<std::string> events;
+  for (int i = 0; i < 3000; ++i) // 7-bit and 16-bit length forms, about 500 KB in all
+    events.push_back("event:bulk:" + std::to_string(i) + ":" + std::string(i % 300, 'x'));
+  events.insert(events.begin() + 1500, "event:bulk:large:" + std::string(70000, 'y'));
+  QueueTogether(engine.surface(), events);
+
+  for (zyltest::WsTestClient* client : {&first, &second}) {
+    std::vector<std::string> received;
+    // Records keep coming once a second, so the wait for missing events is bounded as a whole.
+    const auto deadline = Clock::now() + std::chrono::seconds(20);
+    while (received.size() < events.size() && Clock::now() < deadline) {
+      const auto text = client->ReceiveText(Millis(10000), /*skipPushes=*/false);
+      if (!text) break;
+      if (!IsRecord(*text)) received.push_back(*text);
+    }
+    ASSERT_EQ(received.size(), events.size());
+    for (std::size_t i = 0; i < events.size(); ++i)
+      ASSERT_EQ(received[i], events[i]) << "event " << i;
+  }
+}
+
 TEST(VitalsLoop, AtMostOneRecordPer900MillisecondsUnderAnEventBurst) {
   zyltest::InProcessEngine engine(Project());
   zyltest::WsTestClient client;
