@@ -1,6 +1,7 @@
 #include "FloorServer.h"
 
 #include "BenchSocket.h"
+#include "server/FrameParser.h"
 
 #include <poll.h>
 #include <sys/socket.h>
@@ -15,11 +16,6 @@ constexpr std::string_view kUpgradeReply =
     "Connection: Upgrade\r\n"
     "Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=\r\n\r\n";
 constexpr int kAcceptPollMilliseconds = 100;
-
-// One waiting receive of exactly `size` bytes, as the engine reads each field.
-bool ReceiveField(int socket, void* field, std::size_t size) {
-  return ::recv(socket, field, size, MSG_WAITALL) == static_cast<ssize_t>(size);
-}
 
 } // namespace
 
@@ -82,19 +78,18 @@ void FloorServer::Serve(int socket) {
 }
 
 bool FloorServer::ReceiveFrameByFields(int socket) {
-  unsigned char header[2];
-  if (!ReceiveField(socket, header, sizeof header)) return false;
-  std::size_t length = header[1] & 0x7F;
-  if (length == 127) return false;
-  if (length == 126) {
-    unsigned char extended[2];
-    if (!ReceiveField(socket, extended, sizeof extended)) return false;
-    length = static_cast<std::size_t>(extended[0] << 8 | extended[1]);
+  // The engine's own parser says how many bytes each field takes.
+  ZYL::FrameParser parser;
+  std::string field;
+  for (;;) {
+    field.resize(parser.BytesWanted());
+    if (::recv(socket, field.data(), field.size(), MSG_WAITALL) !=
+        static_cast<ssize_t>(field.size()))
+      return false;
+    const ZYL::FrameParser::Outcome outcome = parser.Feed(field).outcome;
+    if (outcome != ZYL::FrameParser::Outcome::NeedMore)
+      return outcome == ZYL::FrameParser::Outcome::Message;
   }
-  unsigned char key[4];
-  if ((header[1] & 0x80) != 0 && !ReceiveField(socket, key, sizeof key)) return false;
-  std::string payload(length, '\0');
-  return length == 0 || ReceiveField(socket, payload.data(), length);
 }
 
 } // namespace zylbench

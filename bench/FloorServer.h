@@ -3,10 +3,10 @@
 // engine sends for the command under test, one send per frame as the engine writes them.
 // Everything here runs in threads of the bench program itself.
 //
-// It takes a request either in one receive, or field by field as the engine must (header,
-// extended length, masking key, payload, each in a receive of its exact size, so that no
-// byte of a following frame is taken early): the second form shows what that read order
-// costs, apart from everything else the engine does.
+// It takes a request either in one receive, or field by field with the engine's own frame
+// parser, as the engine must (header, extended length, masking key, payload, each in a
+// receive of its exact size, so that no byte of a following frame is taken early): the
+// second form shows what that read order costs, apart from everything else the engine does.
 #pragma once
 
 #include <atomic>

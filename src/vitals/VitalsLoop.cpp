@@ -61,11 +61,10 @@ Subscribers SnapshotSubscribers(ZYLEngineControlSurface& surface) {
   return subscribers;
 }
 
-// The frame is built once and the same bytes go to every subscriber.
-void SendToAll(const Subscribers& subscribers, std::string_view text) {
-  const std::string frame = EncodeTextFrame(text);
+// The same framed bytes to every subscriber: a frame or block is built once, not per socket.
+void SendToAll(const Subscribers& subscribers, std::string_view bytes) {
   for (const std::shared_ptr<ClientConnection>& subscriber : subscribers)
-    subscriber->SendBytes(frame);
+    subscriber->SendBytes(bytes);
 }
 
 // The queued events' frames, in order, gathered into blocks of whole frames of up to
@@ -92,12 +91,11 @@ void RunVitalsPass(ZYLEngineControlSurface& surface, VitalsState& state) {
   // bound. Behind, a pass takes more events at once and so catches up. A reply from a
   // connection's own thread can still come between two blocks, as between two frames.
   for (const std::string& block : EventBlocks(events))
-    for (const std::shared_ptr<ClientConnection>& subscriber : subscribers)
-      subscriber->SendBytes(block);
+    SendToAll(subscribers, block);
 
   const std::int64_t now = SteadyNanoseconds();
   if (!ClaimRecordSlot(now)) return;
-  SendToAll(subscribers, BuildVitalsRecord(surface, state, now));
+  SendToAll(subscribers, EncodeTextFrame(BuildVitalsRecord(surface, state, now)));
 }
 
 } // namespace
