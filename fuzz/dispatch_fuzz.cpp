@@ -8,7 +8,7 @@
 // therefore run only when its range is small, and otherwise only its arguments are read.
 #include "FuzzCheck.h"
 #include "Simulator.h"
-#include "host/ZYLEngineControlSurface.h"
+#include "plugin/ZYLEngineControlSurface.h"
 #include "protocol/CommandArguments.h"
 #include "server/ReplySink.h"
 

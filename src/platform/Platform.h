@@ -21,8 +21,14 @@ inline constexpr Socket kNoSocket = -1;
 bool StartNetworking() noexcept;
 
 // socket + address reuse rule + bind to 127.0.0.1:port + listen(backlog).
-// Returns kNoSocket when the socket cannot be created or bound.
-Socket OpenLoopbackListener(std::uint16_t port, int backlog) noexcept;
+// Returns kNoSocket when the socket cannot be created or bound, with the system's reason in
+// `failure` when one is given.
+Socket OpenLoopbackListener(std::uint16_t port, int backlog,
+                            std::string* failure = nullptr) noexcept;
+
+// One line for whoever watches the process: standard error on POSIX, the debugger's output
+// (OutputDebugStringW) on Windows. The host offers no log of its own.
+void WriteDiagnostic(std::string_view line) noexcept;
 
 enum class WaitResult { Ready, TimedOut, Failed };
 // Waits until the socket is readable (or has a pending connection).

@@ -5,7 +5,9 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -34,9 +36,24 @@ bool StartNetworking() noexcept {
   return started;
 }
 
-Socket OpenLoopbackListener(std::uint16_t port, int backlog) noexcept {
+namespace {
+
+void NoteFailure(std::string* failure, int error) noexcept {
+  if (failure == nullptr) return;
+  try {
+    *failure = std::strerror(error);
+  } catch (...) {
+  }
+}
+
+} // namespace
+
+Socket OpenLoopbackListener(std::uint16_t port, int backlog, std::string* failure) noexcept {
   const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listener < 0) return kNoSocket;
+  if (listener < 0) {
+    NoteFailure(failure, errno);
+    return kNoSocket;
+  }
   // Lets a restarted server bind again while old connections linger in TIME_WAIT.
   const int one = 1;
   ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
@@ -44,12 +61,18 @@ Socket OpenLoopbackListener(std::uint16_t port, int backlog) noexcept {
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+  if (::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(listener, backlog) != 0) {
+    NoteFailure(failure, errno);
     ::close(listener);
     return kNoSocket;
   }
-  ::listen(listener, backlog);
   return listener;
+}
+
+void WriteDiagnostic(std::string_view line) noexcept {
+  std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
+  std::fflush(stderr);
 }
 
 WaitResult WaitReadable(Socket socket, int timeoutMilliseconds) noexcept {

@@ -17,6 +17,7 @@
 #include <mutex>
 #include <optional>
 #include <set>
+#include <string>
 
 namespace ZYL::platform {
 
@@ -111,9 +112,25 @@ bool StartNetworking() noexcept {
   return started;
 }
 
-Socket OpenLoopbackListener(std::uint16_t port, int backlog) noexcept {
+namespace {
+
+void NoteFailure(std::string* failure, int error) noexcept {
+  if (failure == nullptr) return;
+  try {
+    *failure = error == WSAEADDRINUSE ? "address already in use"
+                                      : "Winsock error " + std::to_string(error);
+  } catch (...) {
+  }
+}
+
+} // namespace
+
+Socket OpenLoopbackListener(std::uint16_t port, int backlog, std::string* failure) noexcept {
   const Socket listener = Adopt(::socket(AF_INET, SOCK_STREAM, 0));
-  if (listener == kNoSocket) return kNoSocket;
+  if (listener == kNoSocket) {
+    NoteFailure(failure, ::WSAGetLastError());
+    return kNoSocket;
+  }
   // SO_REUSEADDR on Windows would let another process bind the same port while we listen
   // and take our clients; exclusive use makes that second bind fail instead.
   const BOOL exclusive = TRUE;
@@ -123,12 +140,28 @@ Socket OpenLoopbackListener(std::uint16_t port, int backlog) noexcept {
   address.sin_family = AF_INET;
   address.sin_port = ::htons(port);
   address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
-  if (::bind(Widen(listener), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+  if (::bind(Widen(listener), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(Widen(listener), backlog) != 0) {
+    NoteFailure(failure, ::WSAGetLastError());
     ::closesocket(Widen(listener));
     return kNoSocket;
   }
-  ::listen(Widen(listener), backlog);
   return listener;
+}
+
+void WriteDiagnostic(std::string_view line) noexcept {
+  try {
+    std::string text(line);
+    text += "\n";
+    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(),
+                                             static_cast<int>(text.size()), nullptr, 0);
+    if (length <= 0) return;
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
+                          length);
+    ::OutputDebugStringW(wide.c_str());
+  } catch (...) {
+  }
 }
 
 WaitResult WaitReadable(Socket socket, int timeoutMilliseconds) noexcept {

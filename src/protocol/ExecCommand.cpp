@@ -1,35 +1,15 @@
+#include "host/HostCommands.h"
 #include "protocol/CommandArguments.h"
-#include "protocol/CommandEntries.h"
-#include "protocol/HostCommandsAvailable.h"
-#include "protocol/HostStringText.h"
+#include "protocol/CommandTable.h"
 
 #include <string>
 
 namespace ZYL {
 
-namespace {
-
-// Hands the command to the host; false when a host string could not be made. Each string
-// made here is disposed once on the way out, the category before the command.
-bool ExecuteWithCategory(const ZYLEngineControlSurface& surface, const ExecArguments& arguments) {
-  ScopedHostString command(surface.stringSuite);
-  if (!AllocateHostString(surface.stringSuite, arguments.command, command)) return false;
-  if (arguments.category.empty()) {
-    surface.commandSuite->ExecuteCommand(surface.commandHost, nullptr, command.get());
-    return true;
-  }
-  ScopedHostString category(surface.stringSuite);
-  if (!AllocateHostString(surface.stringSuite, arguments.category, category)) return false;
-  surface.commandSuite->ExecuteCommand(surface.commandHost, category.get(), command.get());
-  return true;
-}
-
-} // namespace
-
 // The reply confirms the hand-over only; the host does not say whether the command ran.
-void ExecCommand(ZYLEngineControlSurface& surface, ReplySink& client, std::string_view rest) {
+void ExecCommand(EngineParts& engine, ReplySink& client, std::string_view rest) {
   // Clients tell a host without commands from their own mistakes by this order.
-  if (!HostCommandsAvailable(surface)) {
+  if (!HostCommandsAvailable(engine.host)) {
     client.Send("exec.error:nosuite");
     return;
   }
@@ -38,7 +18,7 @@ void ExecCommand(ZYLEngineControlSurface& surface, ReplySink& client, std::strin
     client.Send("exec.error:parse");
     return;
   }
-  if (!ExecuteWithCategory(surface, *arguments)) {
+  if (!ExecuteHostCommand(engine.host, arguments->category, arguments->command)) {
     client.Send("exec.error:alloc");
     return;
   }

@@ -1,6 +1,7 @@
-#include "host/ZYLEngineControlSurface.h"
+#include "host/HostCommands.h"
+#include "host/HostCommands.h"
 #include "protocol/CommandArguments.h"
-#include "protocol/CommandEntries.h"
+#include "protocol/CommandTable.h"
 
 #include <string>
 
@@ -15,7 +16,7 @@ constexpr std::int32_t kLastCamera = 16;
 
 // Switches through the host's own camera command, so the engine needs no knowledge of the
 // timeline. The host does not report back; the reply echoes the converted number.
-void MulticamAngleCommand(ZYLEngineControlSurface& surface, ReplySink& client,
+void MulticamAngleCommand(EngineParts& engine, ReplySink& client,
                           std::string_view rest) {
   const std::optional<std::int32_t> camera = ParseInt32(rest);
   if (!camera) {
@@ -27,7 +28,7 @@ void MulticamAngleCommand(ZYLEngineControlSurface& surface, ReplySink& client,
     return;
   }
   const std::string number = std::to_string(*camera);
-  surface.RunHostCommand("cmd.multicam.choosenocut.camera" + number);
+  RunHostCommand(engine.host, "cmd.multicam.choosenocut.camera" + number);
   client.Send("multicam.angle.ok:" + number);
 }
 

@@ -1,8 +1,7 @@
 #include "host/ScopedSuite.h"
-#include "host/ZYLEngineControlSurface.h"
 #include "hostsdk/MediaSuites.h"
 #include "protocol/CommandArguments.h"
-#include "protocol/CommandEntries.h"
+#include "protocol/CommandTable.h"
 
 #include <cstdio>
 #include <string>
@@ -98,25 +97,25 @@ std::string SequenceRecord(std::int32_t timeline, std::int64_t ticksPerSecond,
 
 // Any non-negative id is asked of the host as given: the host, not the engine's cache, knows
 // which timelines exist.
-void GetSequenceCommand(ZYLEngineControlSurface& surface, ReplySink& client,
+void GetSequenceCommand(EngineParts& engine, ReplySink& client,
                         std::string_view rest) {
   const std::optional<SequenceArguments> arguments = SplitSequence(rest);
   if (!arguments) {
     client.Send("sequence.error:parse");
     return;
   }
-  const std::int32_t timeline = ChooseTimeline(surface.timelines, arguments->timeline);
+  const std::int32_t timeline = ChooseTimeline(engine.timelines, arguments->timeline);
   if (timeline < 0) {
     client.Send("sequence.error:notimeline");
     return;
   }
   SequenceFormat format;
   if (const std::optional<std::string> error =
-          ReadSequenceFormat(surface.basicSuite, timeline, format)) {
+          ReadSequenceFormat(engine.host.basicSuite, timeline, format)) {
     client.Send(*error);
     return;
   }
-  client.Send(SequenceRecord(timeline, TicksPerSecond(surface.basicSuite), format));
+  client.Send(SequenceRecord(timeline, TicksPerSecond(engine.host.basicSuite), format));
 }
 
 } // namespace ZYL

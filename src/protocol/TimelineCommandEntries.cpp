@@ -1,66 +1,88 @@
 #include "protocol/CommandArguments.h"
-#include "protocol/CommandEntries.h"
-#include "timeline/TimelineCommands.h"
+#include "protocol/CommandTable.h"
+#include "timeline/TimelineQueries.h"
+
+#include <string>
 
 namespace ZYL {
 
-void GetAngleCommand(ZYLEngineControlSurface& surface, ReplySink& client, std::string_view rest) {
+namespace {
+
+void SendClipSize(ReplySink& client, const FrameSize& size) {
+  client.Send("clipsize:" + std::to_string(size.width) + ":" + std::to_string(size.height));
+}
+
+} // namespace
+
+void GetAngleCommand(EngineParts& engine, ReplySink& client, std::string_view rest) {
   const std::optional<TimeTrackArguments> arguments = SplitTimeTrack(rest);
   if (!arguments) {
     client.Send("angle.error:parse");
     return;
   }
-  HandleGetAngle(surface, client, arguments->ticks, arguments->track);
+  client.Send("angle:" +
+              std::to_string(FindAngleAtTime(engine.timelines, arguments->ticks, arguments->track)));
 }
 
 // A marker name may itself hold colons, so an unreadable track counts as "any track" rather
 // than as a malformed request.
-void GetAngleMarkerCommand(ZYLEngineControlSurface& surface, ReplySink& client,
+void GetAngleMarkerCommand(EngineParts& engine, ReplySink& client,
                            std::string_view rest) {
   const MarkerArguments arguments = SplitMarker(rest);
-  HandleGetAngleMarker(surface, client, arguments.name, arguments.track);
+  client.Send("angle:" +
+              std::to_string(FindAngleAtMarker(engine.timelines, arguments.name, arguments.track)));
 }
 
-void GetClipSizeCommand(ZYLEngineControlSurface& surface, ReplySink& client,
+void GetClipSizeCommand(EngineParts& engine, ReplySink& client,
                         std::string_view rest) {
   const std::optional<ClipSizeArguments> arguments = SplitClipSize(rest);
   if (!arguments) {
     client.Send("clipsize.error:parse");
     return;
   }
-  HandleGetClipSize(surface, client, arguments->ticks, arguments->end, arguments->track);
+  SendClipSize(client, FindSizeAtTime(engine.timelines, arguments->ticks, arguments->end,
+                                      arguments->track));
 }
 
-void GetClipSizeMarkerCommand(ZYLEngineControlSurface& surface, ReplySink& client,
+void GetClipSizeMarkerCommand(EngineParts& engine, ReplySink& client,
                               std::string_view rest) {
   const MarkerArguments arguments = SplitMarker(rest);
-  HandleGetClipSizeMarker(surface, client, arguments.name, arguments.track);
+  SendClipSize(client, FindSizeAtMarker(engine.timelines, arguments.name, arguments.track));
 }
 
-void GetTransitionsCommand(ZYLEngineControlSurface& surface, ReplySink& client,
+void GetTransitionsCommand(EngineParts& engine, ReplySink& client,
                            std::string_view rest) {
   const std::optional<TransitionsArguments> arguments = SplitTransitions(rest);
   if (!arguments) {
     client.Send("transitions.error:parse");
     return;
   }
-  HandleGetTransitions(surface, client, arguments->start, arguments->end, arguments->track);
+  const std::optional<ClipTransitions> found =
+      FindClipTransitions(engine.timelines, arguments->start, arguments->end, arguments->track);
+  if (!found) {
+    client.Send("transitions.error:noclip");
+    return;
+  }
+  client.Send("transitions:" + found->in.name + ":" + std::to_string(found->in.duration) + ":" +
+              found->out.name + ":" + std::to_string(found->out.duration));
 }
 
-void DumpAngleCommand(ZYLEngineControlSurface& surface, ReplySink& client, std::string_view rest) {
+void DumpAngleCommand(EngineParts& engine, ReplySink& client, std::string_view rest) {
   const std::optional<TimeTrackArguments> arguments = SplitTimeTrack(rest);
   if (!arguments) {
     client.Send("dump.error:parse");
     return;
   }
-  HandleDumpAngle(surface, client, arguments->ticks, arguments->track);
+  DumpAngle(engine.timelines, arguments->ticks, arguments->track,
+            [&client](const std::string& line) { client.Send("[dump] " + line); });
 }
 
 // A diagnostic: a malformed range scans nothing instead of answering with an error.
-void TimelineScanCommand(ZYLEngineControlSurface& surface, ReplySink& client,
+void TimelineScanCommand(EngineParts& engine, ReplySink& client,
                          std::string_view rest) {
   const TimelineScanArguments arguments = SplitTimelineScan(rest);
-  HandleTimelineScan(surface, client, arguments.from, arguments.to, arguments.budgetMs);
+  client.Send("tlscan:" + ScanTimelineRange(engine.timelines, arguments.from, arguments.to,
+                                            arguments.budgetMs));
 }
 
 } // namespace ZYL

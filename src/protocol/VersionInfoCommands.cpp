@@ -1,11 +1,10 @@
-#include "protocol/CommandEntries.h"
+#include "protocol/CommandTable.h"
+
+#include <string>
 
 #ifndef ZYL_MAKER_SITE
 #error "ZYL_MAKER_SITE (the maker's web site, scheme and host) must be defined by the build"
 #endif
-
-// Spliced into two constant replies at compile time.
-#define ZYL_ENGINE_VERSION "1.2.4"
 
 namespace ZYL {
 
@@ -13,30 +12,40 @@ namespace {
 
 constexpr std::string_view kVersionReply = "version:" ZYL_ENGINE_VERSION;
 
+// A JSON list of the names of the commands that pass `filter`, in the table's order.
+template <typename Filter> std::string CommandNames(Filter filter) {
+  std::string list = "[";
+  for (const Command& command : Commands()) {
+    if (!filter(command)) continue;
+    if (list.size() > 1) list += ',';
+    list.append("\"").append(command.name).append("\"");
+  }
+  return list + "]";
+}
+
 // Clients parse this record by member order as well as by name, so it stays byte for byte.
-constexpr std::string_view kInfoReply =
-    "info:{\"engine\":\"ZYL Engine\",\"version\":\"" ZYL_ENGINE_VERSION "\",\"api\":1,"
-    "\"platform\":\"win\","
-    "\"commands\":[\"get.version\",\"get.info\",\"get.sequence\",\"get.angle\","
-    "\"get.angle.marker\",\"get.clipsize\",\"get.clipsize.marker\",\"get.transitions\","
-    "\"get.commands\",\"exec\",\"multicam.angle\",\"vitals.subscribe\",\"dump.angle\","
-    "\"debug.tlscan\"],"
-    "\"unstable\":[\"dump.angle\",\"debug.tlscan\"],"
-    "\"events\":[\"vitals\",\"event:transport\"],"
-    "\"updateUrl\":\"" ZYL_MAKER_SITE "/zyl-engine/latest.json\","
-    "\"downloadUrl\":\"" ZYL_MAKER_SITE "/zyl-engine\","
-    "\"docsUrl\":\"" ZYL_MAKER_SITE "/zyl-engine/api\","
-    "\"licenseUrl\":\"" ZYL_MAKER_SITE "/zyl-engine/license\","
-    "\"originPolicy\":\"allowlist\",\"telemetry\":false}";
+std::string BuildInfoReply() {
+  return "info:{\"engine\":\"ZYL Engine\",\"version\":\"" ZYL_ENGINE_VERSION "\",\"api\":1,"
+         "\"platform\":\"win\",\"commands\":" +
+         CommandNames([](const Command& command) { return command.listed; }) +
+         ",\"unstable\":" + CommandNames([](const Command& command) { return command.unstable; }) +
+         ",\"events\":[\"vitals\",\"event:transport\"],"
+         "\"updateUrl\":\"" ZYL_MAKER_SITE "/zyl-engine/latest.json\","
+         "\"downloadUrl\":\"" ZYL_MAKER_SITE "/zyl-engine\","
+         "\"docsUrl\":\"" ZYL_MAKER_SITE "/zyl-engine/api\","
+         "\"licenseUrl\":\"" ZYL_MAKER_SITE "/zyl-engine/license\","
+         "\"originPolicy\":\"allowlist\",\"telemetry\":false}";
+}
 
 } // namespace
 
-void GetVersionCommand(ZYLEngineControlSurface&, ReplySink& client, std::string_view) {
+void GetVersionCommand(EngineParts&, ReplySink& client, std::string_view) {
   client.Send(kVersionReply);
 }
 
-void GetInfoCommand(ZYLEngineControlSurface&, ReplySink& client, std::string_view) {
-  client.Send(kInfoReply);
+void GetInfoCommand(EngineParts&, ReplySink& client, std::string_view) {
+  static const std::string reply = BuildInfoReply();
+  client.Send(reply);
 }
 
 } // namespace ZYL

@@ -7,11 +7,15 @@
 namespace ZYL::server {
 
 inline constexpr std::uint16_t kPort = 7890;
-inline constexpr int kListenBacklog = 4;
+// Room for a burst of connects to all 16 places: with less, the kernel drops the extra
+// handshakes and their clients retry only after a second.
+inline constexpr int kListenBacklog = 16;
 inline constexpr std::int32_t kMaxConnections = 16;
 
 // How often the accept loop looks at the running flag while no client knocks.
 inline constexpr int kAcceptPollMilliseconds = 1000;
+// How often a held port is tried again.
+inline constexpr int kBindRetryMilliseconds = 2000;
 // After a failed accept (for example no descriptor left) the loop waits instead of spinning.
 inline constexpr int kAcceptBackoffMilliseconds = 75;
 

@@ -1,8 +1,7 @@
-// dump.angle: prints the render trees at a time, one "[dump] " line per message, so that
-// the angle and clip-size answers can be checked by eye.
-#include "host/ZYLEngineControlSurface.h"
+// The node dump: the render trees at a time, line by line, so that the angle and clip-size
+// answers can be checked by eye.
 #include "timeline/NodeReader.h"
-#include "timeline/TimelineCommands.h"
+#include "timeline/TimelineQueries.h"
 
 #include <string>
 #include <vector>
@@ -35,14 +34,14 @@ struct DumpCounters {
   std::int32_t printed = 0;
 };
 
-void SendDumpLine(ReplySink& client, const std::string& line) { client.Send("[dump] " + line); }
+void SendDumpLine(const DumpLineSink& client, const std::string& line) { client(line); }
 
 std::string ChildLine(const ChildNode& child) {
   if (child.kind == ChildKind::Operator) return "  OPERATOR " + std::to_string(child.index);
   return "  INPUT " + std::to_string(child.index) + " offset=" + std::to_string(child.offset);
 }
 
-void DumpNode(ReplySink& client, const hostsdk::VideoSegmentSuite9& suite, std::int32_t node,
+void DumpNode(const DumpLineSink& client, const hostsdk::VideoSegmentSuite9& suite, std::int32_t node,
               int depth, std::int32_t currentTrack) {
   if (depth > kDumpDepthLimit) return;
   const std::string indent(static_cast<std::size_t>(depth) * 2, ' ');
@@ -73,7 +72,7 @@ void DumpNode(ReplySink& client, const hostsdk::VideoSegmentSuite9& suite, std::
       });
 }
 
-void DumpTimeline(ReplySink& client, const hostsdk::VideoSegmentSuite9& suite,
+void DumpTimeline(const DumpLineSink& client, const hostsdk::VideoSegmentSuite9& suite,
                   std::int32_t timeline, std::int64_t ticks, DumpCounters& counters) {
   const SegmentsHandle segments(suite, timeline);
   if (!segments) return;
@@ -87,15 +86,15 @@ void DumpTimeline(ReplySink& client, const hostsdk::VideoSegmentSuite9& suite,
   DumpNode(client, suite, root.get(), 0, -1);
 }
 
-void DumpTimelines(ZYLEngineControlSurface& surface, ReplySink& client, std::int64_t ticks) {
-  const VideoSegmentSuite suite(surface.basicSuite);
+void DumpTimelines(TimelineCache& cache, const DumpLineSink& client, std::int64_t ticks) {
+  const VideoSegmentSuite suite(cache.BasicSuite());
   if (!suite) {
     SendDumpLine(client, "ERROR: could not acquire VideoSegmentSuite");
     return;
   }
   // A diagnostic should not wait for a scan when any timeline is known, however old.
-  std::vector<std::int32_t> timelines = surface.timelines.OrderedTimelines();
-  if (timelines.empty()) timelines = surface.timelines.ScanTimelines(true);
+  std::vector<std::int32_t> timelines = cache.OrderedTimelines();
+  if (timelines.empty()) timelines = cache.ScanTimelines(true);
   DumpCounters counters;
   for (const std::int32_t timeline : timelines) {
     if (counters.printed >= kDumpedTimelineLimit) break;
@@ -109,11 +108,11 @@ void DumpTimelines(ZYLEngineControlSurface& surface, ReplySink& client, std::int
 
 } // namespace
 
-void HandleDumpAngle(ZYLEngineControlSurface& surface, ReplySink& client, std::int64_t ticks,
-                     std::int32_t track) {
+void DumpAngle(TimelineCache& timelines, std::int64_t ticks, std::int32_t track,
+               const DumpLineSink& client) {
   SendDumpLine(client, "=== VIDEO SEGMENT NODE DUMP START ===");
   SendDumpLine(client, "time=" + std::to_string(ticks) + " track=" + std::to_string(track));
-  DumpTimelines(surface, client, ticks);
+  DumpTimelines(timelines, client, ticks);
   SendDumpLine(client, "=== VIDEO SEGMENT NODE DUMP END ===");
 }
 

@@ -33,6 +33,11 @@ public:
   // Probes OrderedTimelines(), then ScanTimelines(true), until one probe succeeds.
   bool SearchTimelines(const Probe& probe);
 
+  // The host's basic suite, from which every timeline question acquires its suites.
+  const hostsdk::BasicSuite* BasicSuite() const noexcept { return basicSuite_; }
+  // False once the server is stopping: long work ends early.
+  bool KeepRunning() const noexcept { return keepRunning_.load(std::memory_order_relaxed); }
+
   std::int32_t CurrentTimeline() const;
   void SetCurrentTimeline(std::int32_t timeline);
   // Sets the current timeline to `desired` only while it equals `expected`.

@@ -1,12 +1,11 @@
 #include "vitals/BuildVitalsRecord.h"
 
-#include "host/ZYLEngineControlSurface.h"
+#include "vitals/VitalsSources.h"
 #include "platform/Platform.h"
 #include "vitals/HostVitals.h"
 #include "vitals/TimelineVitals.h"
 #include "vitals/VitalsRecord.h"
 
-#include <mutex>
 #include <optional>
 
 namespace ZYL {
@@ -20,33 +19,29 @@ std::int32_t IdleSeconds() noexcept {
 
 } // namespace
 
-std::string BuildVitalsRecord(ZYLEngineControlSurface& surface, VitalsState& state,
+std::string BuildVitalsRecord(const VitalsSources& sources, VitalsState& state,
                               std::int64_t now) {
   VitalsValues values;
   values.idleSec = IdleSeconds();
-  values.playing = surface.playing.load();
-  values.paused = surface.paused.load();
-  values.recording = surface.recording.load();
-  values.rewind = surface.rewind.load();
-  values.ffwd = surface.ffwd.load();
+  values.playing = sources.transport.playing.load();
+  values.paused = sources.transport.paused.load();
+  values.recording = sources.transport.recording.load();
+  values.rewind = sources.transport.rewind.load();
+  values.ffwd = sources.transport.ffwd.load();
 
-  std::int64_t timecodeStamp = 0;
-  {
-    const std::lock_guard<std::mutex> lock(surface.timecodeLock);
-    values.timecode = surface.timecodeText;
-    values.displayMode = surface.displayMode;
-    timecodeStamp = surface.timecodeStamp;
-  }
-  values.speed = UpdateSpeed(values.timecode, timecodeStamp, state.speed);
+  TimecodeReading timecode = sources.transport.Timecode();
+  values.timecode = std::move(timecode.text);
+  values.displayMode = timecode.displayMode;
+  values.speed = UpdateSpeed(values.timecode, timecode.stamp, state.speed);
 
-  const TimelineReading timeline = ReadRecordTimeline(surface, state.lastForcedScan, now);
+  const TimelineReading timeline = ReadRecordTimeline(sources, state.lastForcedScan, now);
   values.cuts = timeline.cuts;
   values.changes = ApplyTimelineReading(state.history, timeline);
 
-  values.markers = ReadMarkerTotal(surface);
-  values.tracks = ReadTrackCount(surface);
-  if (values.playing) values.audioPeakDb = ReadAudioPeak(surface);
-  values.soloActive = ReadSoloState(surface);
+  values.markers = ReadMarkerTotal(sources);
+  values.tracks = ReadTrackCount(sources);
+  if (values.playing) values.audioPeakDb = ReadAudioPeak(sources);
+  values.soloActive = ReadSoloState(sources);
   return FormatVitalsRecord(values);
 }
 

@@ -8,12 +8,12 @@
 
 namespace ZYL {
 
-class ZYLEngineControlSurface;
+struct VitalsSources;
 
 // Samples the transport state, asks the host for the record's counts and levels and
 // formats the record; `state` carries speed and change detection to the next record.
 // Takes no lock across a host call. `now` is the steady-clock time of the pass.
-std::string BuildVitalsRecord(ZYLEngineControlSurface& surface, VitalsState& state,
+std::string BuildVitalsRecord(const VitalsSources& sources, VitalsState& state,
                               std::int64_t now);
 
 } // namespace ZYL

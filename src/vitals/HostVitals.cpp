@@ -1,9 +1,9 @@
 #include "vitals/HostVitals.h"
 
 #include "host/ScopedSuite.h"
-#include "host/ZYLEngineControlSurface.h"
+#include "vitals/VitalsSources.h"
 #include "hostsdk/MediaSuites.h"
-#include "vitals/HostCall.h"
+#include "host/HostCall.h"
 #include "vitals/VitalsRecord.h"
 
 #include <algorithm>
@@ -20,11 +20,11 @@ namespace {
 constexpr std::int32_t kRecordMarkerSuiteVersion = 3;
 constexpr std::int32_t kMostMeterChannels = 32;
 
-std::optional<std::uint64_t> SumSequenceMarkers(const ZYLEngineControlSurface& surface) {
-  const std::vector<std::int32_t> timelines = surface.timelines.OrderedTimelines();
+std::optional<std::uint64_t> SumSequenceMarkers(const VitalsSources& sources) {
+  const std::vector<std::int32_t> timelines = sources.timelines.OrderedTimelines();
   if (timelines.empty()) return std::nullopt;
   const ScopedSuite<hostsdk::SequenceMarkerSuite> markers(
-      surface.basicSuite, hostsdk::kSequenceMarkerSuiteName, kRecordMarkerSuiteVersion);
+      sources.host.basicSuite, hostsdk::kSequenceMarkerSuiteName, kRecordMarkerSuiteVersion);
   if (!markers) return std::nullopt;
   std::optional<std::uint64_t> sum;
   for (const std::int32_t timeline : timelines) {
@@ -35,17 +35,17 @@ std::optional<std::uint64_t> SumSequenceMarkers(const ZYLEngineControlSurface& s
   return sum;
 }
 
-std::int32_t ReadHostMarkerCount(const ZYLEngineControlSurface& surface) noexcept {
-  if (surface.markerSuite == nullptr || surface.markerHost == nullptr) return 0;
+std::int32_t ReadHostMarkerCount(const VitalsSources& sources) noexcept {
+  if (sources.host.markerSuite == nullptr || sources.host.markerHost == nullptr) return 0;
   std::int32_t count = 0;
-  if (CallHost(surface.markerSuite->GetMarkerCount, surface.markerHost, &count) !=
+  if (CallHost(sources.host.markerSuite->GetMarkerCount, sources.host.markerHost, &count) !=
       hostsdk::kSuccess)
     return 0;
   return count;
 }
 
-bool HasMixer(const ZYLEngineControlSurface& surface) noexcept {
-  return surface.mixerSuite != nullptr && surface.mixerHost != nullptr;
+bool HasMixer(const VitalsSources& sources) noexcept {
+  return sources.host.mixerSuite != nullptr && sources.host.mixerHost != nullptr;
 }
 
 } // namespace
@@ -69,40 +69,40 @@ double LoudestPeak(std::span<const float> peaksDb) noexcept {
   return loudest;
 }
 
-std::int32_t ReadMarkerTotal(const ZYLEngineControlSurface& surface) {
-  return CombineMarkerCounts(SumSequenceMarkers(surface), ReadHostMarkerCount(surface));
+std::int32_t ReadMarkerTotal(const VitalsSources& sources) {
+  return CombineMarkerCounts(SumSequenceMarkers(sources), ReadHostMarkerCount(sources));
 }
 
-std::int32_t ReadTrackCount(const ZYLEngineControlSurface& surface) noexcept {
-  if (!HasMixer(surface)) return -1;
+std::int32_t ReadTrackCount(const VitalsSources& sources) noexcept {
+  if (!HasMixer(sources)) return -1;
   std::int32_t tracks = 0;
-  if (CallHost(surface.mixerSuite->GetTrackCount, surface.mixerHost, &tracks) != hostsdk::kSuccess)
+  if (CallHost(sources.host.mixerSuite->GetTrackCount, sources.host.mixerHost, &tracks) != hostsdk::kSuccess)
     return -1;
   return tracks;
 }
 
-double ReadAudioPeak(const ZYLEngineControlSurface& surface) noexcept {
-  if (!HasMixer(surface)) return kNoAudioPeakDb;
-  const hostsdk::HostMixerSuite1& mixer = *surface.mixerSuite;
+double ReadAudioPeak(const VitalsSources& sources) noexcept {
+  if (!HasMixer(sources)) return kNoAudioPeakDb;
+  const hostsdk::HostMixerSuite1& mixer = *sources.host.mixerSuite;
   std::int32_t source = 0;
-  if (CallHost(mixer.GetMeterSource, surface.mixerHost, &source) != hostsdk::kSuccess ||
+  if (CallHost(mixer.GetMeterSource, sources.host.mixerHost, &source) != hostsdk::kSuccess ||
       source == 0)
     return kNoAudioPeakDb;
   std::int32_t channels = 0;
-  if (CallHost(mixer.GetChannelCount, surface.mixerHost, source, &channels) != hostsdk::kSuccess ||
+  if (CallHost(mixer.GetChannelCount, sources.host.mixerHost, source, &channels) != hostsdk::kSuccess ||
       channels < 1 || channels > kMostMeterChannels)
     return kNoAudioPeakDb;
   std::array<float, kMostMeterChannels> peaks{};
-  if (CallHost(mixer.GetPeakLevels, surface.mixerHost, source, channels, peaks.data()) !=
+  if (CallHost(mixer.GetPeakLevels, sources.host.mixerHost, source, channels, peaks.data()) !=
       hostsdk::kSuccess)
     return kNoAudioPeakDb;
   return LoudestPeak(std::span<const float>(peaks.data(), static_cast<std::size_t>(channels)));
 }
 
-bool ReadSoloState(const ZYLEngineControlSurface& surface) noexcept {
-  if (surface.transportSuite == nullptr || surface.transportHost == nullptr) return false;
+bool ReadSoloState(const VitalsSources& sources) noexcept {
+  if (sources.host.transportSuite == nullptr || sources.host.transportHost == nullptr) return false;
   std::uint8_t solo = 0;
-  return CallHost(surface.transportSuite->GetSoloState, surface.transportHost, &solo) ==
+  return CallHost(sources.host.transportSuite->GetSoloState, sources.host.transportHost, &solo) ==
              hostsdk::kSuccess &&
          solo != 0;
 }

@@ -9,7 +9,7 @@
 
 namespace ZYL {
 
-class ZYLEngineControlSurface;
+struct VitalsSources;
 
 // Sequence markers are capped so that a runaway host count cannot swamp the host's own
 // marker count that is added after the cap.
@@ -24,10 +24,10 @@ std::int32_t CombineMarkerCounts(std::optional<std::uint64_t> sequenceMarkers,
 // strange host level cannot put a non-number into the record.
 double LoudestPeak(std::span<const float> peaksDb) noexcept;
 
-std::int32_t ReadMarkerTotal(const ZYLEngineControlSurface& surface);
-std::int32_t ReadTrackCount(const ZYLEngineControlSurface& surface) noexcept;
+std::int32_t ReadMarkerTotal(const VitalsSources& sources);
+std::int32_t ReadTrackCount(const VitalsSources& sources) noexcept;
 // Only meaningful while playing; the caller decides.
-double ReadAudioPeak(const ZYLEngineControlSurface& surface) noexcept;
-bool ReadSoloState(const ZYLEngineControlSurface& surface) noexcept;
+double ReadAudioPeak(const VitalsSources& sources) noexcept;
+bool ReadSoloState(const VitalsSources& sources) noexcept;
 
 } // namespace ZYL

@@ -1,9 +1,9 @@
 #include "vitals/TimelineVitals.h"
 
 #include "host/ScopedSuite.h"
-#include "host/ZYLEngineControlSurface.h"
+#include "vitals/VitalsSources.h"
 #include "hostsdk/MediaSuites.h"
-#include "vitals/HostCall.h"
+#include "host/HostCall.h"
 
 #include <vector>
 
@@ -15,28 +15,28 @@ constexpr std::int64_t kForcedScanInterval = 60LL * 1'000'000'000LL;
 
 } // namespace
 
-TimelineReading ReadRecordTimeline(ZYLEngineControlSurface& surface, std::int64_t& lastForcedScan,
+TimelineReading ReadRecordTimeline(const VitalsSources& sources, std::int64_t& lastForcedScan,
                                    std::int64_t now) {
   TimelineReading reading;
-  reading.timeline = surface.timelines.CurrentTimeline();
+  reading.timeline = sources.timelines.CurrentTimeline();
 
   const ScopedSuite<hostsdk::VideoSegmentSuite9> segments(
-      surface.basicSuite, hostsdk::kVideoSegmentSuiteName, hostsdk::kVideoSegmentSuiteVersion);
+      sources.host.basicSuite, hostsdk::kVideoSegmentSuiteName, hostsdk::kVideoSegmentSuiteVersion);
   if (!segments) return reading;
 
   if (reading.timeline < 0) {
     const bool force = now - lastForcedScan >= kForcedScanInterval;
-    const std::vector<std::int32_t> found = surface.timelines.ScanTimelines(force);
+    const std::vector<std::int32_t> found = sources.timelines.ScanTimelines(force);
     if (force) lastForcedScan = now;
     if (found.empty()) return reading;
     reading.timeline = found.front();
-    surface.timelines.SetCurrentTimelineIfNone(reading.timeline);
+    sources.timelines.SetCurrentTimelineIfNone(reading.timeline);
   }
 
   std::int32_t handle = 0;
   if (CallHost(segments->AcquireSegments, reading.timeline, &handle) != hostsdk::kSuccess ||
       handle == 0) {
-    surface.timelines.ReplaceCurrentTimeline(reading.timeline, -1);
+    sources.timelines.ReplaceCurrentTimeline(reading.timeline, -1);
     reading.timeline = -1;
     return reading;
   }

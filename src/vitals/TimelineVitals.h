@@ -8,11 +8,11 @@
 
 namespace ZYL {
 
-class ZYLEngineControlSurface;
+struct VitalsSources;
 
 // A forced rescan can take seconds, so it is asked for at most once a minute, and only
 // while there is no current timeline. A current timeline that no longer answers is dropped.
-TimelineReading ReadRecordTimeline(ZYLEngineControlSurface& surface, std::int64_t& lastForcedScan,
+TimelineReading ReadRecordTimeline(const VitalsSources& sources, std::int64_t& lastForcedScan,
                                    std::int64_t now);
 
 } // namespace ZYL

@@ -9,7 +9,7 @@ namespace ZYL {
 namespace {
 
 constexpr char kRecordFormat[] =
-    "vitals:{\"v\":\"1.2.4\",\"playing\":%s,\"idleSec\":%d,\"paused\":%s,\"recording\":%s,"
+    "vitals:{\"v\":\"" ZYL_ENGINE_VERSION "\",\"playing\":%s,\"idleSec\":%d,\"paused\":%s,\"recording\":%s,"
     "\"rewind\":%s,\"ffwd\":%s,\"speed\":%.2f,\"timecode\":\"%s\",\"displayMode\":%u,"
     "\"cuts\":%d,\"cutsChanged\":%s,\"edited\":%s,\"seqChanged\":%s,\"markers\":%d,"
     "\"tracks\":%d,\"audioPeakDb\":%.1f,\"soloActive\":%s}";

@@ -35,7 +35,8 @@ struct VitalsValues {
 // "false" for each flag, INT32_MIN for each signed count, UINT32_MAX for the display mode
 // and -DBL_MAX for the two real numbers.
 inline constexpr std::size_t kLongestVitalsRecordWithoutTimecode = [] {
-  constexpr std::size_t kLiteralCharacters = 218; // the format without its conversions
+  // The format without its conversions.
+  constexpr std::size_t kLiteralCharacters = 213 + sizeof(ZYL_ENGINE_VERSION) - 1;
   constexpr std::size_t kFlags = 9 * 5;
   constexpr std::size_t kSignedCounts = 4 * 11;
   constexpr std::size_t kDisplayMode = 10;

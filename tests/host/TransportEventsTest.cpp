@@ -1,8 +1,8 @@
-// The host's transport and marker notifications on a surface whose server is not running,
-// so the queued event texts stay in the queue for the test to read.
+// The host's transport and marker notifications on a surface whose events go to a recorder,
+// so the published texts can be read back in order.
 #include "Simulator.h"
 #include "host/ScopedSuite.h"
-#include "host/ZYLEngineControlSurface.h"
+#include "plugin/ZYLEngineControlSurface.h"
 #include "support/EngineHarness.h"
 
 #include <chrono>
@@ -22,16 +22,26 @@ std::int64_t SteadyNow() {
 class TransportEvents : public testing::Test {
 protected:
   explicit TransportEvents(nlohmann::json project = nlohmann::json::object())
-      : sim(std::move(project), [](const std::string&) {}), surface(sim.BasicSuite()) {}
-
-  void Subscribe() { surface.subscriberCount = 1; }
-
-  std::vector<std::string> Queued() {
-    std::lock_guard<std::mutex> lock(surface.eventLock);
-    return surface.eventQueue;
+      : sim(std::move(project), [](const std::string&) {}), surface(sim.BasicSuite()) {
+    surface.events = &recorder;
   }
 
+  // Records what is published while someone subscribes, as the publisher queues it.
+  class EventRecorder final : public ZYL::EventSink {
+  public:
+    bool HasSubscribers() const noexcept override { return subscribed; }
+    void PublishEvent(const std::string& text) noexcept override {
+      if (subscribed) events.push_back(text);
+    }
+    bool subscribed = false;
+    std::vector<std::string> events;
+  };
+
+  void Subscribe() { recorder.subscribed = true; }
+  std::vector<std::string> Queued() const { return recorder.events; }
+
   zylsim::Simulator sim;
+  EventRecorder recorder;
   ZYL::ZYLEngineControlSurface surface;
 };
 
@@ -39,8 +49,8 @@ TEST_F(TransportEvents, PlayThenPauseStopsPlayingAndPushesBothInOrder) {
   Subscribe();
   EXPECT_EQ(surface.OnPlay(true), kSuccess);
   EXPECT_EQ(surface.OnPause(true), kSuccess);
-  EXPECT_FALSE(surface.playing.load());
-  EXPECT_TRUE(surface.paused.load());
+  EXPECT_FALSE(surface.transport.playing.load());
+  EXPECT_TRUE(surface.transport.paused.load());
   EXPECT_EQ(Queued(), (std::vector<std::string>{R"(event:transport:{"type":"play","on":true})",
                                                 R"(event:transport:{"type":"pause","on":true})"}));
 }
@@ -49,11 +59,11 @@ TEST_F(TransportEvents, StopOffKeepsPlayingAndStopOnEndsIt) {
   Subscribe();
   surface.OnPlay(true);
   surface.OnStop(false);
-  EXPECT_TRUE(surface.playing.load());
+  EXPECT_TRUE(surface.transport.playing.load());
   surface.OnStop(true);
-  EXPECT_FALSE(surface.playing.load());
+  EXPECT_FALSE(surface.transport.playing.load());
   surface.OnPause(false); // a released pause does not stop playback
-  EXPECT_FALSE(surface.paused.load());
+  EXPECT_FALSE(surface.transport.paused.load());
   const std::vector<std::string> queued = Queued();
   ASSERT_EQ(queued.size(), 4u);
   EXPECT_EQ(queued[1], R"(event:transport:{"type":"stop","on":false})");
@@ -66,11 +76,11 @@ TEST_F(TransportEvents, EachToggleSetsItsFlagAndNamesItsType) {
   surface.OnRecord(true);
   surface.OnRewind(true);
   surface.OnFastForward(true);
-  EXPECT_TRUE(surface.recording.load());
-  EXPECT_TRUE(surface.rewind.load());
-  EXPECT_TRUE(surface.ffwd.load());
+  EXPECT_TRUE(surface.transport.recording.load());
+  EXPECT_TRUE(surface.transport.rewind.load());
+  EXPECT_TRUE(surface.transport.ffwd.load());
   surface.OnFastForward(false);
-  EXPECT_FALSE(surface.ffwd.load());
+  EXPECT_FALSE(surface.transport.ffwd.load());
   EXPECT_EQ(surface.OnAuxiliaryToggle(true), kSuccess);
   EXPECT_EQ(Queued(), (std::vector<std::string>{R"(event:transport:{"type":"record","on":true})",
                                                 R"(event:transport:{"type":"rewind","on":true})",
@@ -82,7 +92,7 @@ TEST_F(TransportEvents, WithoutSubscribersStateChangesButNothingIsQueued) {
   surface.OnPlay(true);
   surface.OnMarkersRebuilt();
   surface.OnMarkerChanged(1);
-  EXPECT_TRUE(surface.playing.load());
+  EXPECT_TRUE(surface.transport.playing.load());
   EXPECT_TRUE(Queued().empty());
 }
 
@@ -118,7 +128,7 @@ protected:
 };
 
 TEST_F(MarkerEvents, CarryTheHostsMarkerCount) {
-  ASSERT_NE(surface.markerSuite, nullptr);
+  ASSERT_NE(surface.host.markerSuite, nullptr);
   surface.OnMarkersRebuilt();
   surface.OnMarkerChanged(0);
   EXPECT_EQ(Queued(),
@@ -135,7 +145,7 @@ protected:
 };
 
 TEST_F(FailingMarkerCount, StillPushesWithCountMinusOne) {
-  ASSERT_NE(surface.markerSuite, nullptr);
+  ASSERT_NE(surface.host.markerSuite, nullptr);
   surface.OnMarkersRebuilt();
   EXPECT_EQ(Queued(), std::vector<std::string>{R"(event:marker:{"type":"rebuild","count":-1})"});
 }
@@ -143,9 +153,9 @@ TEST_F(FailingMarkerCount, StillPushesWithCountMinusOne) {
 class Timecode : public TransportEvents {
 protected:
   Timecode() : strings(sim.BasicSuite(), hostsdk::kStringSuiteName, 1) {
-    surface.stringSuite = strings.get();
+    surface.host.stringSuite = strings.get();
   }
-  ~Timecode() override { surface.stringSuite = nullptr; }
+  ~Timecode() override { surface.host.stringSuite = nullptr; }
 
   // Delivers `text` as a host string, disposed afterwards as the host would.
   hostsdk::ErrorCode Deliver(std::int32_t mode, const std::string& text) {
@@ -156,10 +166,7 @@ protected:
     return result;
   }
 
-  std::string Stored() {
-    std::lock_guard<std::mutex> lock(surface.timecodeLock);
-    return surface.timecodeText;
-  }
+  std::string Stored() const { return surface.transport.Timecode().text; }
 
   ZYL::ScopedSuite<hostsdk::StringSuite1> strings;
 };
@@ -171,27 +178,27 @@ TEST_F(Timecode, SixtyThreeBytesAreStoredWholeWithModeAndTime) {
   const std::int64_t before = SteadyNow();
   EXPECT_EQ(Deliver(3, text), kSuccess);
   const std::int64_t after = SteadyNow();
-  std::lock_guard<std::mutex> lock(surface.timecodeLock);
-  EXPECT_EQ(surface.timecodeText, text);
-  EXPECT_EQ(surface.displayMode, 3);
-  EXPECT_GE(surface.timecodeStamp, before);
-  EXPECT_LE(surface.timecodeStamp, after);
+  const ZYL::TimecodeReading stored = surface.transport.Timecode();
+  EXPECT_EQ(stored.text, text);
+  EXPECT_EQ(stored.displayMode, 3);
+  EXPECT_GE(stored.stamp, before);
+  EXPECT_LE(stored.stamp, after);
 }
 
 TEST_F(Timecode, IsIgnoredWithoutSubscriberNullTextOrWhenItDoesNotFit) {
   ASSERT_TRUE(strings);
   EXPECT_EQ(Deliver(1, "00:00:01:00"), kSuccess);
   EXPECT_EQ(Stored(), "");
-  EXPECT_EQ(surface.timecodeStamp, 0);
+  EXPECT_EQ(surface.transport.Timecode().stamp, 0);
 
   Subscribe();
   EXPECT_EQ(Deliver(1, "00:00:02:00"), kSuccess);
   EXPECT_EQ(surface.OnTimecode(2, nullptr), kSuccess);
   EXPECT_EQ(Deliver(2, std::string(64, '9')), kSuccess); // 65 bytes with the terminator
   EXPECT_EQ(Stored(), "00:00:02:00");
-  EXPECT_EQ(surface.displayMode, 1);
+  EXPECT_EQ(surface.transport.Timecode().displayMode, 1);
 
-  surface.stringSuite = nullptr;
+  surface.host.stringSuite = nullptr;
   EXPECT_EQ(Deliver(2, "00:00:03:00"), kSuccess);
   EXPECT_EQ(Stored(), "00:00:02:00");
 }

@@ -1,7 +1,7 @@
 // The wrapper suites as the module registers them: what each entry answers on the surface
 // that CreateSurface handed out.
 #include "ModuleHost.h"
-#include "host/ZYLEngineControlSurface.h"
+#include "plugin/ZYLEngineControlSurface.h"
 #include "hostsdk/ControlSurfaceWrappers.h"
 
 #include <gtest/gtest.h>
@@ -135,11 +135,11 @@ TEST_F(WrapperSuites, TransportBooleanIsItsLowByte) {
   const auto& engine = *static_cast<ZYL::ZYLEngineControlSurface*>(surface);
 
   EXPECT_EQ(transport->OnPlay(part, 0x101), kSuccess);
-  EXPECT_TRUE(engine.playing.load());
+  EXPECT_TRUE(engine.transport.playing.load());
   EXPECT_EQ(transport->OnPlay(part, 256), kSuccess);
-  EXPECT_FALSE(engine.playing.load());
+  EXPECT_FALSE(engine.transport.playing.load());
   EXPECT_EQ(transport->OnRecord(part, 2), kSuccess);
-  EXPECT_TRUE(engine.recording.load());
+  EXPECT_TRUE(engine.transport.recording.load());
 }
 
 } // namespace

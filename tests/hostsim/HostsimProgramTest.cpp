@@ -40,9 +40,10 @@ std::string Quoted(const std::string& text) {
 
 // Feeds `input` to the program's stdin and collects its output and exit code.
 ProgramRun RunHostsim(const std::string& arguments, const std::string& input) {
-  const std::string dir = ::testing::TempDir();
-  const std::string in = dir + "hostsim-in.txt", out = dir + "hostsim-out.txt",
-                    err = dir + "hostsim-err.txt";
+  // Named after the test, since tests run side by side and share the temporary folder.
+  const std::string dir = ::testing::TempDir() + "hostsim-" +
+                          ::testing::UnitTest::GetInstance()->current_test_info()->name();
+  const std::string in = dir + "-in.txt", out = dir + "-out.txt", err = dir + "-err.txt";
   std::ofstream(in) << input;
   // cmd.exe takes a path with forward slashes for switches.
   const std::string program =
@@ -66,13 +67,17 @@ ProgramRun RunHostsim(const std::string& arguments, const std::string& input) {
 }
 
 std::string ProjectFile(const nlohmann::json& project) {
-  const std::string path = ::testing::TempDir() + "hostsim-program-project.json";
+  const std::string path = ::testing::TempDir() + "hostsim-project-" +
+                           ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                           ".json";
   std::ofstream(path) << project.dump();
   return path;
 }
 
 TEST(HostsimProgramTest, StartFailuresGiveOneStderrLineAndExitTwo) {
-  const std::string malformed = ::testing::TempDir() + "hostsim-malformed.json";
+  const std::string malformed = ::testing::TempDir() + "hostsim-malformed-" +
+                                ::testing::UnitTest::GetInstance()->current_test_info()->name() +
+                                ".json";
   std::ofstream(malformed) << "{\"timelines\": [";
   for (const std::string& arguments :
        {std::string("--project missing.json"), "--project " + malformed, std::string("--frob"),

@@ -3,7 +3,6 @@
 #include "support/WsTestClient.h"
 
 #include <gtest/gtest.h>
-#include <mutex>
 #include <nlohmann/json.hpp>
 
 namespace {
@@ -21,11 +20,8 @@ TEST(VitalsSubscribeTest, SubscribingTwiceCountsOnceAndIsNotAnswered) {
   EXPECT_EQ(client.ReceiveText(), "version:1.2.4");
 
   ZYL::ZYLEngineControlSurface& surface = engine.surface();
-  EXPECT_EQ(surface.subscriberCount.load(), 1);
-  {
-    std::lock_guard<std::mutex> lock(surface.clientLock);
-    EXPECT_EQ(surface.vitalsSubscribers.size(), 1u);
-  }
+  EXPECT_EQ(surface.server.SubscriberCount(), 1);
+  EXPECT_EQ(surface.server.Subscribers().size(), 1u);
   client.Close();
   zyltest::ExpectLedgerBalancedAfterDetach(engine);
 }
@@ -36,13 +32,13 @@ TEST(VitalsSubscribeTest, ASinkThatIsNoConnectionSubscribesNothing) {
   InProcessEngine engine(nlohmann::json::object());
   for (const int socket : {-1, 4242}) {
     zyltest::CaptureSink sink(socket);
-    engine.surface().DispatchCommand(sink, "vitals.subscribe");
+    ZYL::EngineParts parts = engine.surface().Parts();
+    ZYL::DispatchCommand(parts, sink, "vitals.subscribe");
     EXPECT_TRUE(sink.Replies().empty());
   }
   ZYL::ZYLEngineControlSurface& surface = engine.surface();
-  EXPECT_EQ(surface.subscriberCount.load(), 0);
-  std::lock_guard<std::mutex> lock(surface.clientLock);
-  EXPECT_TRUE(surface.vitalsSubscribers.empty());
+  EXPECT_EQ(surface.server.SubscriberCount(), 0);
+  EXPECT_TRUE(surface.server.Subscribers().empty());
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The server end to end over real sockets: a control-surface object runs the listener, and
 // WsTestClient plays the browser. No host is attached; the commands used need none.
-#include "host/ZYLEngineControlSurface.h"
+#include "plugin/ZYLEngineControlSurface.h"
 #include "platform/Platform.h"
 #include "server/Handshake.h"
 #include "server/ServerLimits.h"
@@ -63,7 +63,7 @@ protected:
   void SetUp() override {
     surface_ = std::make_unique<ZYLEngineControlSurface>(nullptr);
     surface_->StartServer();
-    ASSERT_TRUE(surface_->running.load());
+    ASSERT_TRUE(surface_->server.Running().load());
     ASSERT_TRUE(ServerAccepts(Millis(5000)));
     ASSERT_TRUE(WaitForConnectionCount(0));
   }
@@ -72,7 +72,7 @@ protected:
   // Connection threads end on their own schedule; wait for the count with a generous bound.
   bool WaitForConnectionCount(std::int32_t count) {
     const auto deadline = Clock::now() + std::chrono::seconds(20);
-    while (surface_->clientCount.load() != count) {
+    while (surface_->server.ConnectionCount() != count) {
       if (Clock::now() > deadline) return false;
       std::this_thread::sleep_for(Millis(10));
     }
@@ -218,48 +218,61 @@ TEST_F(Server, StopEndsConnectionsInAndAfterTheHandshakeAndWaitsForThem) {
   surface_->StopServer();
   // Far below the 5-second handshake bound, which would otherwise end the stalled one.
   EXPECT_LT(Clock::now() - start, Millis(4000));
-  EXPECT_EQ(surface_->clientCount.load(), 0);
-  EXPECT_TRUE(surface_->connections.empty());
-  EXPECT_TRUE(surface_->clients.empty());
-  EXPECT_FALSE(surface_->running.load());
-  EXPECT_EQ(surface_->listenSocket, -1);
+  EXPECT_EQ(surface_->server.ConnectionCount(), 0);
+  EXPECT_FALSE(surface_->server.Running().load());
+  EXPECT_FALSE(surface_->server.Listening());
   EXPECT_TRUE(open.WaitClosed(Millis(5000), false));
   EXPECT_TRUE(stalled.WaitClosed(Millis(5000), false));
 }
 
 TEST_F(Server, StartWhileRunningKeepsTheServerAndRestartWorks) {
-  const int listener = surface_->listenSocket;
   surface_->StartServer();
-  EXPECT_EQ(surface_->listenSocket, listener);
+  EXPECT_TRUE(surface_->server.Listening());
   EXPECT_TRUE(OpenClient().IsConnected());
 
   surface_->StopServer();
   surface_->StopServer();
   EXPECT_FALSE(ServerAccepts(Millis(200)));
   surface_->StartServer();
-  ASSERT_TRUE(surface_->running.load());
+  ASSERT_TRUE(surface_->server.Running().load());
   WsTestClient client = OpenClient();
   ASSERT_TRUE(client.SendText("get.version"));
   EXPECT_TRUE(client.ReceiveText().has_value());
 }
 
-TEST_F(Server, APortHeldElsewhereLeavesTheServerStopped) {
+// Regression: a held port left the server stopped without a word, an engine that looked
+// loaded and served nobody. Now it says so once and takes the port when it comes free.
+TEST_F(Server, APortHeldElsewhereIsNamedOnceAndTakenWhenItComesFree) {
   surface_->StopServer();
   const int holder = platform::OpenLoopbackListener(server::kPort, 1);
   ASSERT_NE(holder, platform::kNoSocket);
   ZYLEngineControlSurface other(nullptr);
+  testing::internal::CaptureStderr();
   other.StartServer();
-  EXPECT_FALSE(other.running.load());
-  EXPECT_EQ(other.listenSocket, -1);
-  EXPECT_FALSE(other.acceptThread.joinable());
-  EXPECT_FALSE(other.vitalsThread.joinable());
+  EXPECT_TRUE(other.server.Running().load());
+  EXPECT_FALSE(other.server.Listening());
+  // Two retries come and go while the port is still held.
+  std::this_thread::sleep_for(Millis(4500));
+  EXPECT_FALSE(other.server.Listening());
   platform::CloseSocket(holder);
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  while (!other.server.Listening() && Clock::now() < deadline)
+    std::this_thread::sleep_for(Millis(20));
+  const std::string diagnostics = testing::internal::GetCapturedStderr();
+  EXPECT_TRUE(other.server.Listening());
+  WsTestClient client = OpenClient();
+  ASSERT_TRUE(client.SendText("get.version"));
+  EXPECT_EQ(client.ReceiveText(), "version:1.2.4");
+  const std::string expected = "cannot listen on 127.0.0.1:7890";
+  ASSERT_NE(diagnostics.find(expected), std::string::npos) << diagnostics;
+  EXPECT_EQ(diagnostics.find(expected, diagnostics.find(expected) + 1), std::string::npos)
+      << "one line, not one per retry: " << diagnostics;
+  other.StopServer();
 }
 
 TEST_F(Server, EventsWithoutSubscribersAreNotQueued) {
-  surface_->PublishEvent("event:play:on");
-  std::lock_guard<std::mutex> lock(surface_->eventLock);
-  EXPECT_TRUE(surface_->eventQueue.empty());
+  surface_->vitals.PublishEvent("event:play:on");
+  EXPECT_EQ(surface_->vitals.QueuedEventCount(), 0u);
 }
 
 // An allocation failure while one connection is served ends that connection only.

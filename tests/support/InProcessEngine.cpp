@@ -33,7 +33,8 @@ std::vector<std::string> InProcessEngine::Output() const {
 
 std::vector<std::string> InProcessEngine::Dispatch(std::string_view text) {
   CaptureSink sink;
-  surface_->DispatchCommand(sink, text);
+  ZYL::EngineParts parts = surface_->Parts();
+  ZYL::DispatchCommand(parts, sink, text);
   return sink.Replies();
 }
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "Simulator.h"
-#include "host/ZYLEngineControlSurface.h"
+#include "plugin/ZYLEngineControlSurface.h"
 #include "server/ReplySink.h"
 
 #include <memory>

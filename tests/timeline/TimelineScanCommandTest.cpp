@@ -1,6 +1,6 @@
 #include "TimelineProjects.h"
 #include "support/InProcessEngine.h"
-#include "timeline/TimelineCommands.h"
+#include "protocol/DispatchCommand.h"
 
 #include <chrono>
 #include <future>
@@ -120,9 +120,11 @@ TEST(TimelineScanTest, EndlessScanBlocksNoOneAndEndsWithTheServer) {
   InProcessEngine engine(project);
   zyltest::CaptureSink scanClient;
   std::future<void> scan = std::async(std::launch::async, [&] {
-    ZYL::HandleTimelineScan(engine.surface(), scanClient, 0,
-                            std::numeric_limits<std::int32_t>::max(),
-                            std::numeric_limits<std::int64_t>::max());
+    ZYL::EngineParts parts = engine.surface().Parts();
+    ZYL::DispatchCommand(parts, scanClient,
+                         "debug.tlscan:0:" +
+                             std::to_string(std::numeric_limits<std::int32_t>::max()) + ":" +
+                             std::to_string(std::numeric_limits<std::int64_t>::max()));
   });
   while (engine.surface().timelines.CurrentTimeline() != 1)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));

@@ -1,7 +1,7 @@
 #include "vitals/BuildVitalsRecord.h"
 
 #include "support/InProcessEngine.h"
-#include "vitals/SteadyClock.h"
+#include "host/SteadyClock.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -50,7 +50,8 @@ public:
 
   json Next(std::int64_t advance = kSecond) {
     now_ += advance;
-    const std::string record = BuildVitalsRecord(engine_.surface(), state_, now_);
+    const std::string record = BuildVitalsRecord(
+        VitalsSources{surface().host, surface().transport, surface().timelines}, state_, now_);
     EXPECT_EQ(record.substr(0, kPrefix.size()), kPrefix);
     return json::parse(record.substr(kPrefix.size()));
   }
@@ -59,10 +60,7 @@ public:
   ZYLEngineControlSurface& surface() { return engine_.surface(); }
 
   void SetTimecode(const std::string& text, std::int32_t mode, std::int64_t stamp) {
-    const std::lock_guard<std::mutex> lock(surface().timecodeLock);
-    surface().timecodeText = text;
-    surface().displayMode = mode;
-    surface().timecodeStamp = stamp;
+    surface().transport.SetTimecode(text, mode, stamp);
   }
 
 private:
@@ -73,8 +71,8 @@ private:
 
 TEST(BuildVitalsRecord, ReportsTransportTimecodeAndHostState) {
   RecordBuilder builder(Project());
-  builder.surface().paused = true;
-  builder.surface().ffwd = true;
+  builder.surface().transport.paused = true;
+  builder.surface().transport.ffwd = true;
   builder.SetTimecode("00:00:10:00", 3, 5 * kSecond);
   builder.Next();
   builder.SetTimecode("00:00:12:00", 3, 6 * kSecond);
@@ -101,7 +99,7 @@ TEST(BuildVitalsRecord, ReportsTransportTimecodeAndHostState) {
 TEST(BuildVitalsRecord, AudioPeakOnlyWhilePlayingFromOneToThirtyTwoChannels) {
   RecordBuilder builder(Project());
   EXPECT_EQ(builder.Next()["audioPeakDb"], -999.0);
-  builder.surface().playing = true;
+  builder.surface().transport.playing = true;
   EXPECT_DOUBLE_EQ(builder.Next()["audioPeakDb"].get<double>(), -2.5);
 
   json mixer = {{"tracks", 4}, {"meterSource", 1}, {"peaksDb", json::array()}};
@@ -147,7 +145,7 @@ TEST(BuildVitalsRecord, EveryHostFieldDegradesWhenItsSuiteIsMissing) {
       "HOSTSDK ControlSurfaceHost Mixer Suite", "HOSTSDK ControlSurfaceHost Transport Suite",
       "HOSTSDK ControlSurfaceHost Marker Suite", "Media Video Segment Suite", "Marker Suite"};
   RecordBuilder builder(project);
-  builder.surface().playing = true;
+  builder.surface().transport.playing = true;
   const json record = builder.Next();
   EXPECT_EQ(record["cuts"], -1);
   EXPECT_EQ(record["cutsChanged"], false);
@@ -167,7 +165,7 @@ TEST(BuildVitalsRecord, FailingCallsDegradeTheirFieldsOnly) {
       {{"suite", "HOSTSDK ControlSurfaceHost Mixer Suite"}, {"position", 17}, {"status", 1}},
       {{"suite", "HOSTSDK ControlSurfaceHost Transport Suite"}, {"position", 20}, {"status", 1}}};
   RecordBuilder builder(project);
-  builder.surface().playing = true;
+  builder.surface().transport.playing = true;
   const json record = builder.Next();
   EXPECT_EQ(record["cuts"], -1);
   EXPECT_EQ(record["markers"], 3);

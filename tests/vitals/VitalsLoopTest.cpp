@@ -48,20 +48,17 @@ void Subscribe(zyltest::WsTestClient& client) {
   EXPECT_TRUE(nlohmann::json::accept(texts->back().substr(kRecordPrefix.size())));
 }
 
-// Queues texts as one batch, the way several host notifications land between two passes.
-void QueueTogether(ZYLEngineControlSurface& surface, const std::vector<std::string>& texts) {
-  {
-    const std::lock_guard<std::mutex> lock(surface.eventLock);
-    surface.eventQueue.insert(surface.eventQueue.end(), texts.begin(), texts.end());
-  }
-  surface.eventReady.notify_one();
+// Publishes texts back to back, the way several host notifications land between two passes.
+void PublishAll(ZYLEngineControlSurface& surface, const std::vector<std::string>& texts) {
+  for (const std::string& text : texts)
+    surface.vitals.PublishEvent(text);
 }
 
 TEST(VitalsLoop, NothingIsPushedUntilAClientSubscribes) {
   zyltest::InProcessEngine engine(Project());
   zyltest::WsTestClient client;
   ASSERT_TRUE(client.Open());
-  engine.surface().PublishEvent("event:transport:{\"type\":\"play\",\"on\":true}");
+  engine.surface().vitals.PublishEvent("event:transport:{\"type\":\"play\",\"on\":true}");
   EXPECT_FALSE(client.ReceiveFrame(Millis(2500)).has_value());
 
   ASSERT_TRUE(client.SendText("vitals.subscribe"));
@@ -81,7 +78,7 @@ TEST(VitalsLoop, EventsReachEverySubscriberInQueueOrderBeforeTheRecord) {
   Subscribe(second);
   const std::vector<std::string> events = {"event:marker:{\"type\":\"rebuild\",\"count\":1}",
                                            "event:marker:{\"type\":\"rebuild\",\"count\":2}"};
-  QueueTogether(engine.surface(), events);
+  PublishAll(engine.surface(), events);
 
   for (zyltest::WsTestClient* client : {&first, &second}) {
     // Records of earlier passes may still be waiting to be read.
@@ -110,7 +107,7 @@ TEST(VitalsLoop, AQueueOfManySendsWorthReachesEverySubscriberWholeAndInOrder) {
   for (int i = 0; i < 3000; ++i) // 7-bit and 16-bit length forms, about 500 KB in all
     events.push_back("event:bulk:" + std::to_string(i) + ":" + std::string(i % 300, 'x'));
   events.insert(events.begin() + 1500, "event:bulk:large:" + std::string(70000, 'y'));
-  QueueTogether(engine.surface(), events);
+  PublishAll(engine.surface(), events);
 
   for (zyltest::WsTestClient* client : {&first, &second}) {
     std::vector<std::string> received;
@@ -138,7 +135,7 @@ TEST(VitalsLoop, AtMostOneRecordPer900MillisecondsUnderAnEventBurst) {
   constexpr int kEvents = 600; // one every 5 ms for about three seconds
   std::thread publisher([&] {
     for (int i = 0; i < kEvents; ++i) {
-      engine.surface().PublishEvent("event:burst:" + std::to_string(i));
+      engine.surface().vitals.PublishEvent("event:burst:" + std::to_string(i));
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
   });

@@ -1,4 +1,4 @@
-#include "host/RegisterSurfaceSuites.h"
+#include "plugin/RegisterSurfaceSuites.h"
 
 #include "hostsdk/ControlSurfaceWrappers.h"
 

@@ -1,17 +1,26 @@
-#include "host/ZYLEngineControlSurface.h"
+#include "plugin/ZYLEngineControlSurface.h"
 
 namespace ZYL {
 
 ZYLEngineControlSurface::ZYLEngineControlSurface(const hostsdk::BasicSuite* basic)
-    : basicSuite(basic), timelines(basic, running) {}
+    : host{.basicSuite = basic}, timelines(basic, server.Running()),
+      vitals(VitalsSources{host, transport, timelines}, server), textProtocol(Parts()) {}
 
 ZYLEngineControlSurface::~ZYLEngineControlSurface() {
-  // Normally AttachHost(0) has stopped everything already. A destructor must not throw; if
-  // stopping fails there is nothing better left to do than carry on.
-  try {
-    StopServer();
-  } catch (...) {
-  }
+  // Normally AttachHost(0) has stopped everything already.
+  StopServer();
+}
+
+void ZYLEngineControlSurface::StartServer() {
+  server.Start(textProtocol);
+  vitals.Start();
+}
+
+// The server first: its connections are shut down, which also cuts short any send the
+// vitals thread is making to them.
+void ZYLEngineControlSurface::StopServer() noexcept {
+  server.Stop();
+  vitals.Stop();
 }
 
 hostsdk::ErrorCode ZYLEngineControlSurface::QueryInteger(std::int32_t* out) {

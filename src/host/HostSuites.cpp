@@ -1,7 +1,6 @@
-// Acquiring and releasing the host's ControlSurfaceHost suites and objects around the
-// server's life.
+#include "host/HostSuites.h"
+
 #include "host/ScopedSuite.h"
-#include "host/ZYLEngineControlSurface.h"
 
 namespace ZYL {
 namespace {
@@ -40,12 +39,7 @@ void AcquireObjectSuite(const hostsdk::BasicSuite* basic, const char* name,
 
 } // namespace
 
-void ZYLEngineControlSurface::AttachHost(hostsdk::HostReference host) {
-  // Server threads read the suite members without a lock, so none may run while they
-  // change. Stopping also before an attach keeps a repeated attach from pulling the suites
-  // from under a running server.
-  StopServer();
-
+void HostSuites::Release() noexcept {
   ReleaseSuite(basicSuite, hostsdk::kStringSuiteName, hostsdk::kStringSuiteVersion, stringSuite);
   ReleaseSuite(basicSuite, hostsdk::kSurfaceHostSuiteName, kHostSuitesVersion, surfaceHostSuite);
   ReleaseObjectSuite(basicSuite, hostsdk::kHostTransportSuiteName, transportHost, transportSuite);
@@ -53,11 +47,12 @@ void ZYLEngineControlSurface::AttachHost(hostsdk::HostReference host) {
   ReleaseObjectSuite(basicSuite, hostsdk::kHostMixerSuiteName, mixerHost, mixerSuite);
   ReleaseObjectSuite(basicSuite, hostsdk::kHostColorSuiteName, colorHost, colorSuite);
   ReleaseObjectSuite(basicSuite, hostsdk::kHostMarkerSuiteName, markerHost, markerSuite);
-  if (host == 0) return;
+}
 
+bool HostSuites::Acquire(hostsdk::HostReference host) {
   ScopedSuite<hostsdk::SurfaceHostSuite1> surfaceHost(basicSuite, hostsdk::kSurfaceHostSuiteName,
                                                       kHostSuitesVersion);
-  if (!surfaceHost) return;
+  if (!surfaceHost) return false;
   surfaceHostSuite = surfaceHost.release();
 
   AcquireObjectSuite(basicSuite, hostsdk::kHostTransportSuiteName,
@@ -73,13 +68,13 @@ void ZYLEngineControlSurface::AttachHost(hostsdk::HostReference host) {
 
   // Every client command and the vitals record need the transport or the command object;
   // without both a server would have nothing to offer.
-  if (transportSuite == nullptr && commandSuite == nullptr) return;
+  if (transportSuite == nullptr && commandSuite == nullptr) return false;
 
   // The server works without host strings, only with less to report.
   stringSuite = ScopedSuite<hostsdk::StringSuite1>(basicSuite, hostsdk::kStringSuiteName,
                                                    hostsdk::kStringSuiteVersion)
                     .release();
-  StartServer();
+  return true;
 }
 
 } // namespace ZYL

@@ -1,6 +1,5 @@
-// debug.tlscan: probes a client-chosen id range and reports how the answering ids group.
-#include "host/ZYLEngineControlSurface.h"
-#include "timeline/TimelineCommands.h"
+// The timeline scan: probes a client-chosen id range and reports how the answering ids group.
+#include "timeline/TimelineQueries.h"
 #include "timeline/VideoSegments.h"
 
 #include <algorithm>
@@ -81,8 +80,8 @@ public:
     open_.reset();
   }
 
-  std::string Reply(std::int64_t from, std::int64_t to, std::int64_t elapsedMs) const {
-    return "tlscan:{\"from\":" + std::to_string(from) + ",\"to\":" + std::to_string(to) +
+  std::string Record(std::int64_t from, std::int64_t to, std::int64_t elapsedMs) const {
+    return "{\"from\":" + std::to_string(from) + ",\"to\":" + std::to_string(to) +
            ",\"scanned\":" + std::to_string(scanned) +
            ",\"elapsedMs\":" + std::to_string(elapsedMs) +
            ",\"budgetHit\":" + (budgetHit ? "true" : "false") +
@@ -114,17 +113,19 @@ std::int64_t MarkerCount(const MarkerSuite& markers, std::int32_t timeline) {
   return count;
 }
 
-void ScanRange(ZYLEngineControlSurface& surface, std::int64_t from, std::int64_t to,
+void ScanRange(TimelineCache& timelines, std::int64_t from, std::int64_t to,
                std::int64_t budgetMs, SteadyClock::time_point start, ScanReport& report) {
-  const VideoSegmentSuite suite(surface.basicSuite);
+  const VideoSegmentSuite suite(timelines.BasicSuite());
   if (!suite) return;
-  const MarkerSuite markers(surface.basicSuite, hostsdk::kSequenceMarkerSuiteName, {3, 2, 1});
-  report.scanned = std::max<std::int64_t>(to - from, 0);
+  const MarkerSuite markers(timelines.BasicSuite(), hostsdk::kSequenceMarkerSuiteName, {3, 2, 1});
+  // Both ends are clamped to timeline ids, but the difference is still taken only when it is
+  // positive, so that no pair of client-chosen ends can make it overflow.
+  report.scanned = from < to ? to - from : 0;
   for (std::int64_t id = from; id < to; ++id) {
     const std::int64_t n = id - from + 1;
     const bool outOfBudget = n % kBudgetCheckInterval == 0 && ElapsedMs(start) > budgetMs;
     // A client-chosen range may be long; a stopping server must not wait for it.
-    if (outOfBudget || !surface.running.load(std::memory_order_relaxed)) {
+    if (outOfBudget || !timelines.KeepRunning()) {
       report.budgetHit = true;
       report.scanned = n;
       break;
@@ -137,23 +138,23 @@ void ScanRange(ZYLEngineControlSurface& surface, std::int64_t from, std::int64_t
       segments = SegmentCount(*suite, handle);
     }
     report.AddHit(id, segments, MarkerCount(markers, timeline));
-    surface.timelines.NoteTimeline(timeline);
-    surface.timelines.SetCurrentTimelineIfNone(timeline);
+    timelines.NoteTimeline(timeline);
+    timelines.SetCurrentTimelineIfNone(timeline);
   }
   report.CloseGroup();
 }
 
 } // namespace
 
-void HandleTimelineScan(ZYLEngineControlSurface& surface, ReplySink& client, std::int64_t from,
-                        std::int64_t to, std::int64_t budgetMs) {
+std::string ScanTimelineRange(TimelineCache& timelines, std::int64_t from, std::int64_t to,
+                              std::int64_t budgetMs) {
   const SteadyClock::time_point start = SteadyClock::now();
   // Timeline ids are 32-bit and never negative, whatever range the caller passed.
   from = std::max<std::int64_t>(from, 0);
   to = std::min<std::int64_t>(to, std::numeric_limits<std::int32_t>::max());
   ScanReport report;
-  ScanRange(surface, from, to, budgetMs, start, report);
-  client.Send(report.Reply(from, to, ElapsedMs(start)));
+  ScanRange(timelines, from, to, budgetMs, start, report);
+  return report.Record(from, to, ElapsedMs(start));
 }
 
 } // namespace ZYL

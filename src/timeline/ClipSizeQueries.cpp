@@ -1,12 +1,10 @@
 // get.clipsize and get.clipsize.marker: the source frame size of the clip at a time or at a
 // named marker.
-#include "host/ZYLEngineControlSurface.h"
 #include "timeline/MarkerLookup.h"
 #include "timeline/NodeVisitors.h"
-#include "timeline/TimelineCommands.h"
+#include "timeline/TimelineQueries.h"
 #include "timeline/TimelineSearch.h"
 
-#include <string>
 
 namespace ZYL {
 
@@ -44,47 +42,33 @@ bool ProbeFrameSize(ClipSizeQuery& query, std::int32_t timeline, bool exact) {
   return query.size.width != 0;
 }
 
-FrameSize FindSizeAtTime(ZYLEngineControlSurface& surface, std::int64_t ticks, std::int64_t end,
+} // namespace
+
+FrameSize FindSizeAtTime(TimelineCache& timelines, std::int64_t ticks, std::int64_t end,
                          std::int32_t track) {
-  const VideoSegmentSuite suite(surface.basicSuite);
+  const VideoSegmentSuite suite(timelines.BasicSuite());
   if (!suite) return {};
-  ClipSizeQuery query{*suite, surface.timelines, ticks, end, track, {}};
-  SearchExactThenLoose(surface.timelines, [&query](std::int32_t timeline, bool exact) {
+  ClipSizeQuery query{*suite, timelines, ticks, end, track, {}};
+  SearchExactThenLoose(timelines, [&query](std::int32_t timeline, bool exact) {
     return ProbeFrameSize(query, timeline, exact);
   });
   return query.size;
 }
 
-FrameSize FindSizeAtMarker(ZYLEngineControlSurface& surface, std::string_view name,
+FrameSize FindSizeAtMarker(TimelineCache& timelines, std::string_view name,
                            std::int32_t track) {
   if (name.empty()) return {};
   const std::optional<MarkerMatch> match =
-      FindMarkerByName(surface.basicSuite, surface.timelines, name);
+      FindMarkerByName(timelines.BasicSuite(), timelines, name);
   if (!match) return {};
-  surface.timelines.SetCurrentTimeline(match->timeline);
-  const VideoSegmentSuite suite(surface.basicSuite);
+  timelines.SetCurrentTimeline(match->timeline);
+  const VideoSegmentSuite suite(timelines.BasicSuite());
   if (!suite) return {};
   FrameSize size;
   VisitRootAt(*suite, match->timeline, match->time, [&](std::int32_t root) {
     FrameSizeVisitor(NodeWalk{*suite, track}, root, 0, -1, size);
   });
   return size;
-}
-
-void SendClipSize(ReplySink& client, const FrameSize& size) {
-  client.Send("clipsize:" + std::to_string(size.width) + ":" + std::to_string(size.height));
-}
-
-} // namespace
-
-void HandleGetClipSize(ZYLEngineControlSurface& surface, ReplySink& client, std::int64_t ticks,
-                       std::int64_t end, std::int32_t track) {
-  SendClipSize(client, FindSizeAtTime(surface, ticks, end, track));
-}
-
-void HandleGetClipSizeMarker(ZYLEngineControlSurface& surface, ReplySink& client,
-                             std::string_view name, std::int32_t track) {
-  SendClipSize(client, FindSizeAtMarker(surface, name, track));
 }
 
 } // namespace ZYL

@@ -1,5 +1,5 @@
-// The vitals thread measures every interval (record limit, forced rescan, timecode stamps)
-// on the steady clock in nanoseconds, the unit in which the host bridge stamps timecodes.
+// Every interval the engine measures (record limit, forced rescan, timecode stamps) is taken
+// on the steady clock in nanoseconds.
 #pragma once
 
 #include <chrono>

@@ -1,21 +1,14 @@
 // get.transitions: the transitions at the two ends of a clip named by its range and track.
-#include "host/ZYLEngineControlSurface.h"
 #include "timeline/NodeVisitors.h"
-#include "timeline/TimelineCommands.h"
+#include "timeline/TimelineQueries.h"
 #include "timeline/VideoSegments.h"
 
 #include <limits>
 #include <optional>
-#include <string>
 
 namespace ZYL {
 
 namespace {
-
-struct ClipTransitions {
-  TransitionSide in;
-  TransitionSide out;
-};
 
 // start + (end - start) / 2, truncated toward zero, without overflowing when the two times
 // are further apart than 64 bits can hold.
@@ -61,34 +54,23 @@ std::optional<ClipTransitions> ProbeTransitions(const NodeWalk& walk, std::int32
                          ReadSide(walk, segments, TickBefore(end), end)};
 }
 
-std::optional<ClipTransitions> FindClipTransitions(ZYLEngineControlSurface& surface,
+} // namespace
+
+std::optional<ClipTransitions> FindClipTransitions(TimelineCache& timelines,
                                                    std::int64_t start, std::int64_t end,
                                                    std::int32_t track) {
-  const VideoSegmentSuite suite(surface.basicSuite);
+  const VideoSegmentSuite suite(timelines.BasicSuite());
   if (!suite) return std::nullopt;
   const NodeWalk walk{*suite, track};
   std::optional<ClipTransitions> found;
-  surface.timelines.SearchTimelines([&](std::int32_t timeline) {
+  timelines.SearchTimelines([&](std::int32_t timeline) {
     found = ProbeTransitions(walk, timeline, start, end);
     if (!found) return false;
-    surface.timelines.SetCurrentTimeline(timeline);
-    surface.timelines.NoteTimeline(timeline);
+    timelines.SetCurrentTimeline(timeline);
+    timelines.NoteTimeline(timeline);
     return true;
   });
   return found;
-}
-
-} // namespace
-
-void HandleGetTransitions(ZYLEngineControlSurface& surface, ReplySink& client, std::int64_t start,
-                          std::int64_t end, std::int32_t track) {
-  const std::optional<ClipTransitions> found = FindClipTransitions(surface, start, end, track);
-  if (!found) {
-    client.Send("transitions.error:noclip");
-    return;
-  }
-  client.Send("transitions:" + found->in.name + ":" + std::to_string(found->in.duration) + ":" +
-              found->out.name + ":" + std::to_string(found->out.duration));
 }
 
 } // namespace ZYL

@@ -1,4 +1,4 @@
-#include "protocol/HostStringText.h"
+#include "host/HostStringText.h"
 
 #include <algorithm>
 #include <array>

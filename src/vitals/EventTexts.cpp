@@ -1,4 +1,4 @@
-#include "host/EventTexts.h"
+#include "vitals/EventTexts.h"
 
 namespace ZYL {
 

@@ -1,9 +1,9 @@
 // The five module callbacks: start-up and shut-down of the plug-in, its suite list, and the
 // instance holders.
-#include "host/ControlSurfacePluginSuite.h"
-#include "host/InstanceHolder.h"
-#include "host/PluginModule.h"
-#include "host/RegisterSurfaceSuites.h"
+#include "plugin/ControlSurfacePluginSuite.h"
+#include "plugin/InstanceHolder.h"
+#include "plugin/PluginModule.h"
+#include "plugin/RegisterSurfaceSuites.h"
 #include "host/ScopedSuite.h"
 
 #include <new>

@@ -1,8 +1,8 @@
-#include "host/ControlSurfacePluginSuite.h"
+#include "plugin/ControlSurfacePluginSuite.h"
 
-#include "host/InstanceHolder.h"
-#include "host/PluginModule.h"
-#include "host/ZYLEngineControlSurface.h"
+#include "plugin/InstanceHolder.h"
+#include "plugin/PluginModule.h"
+#include "plugin/ZYLEngineControlSurface.h"
 
 namespace ZYL {
 namespace {

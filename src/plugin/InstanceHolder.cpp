@@ -1,6 +1,6 @@
-#include "host/InstanceHolder.h"
+#include "plugin/InstanceHolder.h"
 
-#include "host/ZYLEngineControlSurface.h"
+#include "plugin/ZYLEngineControlSurface.h"
 
 namespace ZYL {
 

@@ -1,0 +1,63 @@
+#include "host/HostCommands.h"
+
+#include "host/HostStringText.h"
+
+namespace ZYL {
+
+bool HostCommandsAvailable(const HostSuites& host) noexcept {
+  const hostsdk::HostCommandSuite1* commands = host.commandSuite;
+  const hostsdk::StringSuite1* strings = host.stringSuite;
+  return commands != nullptr && host.commandHost != nullptr && strings != nullptr &&
+         commands->GetCommandCount != nullptr && commands->DescribeCommand != nullptr &&
+         commands->ExecuteCommand != nullptr && strings->DisposeString != nullptr &&
+         strings->AllocateFromUtf8 != nullptr && strings->CopyToUtf8 != nullptr;
+}
+
+// Each string made here is disposed once on the way out, the category before the command.
+bool ExecuteHostCommand(const HostSuites& host, std::string_view category,
+                        std::string_view command) {
+  ScopedHostString commandText(host.stringSuite);
+  if (!AllocateHostString(host.stringSuite, command, commandText)) return false;
+  if (category.empty()) {
+    host.commandSuite->ExecuteCommand(host.commandHost, nullptr, commandText.get());
+    return true;
+  }
+  ScopedHostString categoryText(host.stringSuite);
+  if (!AllocateHostString(host.stringSuite, category, categoryText)) return false;
+  host.commandSuite->ExecuteCommand(host.commandHost, categoryText.get(), commandText.get());
+  return true;
+}
+
+void RunHostCommand(const HostSuites& host, std::string_view name) {
+  if (!HostCommandsAvailable(host)) return;
+  ScopedHostString hostName(host.stringSuite);
+  if (!AllocateHostString(host.stringSuite, name, hostName)) return;
+  host.commandSuite->ExecuteCommand(host.commandHost, nullptr, hostName.get());
+}
+
+std::optional<std::uint32_t> HostCommandCount(const HostSuites& host) {
+  std::uint32_t count = 0;
+  if (host.commandSuite->GetCommandCount(host.commandHost, &count) != hostsdk::kSuccess)
+    return std::nullopt;
+  return count;
+}
+
+std::optional<HostCommandTexts> DescribeHostCommand(const HostSuites& host, std::uint32_t index) {
+  const hostsdk::StringSuite1* strings = host.stringSuite;
+  std::array<ScopedHostString, 4> fields{ScopedHostString(strings), ScopedHostString(strings),
+                                         ScopedHostString(strings), ScopedHostString(strings)};
+  if (host.commandSuite->DescribeCommand(host.commandHost, index, fields[0].get(),
+                                         fields[1].get(), fields[2].get(),
+                                         fields[3].get()) != hostsdk::kSuccess)
+    return std::nullopt;
+  for (ScopedHostString& field : fields)
+    field.MarkFilled();
+  HostCommandTexts texts;
+  for (std::size_t i = 0; i < fields.size(); ++i)
+    texts[i] = HostStringToUtf8(strings, *fields[i].get());
+  for (ScopedHostString& field : fields)
+    field.Dispose();
+  return texts;
+}
+
+} // namespace ZYL

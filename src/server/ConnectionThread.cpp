@@ -1,0 +1,103 @@
+// One connection's thread: first-byte wait, handshake, then one message after another.
+#include "platform/Platform.h"
+#include "server/ClientConnection.h"
+#include "server/FrameReader.h"
+#include "server/Handshake.h"
+#include "server/MessageHandler.h"
+#include "server/ServerLimits.h"
+#include "server/ServerRegistry.h"
+
+namespace ZYL {
+
+namespace {
+
+// Removes `socket` from `registry` only when it still names this very connection.
+void EraseEntry(std::map<int, std::shared_ptr<ClientConnection>>& registry, int socket,
+                const std::shared_ptr<ClientConnection>& connection) {
+  if (const auto entry = registry.find(socket);
+      entry != registry.end() && entry->second == connection)
+    registry.erase(entry);
+}
+
+// Registered from the start, so Stop can cut even a stalled handshake short; a connection
+// that arrives after the stop began is not served.
+std::shared_ptr<ClientConnection> RegisterConnection(Server::Registry& registry,
+                                                     platform::Socket socket) {
+  std::shared_ptr<ClientConnection> connection;
+  try {
+    connection = std::make_shared<ClientConnection>(socket);
+  } catch (...) {
+    platform::CloseSocket(socket);
+    return nullptr;
+  }
+  try {
+    const std::lock_guard<std::mutex> lock(registry.clientLock);
+    if (registry.running.load() && registry.connections.emplace(socket, connection).second)
+      return connection;
+  } catch (...) {
+  }
+  return nullptr;
+}
+
+void Serve(Server::Registry& registry, const std::shared_ptr<ClientConnection>& connection,
+           bool& registered) {
+  const platform::Socket socket = connection->Socket();
+  if (platform::WaitReadable(socket, server::kFirstByteWaitMilliseconds) !=
+          platform::WaitResult::Ready ||
+      !PerformHandshake(*connection))
+    return;
+  {
+    const std::lock_guard<std::mutex> lock(registry.clientLock);
+    registered = registry.clients.emplace(socket, connection).second;
+  }
+  // A message being handled when the server stops is finished; no new read starts.
+  while (registered && registry.running.load()) {
+    const std::string message = ReadTextMessage(*connection);
+    if (message.empty()) break;
+    registry.handler->HandleMessage(*connection, message);
+  }
+}
+
+// This thread's work is done: it moves itself to the threads to be joined (unless Stop has
+// taken it already) and gives its place back.
+void Unregister(Server::Registry& registry, const std::shared_ptr<ClientConnection>& connection,
+                platform::Socket socket, bool registered) {
+  const std::lock_guard<std::mutex> lock(registry.clientLock);
+  if (connection) {
+    if (registered) {
+      EraseEntry(registry.clients, socket, connection);
+      if (registry.vitalsSubscribers.erase(socket) > 0) registry.subscriberCount.fetch_sub(1);
+    }
+    EraseEntry(registry.connections, socket, connection);
+  }
+  registry.clientCount.fetch_sub(1);
+  if (const auto self = registry.connectionThreads.find(std::this_thread::get_id());
+      self != registry.connectionThreads.end()) {
+    // Only a want of memory can stop the hand-over; the thread then stays where Stop or
+    // the next admission finds it.
+    try {
+      registry.finishedThreads.push_back(std::move(self->second));
+      registry.connectionThreads.erase(self);
+    } catch (...) {
+    }
+  }
+}
+
+} // namespace
+
+void HandleClient(const std::shared_ptr<Server::Registry>& registry, platform::Socket socket) {
+  std::shared_ptr<ClientConnection> connection = RegisterConnection(*registry, socket);
+  bool registered = false;
+  try {
+    if (connection) Serve(*registry, connection, registered);
+  } catch (...) {
+    // A failed command or an exhausted system ends this connection only.
+  }
+  try {
+    Unregister(*registry, connection, socket, registered);
+  } catch (...) {
+  }
+  // The socket closes here unless the vitals thread still holds it for a push.
+}
+
+} // namespace ZYL

@@ -1,0 +1,211 @@
+// Start and stop of the server, the accept thread, and the subscriber registry.
+#include "server/Server.h"
+
+#include "server/ClientConnection.h"
+#include "server/ServerRegistry.h"
+
+#include <chrono>
+#include <string>
+
+namespace ZYL {
+namespace {
+
+using RegistryPointer = std::shared_ptr<Server::Registry>;
+
+// Opens the listener, saying once why it could not: a held port otherwise leaves an engine
+// that looks loaded and serves nobody.
+bool TryListen(Server::Registry& registry, std::uint16_t port, bool& warned) {
+  std::string failure;
+  const platform::Socket listener =
+      platform::OpenLoopbackListener(port, server::kListenBacklog, &failure);
+  if (listener == platform::kNoSocket) {
+    if (!warned)
+      platform::WriteDiagnostic("ZYL Engine: cannot listen on 127.0.0.1:" + std::to_string(port) +
+                                " (" + failure + "); retrying every 2 s");
+    warned = true;
+    return false;
+  }
+  registry.listenSocket.store(listener);
+  return true;
+}
+
+// Joins the connection threads that have finished their work.
+void JoinFinishedThreads(Server::Registry& registry) {
+  std::vector<std::thread> finished;
+  {
+    const std::lock_guard<std::mutex> lock(registry.clientLock);
+    finished.swap(registry.finishedThreads);
+  }
+  for (std::thread& thread : finished)
+    thread.join();
+}
+
+// Starts a connection thread for `accepted`, or closes it when all places are taken.
+void AdmitConnection(const RegistryPointer& registry, platform::Socket accepted) {
+  if (registry->clientCount.fetch_add(1) >= server::kMaxConnections) {
+    registry->clientCount.fetch_sub(1);
+    platform::CloseSocket(accepted);
+    return;
+  }
+  try {
+    // Registered under the lock the thread's last step needs, so it cannot finish before
+    // it is known.
+    const std::lock_guard<std::mutex> lock(registry->clientLock);
+    std::thread thread([registry, accepted] { HandleClient(registry, accepted); });
+    const auto [entry, added] = registry->connectionThreads.try_emplace(thread.get_id());
+    // A finished thread whose hand-over failed may still hold a reused id: it goes to the
+    // threads to be joined, so no running thread object is ever dropped.
+    if (!added) registry->finishedThreads.push_back(std::move(entry->second));
+    entry->second = std::move(thread);
+  } catch (...) {
+    platform::CloseSocket(accepted);
+    registry->clientCount.fetch_sub(1);
+  }
+}
+
+void WaitBeforeRetry(Server::Registry& registry, std::chrono::milliseconds pause) {
+  std::unique_lock<std::mutex> lock(registry.clientLock);
+  registry.stopRequested.wait_for(lock, pause, [&] { return !registry.running.load(); });
+}
+
+void AcceptLoop(const RegistryPointer& registry, std::uint16_t port, bool warned) {
+  while (registry->running.load()) {
+    try {
+      JoinFinishedThreads(*registry);
+      const platform::Socket listener = registry->listenSocket.load();
+      if (listener == platform::kNoSocket) {
+        if (!TryListen(*registry, port, warned))
+          WaitBeforeRetry(*registry, std::chrono::milliseconds(server::kBindRetryMilliseconds));
+        continue;
+      }
+      const platform::WaitResult wait =
+          platform::WaitReadable(listener, server::kAcceptPollMilliseconds);
+      if (wait != platform::WaitResult::Ready) {
+        if (wait == platform::WaitResult::Failed)
+          WaitBeforeRetry(*registry, std::chrono::milliseconds(server::kAcceptBackoffMilliseconds));
+        continue;
+      }
+      const platform::Socket accepted = platform::Accept(listener);
+      if (accepted == platform::kNoSocket) {
+        // For example out of descriptors: the pending connection stays readable, so a
+        // retry at once would spin.
+        WaitBeforeRetry(*registry, std::chrono::milliseconds(server::kAcceptBackoffMilliseconds));
+        continue;
+      }
+      AdmitConnection(registry, accepted);
+    } catch (...) {
+      // Nothing may leave the thread; the loop goes on while the server runs.
+    }
+  }
+}
+
+} // namespace
+
+Server::Server(std::uint16_t port) : port_(port), registry_(std::make_shared<Registry>()) {}
+
+Server::~Server() { Stop(); }
+
+const std::atomic<bool>& Server::Running() const noexcept { return registry_->running; }
+
+bool Server::Listening() const noexcept {
+  return registry_->listenSocket.load() != platform::kNoSocket;
+}
+
+void Server::Start(MessageHandler& handler) {
+  const std::lock_guard<std::mutex> guard(acceptThreadLock_);
+  // A second start while running would leave a second listener and lose the threads.
+  if (registry_->running.load() || acceptThread_.joinable()) return;
+  if (!platform::StartNetworking()) return;
+  registry_->handler = &handler;
+  bool warned = false;
+  // The first try is made here, so that a client may connect as soon as Start returns.
+  TryListen(*registry_, port_, warned);
+  registry_->running.store(true);
+  try {
+    acceptThread_ = std::thread([registry = registry_, port = port_, warned] {
+      AcceptLoop(registry, port, warned);
+    });
+  } catch (...) {
+    // The system refused a thread: end fully stopped, listener closed, nothing running.
+    registry_->running.store(false);
+    if (const platform::Socket listener = registry_->listenSocket.exchange(platform::kNoSocket);
+        listener != platform::kNoSocket)
+      platform::CloseSocket(listener);
+  }
+}
+
+void Server::Stop() noexcept {
+  Registry& registry = *registry_;
+  registry.running.store(false);
+  {
+    // Taking the lock orders this wake-up after any running-test of a waiting retry.
+    const std::lock_guard<std::mutex> lock(registry.clientLock);
+  }
+  registry.stopRequested.notify_all();
+
+  // The listener is shut down first (which wakes the accept thread) and closed only after
+  // the thread has gone, so its number cannot be reused under a running accept.
+  std::thread acceptThread;
+  {
+    const std::lock_guard<std::mutex> guard(acceptThreadLock_);
+    acceptThread.swap(acceptThread_);
+  }
+  if (const platform::Socket listener = registry.listenSocket.load();
+      listener != platform::kNoSocket)
+    platform::ShutdownBoth(listener);
+  if (acceptThread.joinable()) acceptThread.join();
+  if (const platform::Socket listener = registry.listenSocket.exchange(platform::kNoSocket);
+      listener != platform::kNoSocket)
+    platform::CloseSocket(listener);
+
+  // Every connection, registered or still in the handshake, has its reads fail now; then
+  // every connection thread is joined, except the caller's own when a command it ran
+  // stopped the server: that thread ends by itself once its message is handled.
+  std::vector<std::thread> threads;
+  {
+    const std::lock_guard<std::mutex> lock(registry.clientLock);
+    for (const auto& [socket, connection] : registry.connections)
+      connection->Shutdown();
+    for (auto& [id, thread] : registry.connectionThreads)
+      threads.push_back(std::move(thread));
+    registry.connectionThreads.clear();
+    for (std::thread& thread : registry.finishedThreads)
+      threads.push_back(std::move(thread));
+    registry.finishedThreads.clear();
+  }
+  for (std::thread& thread : threads) {
+    if (thread.get_id() == std::this_thread::get_id())
+      thread.detach();
+    else
+      thread.join();
+  }
+}
+
+bool Server::Subscribe(const ReplySink& client) {
+  // Only a registered connection can subscribe: the connection thread removes exactly the
+  // sockets of `clients` from the subscribers when it ends, so any other socket number would
+  // stay subscribed (and counted) for ever and receive pushes after it was reused.
+  const int socket = client.Socket();
+  const std::lock_guard<std::mutex> lock(registry_->clientLock);
+  if (!registry_->clients.contains(socket)) return false;
+  if (!registry_->vitalsSubscribers.insert(socket).second) return false;
+  ++registry_->subscriberCount;
+  return true;
+}
+
+std::vector<std::shared_ptr<ClientConnection>> Server::Subscribers() const {
+  std::vector<std::shared_ptr<ClientConnection>> subscribers;
+  const std::lock_guard<std::mutex> lock(registry_->clientLock);
+  subscribers.reserve(registry_->vitalsSubscribers.size());
+  for (const int socket : registry_->vitalsSubscribers) {
+    const auto client = registry_->clients.find(socket);
+    if (client != registry_->clients.end() && client->second) subscribers.push_back(client->second);
+  }
+  return subscribers;
+}
+
+std::int32_t Server::ConnectionCount() const noexcept { return registry_->clientCount.load(); }
+
+std::int32_t Server::SubscriberCount() const noexcept { return registry_->subscriberCount.load(); }
+
+} // namespace ZYL

@@ -1,0 +1,46 @@
+// The server's shared state. Held through a shared pointer by the server and by each of its
+// threads, so that a thread that outlives a Stop it called itself still finds it.
+#pragma once
+
+#include "platform/Platform.h"
+#include "server/Server.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <vector>
+
+namespace ZYL {
+
+struct Server::Registry {
+  std::atomic<bool> running{false};
+  std::atomic<platform::Socket> listenSocket{platform::kNoSocket};
+  MessageHandler* handler = nullptr; // set by Start while no thread runs
+
+  mutable std::mutex clientLock; // guards everything below but the atomics
+  // Connections that passed the handshake, by socket. A connection owns its socket and
+  // closes it only when the last holder lets go, so a push never reaches a closed or
+  // reused socket number.
+  std::map<int, std::shared_ptr<ClientConnection>> clients;
+  std::set<int> vitalsSubscribers; // always a subset of clients' keys
+  // Every connection thread's connection, handshake or not, so Stop can shut all down.
+  std::map<int, std::shared_ptr<ClientConnection>> connections;
+  // The connection threads still at work, and those done with it but not yet joined.
+  std::map<std::thread::id, std::thread> connectionThreads;
+  std::vector<std::thread> finishedThreads;
+  // Wakes the accept thread's wait between two tries of a held port.
+  std::condition_variable stopRequested;
+
+  std::atomic<std::int32_t> clientCount{0};
+  std::atomic<std::int32_t> subscriberCount{0};
+};
+
+// One connection's life: first-byte wait, handshake, then one message after another.
+void HandleClient(const std::shared_ptr<Server::Registry>& registry, platform::Socket socket);
+
+} // namespace ZYL

@@ -1,0 +1,168 @@
+#include "vitals/VitalsPublisher.h"
+
+#include "host/SteadyClock.h"
+#include "server/ClientConnection.h"
+#include "server/FrameWriter.h"
+#include "server/Server.h"
+#include "vitals/BuildVitalsRecord.h"
+#include "vitals/VitalsState.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <string_view>
+
+namespace ZYL {
+
+// The state the thread shares with publishers; the thread holds it too, so that a Stop made
+// on the thread itself (a host call that detaches the plug-in) cannot pull it away.
+struct VitalsPublisher::Loop {
+  std::atomic<bool> running{false};
+  std::mutex eventLock; // guards eventQueue
+  std::vector<std::string> eventQueue;
+  std::condition_variable eventReady;
+};
+
+namespace {
+
+using Subscribers = std::vector<std::shared_ptr<ClientConnection>>;
+
+constexpr std::int64_t kShortestRecordInterval = 900'000'000; // ns
+constexpr auto kLongestWait = std::chrono::seconds(1);
+// The most bytes of event frames handed to one send.
+constexpr std::size_t kLargestEventBlock = 64 * 1024;
+
+// Process-wide, so the limit also holds across a restart of the server.
+std::atomic<std::int64_t> lastRecordTime{0};
+
+// Claims the right to send a record at `now`, unless one went out less than 900 ms ago.
+bool ClaimRecordSlot(std::int64_t now) noexcept {
+  std::int64_t last = lastRecordTime.load();
+  do {
+    if (now - last < kShortestRecordInterval) return false;
+  } while (!lastRecordTime.compare_exchange_weak(last, now));
+  return true;
+}
+
+// Waits for an event or at most a second, then takes every queued event, oldest first.
+std::vector<std::string> TakeQueuedEvents(VitalsPublisher::Loop& loop) {
+  std::unique_lock<std::mutex> lock(loop.eventLock);
+  loop.eventReady.wait_until(lock, std::chrono::steady_clock::now() + kLongestWait, [&] {
+    return !loop.eventQueue.empty() || !loop.running.load();
+  });
+  std::vector<std::string> events;
+  events.swap(loop.eventQueue);
+  return events;
+}
+
+// The same framed bytes to every subscriber: a frame or block is built once, not per socket.
+void SendToAll(const Subscribers& subscribers, std::string_view bytes) {
+  for (const std::shared_ptr<ClientConnection>& subscriber : subscribers)
+    subscriber->SendBytes(bytes);
+}
+
+// The queued events' frames, in order, gathered into blocks of whole frames of up to
+// kLargestEventBlock bytes (a larger frame makes a block of its own).
+std::vector<std::string> EventBlocks(const std::vector<std::string>& events) {
+  std::vector<std::string> blocks;
+  for (const std::string& event : events) {
+    const std::string frame = EncodeTextFrame(event);
+    if (blocks.empty() || blocks.back().size() + frame.size() > kLargestEventBlock)
+      blocks.emplace_back();
+    blocks.back().append(frame);
+  }
+  return blocks;
+}
+
+void RunVitalsPass(VitalsPublisher::Loop& loop, const VitalsSources& sources, Server& server,
+                   VitalsState& state) {
+  const std::vector<std::string> events = TakeQueuedEvents(loop);
+  if (!loop.running.load()) return;
+  const Subscribers subscribers = server.Subscribers();
+  if (subscribers.empty()) return;
+  // One send per block and subscriber, not one per event: a send is a system call (and far
+  // dearer under some socket layers), so a thread that sent event by event could fall behind
+  // a host that fires events quickly, and the queue and the pushes' delay would grow without
+  // bound. Behind, a pass takes more events at once and so catches up. A reply from a
+  // connection's own thread can still come between two blocks, as between two frames.
+  for (const std::string& block : EventBlocks(events))
+    SendToAll(subscribers, block);
+
+  const std::int64_t now = SteadyNanoseconds();
+  if (!ClaimRecordSlot(now)) return;
+  SendToAll(subscribers, EncodeTextFrame(BuildVitalsRecord(sources, state, now)));
+}
+
+void VitalsLoop(const std::shared_ptr<VitalsPublisher::Loop>& loop, const VitalsSources& sources,
+                Server& server) {
+  VitalsState state = InitialVitalsState(SteadyNanoseconds());
+  while (loop->running.load()) {
+    // A pass that fails (out of memory) loses its events and record; the next pass goes on.
+    try {
+      RunVitalsPass(*loop, sources, server, state);
+    } catch (...) {
+    }
+  }
+}
+
+} // namespace
+
+VitalsPublisher::VitalsPublisher(VitalsSources sources, Server& server)
+    : sources_(sources), server_(server), loop_(std::make_shared<Loop>()) {}
+
+VitalsPublisher::~VitalsPublisher() { Stop(); }
+
+void VitalsPublisher::Start() {
+  const std::lock_guard<std::mutex> guard(threadLock_);
+  if (loop_->running.load() || vitalsThread.joinable()) return;
+  loop_->running.store(true);
+  try {
+    vitalsThread =
+        std::thread([loop = loop_, this] { VitalsLoop(loop, sources_, server_); });
+  } catch (...) {
+    loop_->running.store(false);
+  }
+}
+
+void VitalsPublisher::Stop() noexcept {
+  loop_->running.store(false);
+  {
+    // Taking the lock orders this wake-up after any running-test the thread made.
+    const std::lock_guard<std::mutex> lock(loop_->eventLock);
+  }
+  loop_->eventReady.notify_all();
+  std::thread thread;
+  {
+    const std::lock_guard<std::mutex> guard(threadLock_);
+    thread.swap(vitalsThread);
+  }
+  if (thread.joinable()) {
+    if (thread.get_id() == std::this_thread::get_id())
+      thread.detach();
+    else
+      thread.join();
+  }
+  const std::lock_guard<std::mutex> lock(loop_->eventLock);
+  loop_->eventQueue.clear();
+}
+
+std::size_t VitalsPublisher::QueuedEventCount() const {
+  const std::lock_guard<std::mutex> lock(loop_->eventLock);
+  return loop_->eventQueue.size();
+}
+
+bool VitalsPublisher::HasSubscribers() const noexcept { return server_.SubscriberCount() > 0; }
+
+void VitalsPublisher::PublishEvent(const std::string& text) noexcept {
+  if (!HasSubscribers() || !loop_->running.load()) return;
+  try {
+    const std::lock_guard<std::mutex> lock(loop_->eventLock);
+    loop_->eventQueue.push_back(text);
+  } catch (...) {
+    // Out of memory: this event is lost, the host's notification still returns normally.
+    return;
+  }
+  loop_->eventReady.notify_one();
+}
+
+} // namespace ZYL
