@@ -11,6 +11,8 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace zylsim {
 
@@ -54,6 +56,11 @@ public:
   // Carries out one standard-input command line; prints ok or error. Returns false for an
   // error line. "quit" is not handled here (the caller shuts down).
   bool Execute(const std::string& line);
+  // Each command Execute knows: its synopsis and what it does, for a usage text.
+  static std::vector<std::pair<std::string, std::string>> CommandHelp();
+  // Asked while a `sleep` command waits; true ends the wait with an error line. Set it
+  // before the first Execute.
+  void SetStopCheck(std::function<bool()> stopRequested);
 
   // Starts/stops the --demo playback thread.
   void StartDemo();
