@@ -156,7 +156,7 @@ TEST(HostsimProgramTest, CheckValidatesWithoutLoadingTheModule) {
 
   const std::string bad =
       ProjectFile({{"timelines", {{{"id", 3}, {"sequence", {{"rect", {0, 0, -1280, 720}}}}}}}});
-  for (const std::string& option : {"--check ", "--project "}) {
+  for (const std::string option : {"--check ", "--project "}) {
     run = RunHostsim("--module /nonexistent/module.acsrf " + option + Quoted(bad), "quit\n");
     EXPECT_EQ(run.exitCode, 2) << option;
     EXPECT_TRUE(run.out.empty()) << option;
