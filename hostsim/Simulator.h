@@ -22,7 +22,8 @@ public:
   using std::runtime_error::runtime_error;
 };
 
-// Parses a project (the JSON format of the simulator's contract); throws ProjectError.
+// Reads a project file (the format docs/SIMULATOR.md describes) with the strict rules of
+// Strictness::EditorValues; throws ProjectError naming the file and the fault.
 nlohmann::json LoadProjectFile(const std::string& path);
 // The built-in demo project.
 nlohmann::json DemoProject();
