@@ -1,9 +1,12 @@
 // The standard-input commands: one handler per word, found through one table.
 #include "SimulatorImpl.h"
 
+#include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <map>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 namespace zylsim {
@@ -120,25 +123,58 @@ void AttachCommand(SimulatorParts& sim, const CommandLine& c) {
   Require(sim.session.Attach(&error), error);
 }
 
-const std::map<std::string, Handler>& Handlers() {
-  static const std::map<std::string, Handler> handlers = {
-      {"stop", TransportCommand<TransportEntry::Stop>},
-      {"play", TransportCommand<TransportEntry::Play>},
-      {"record", TransportCommand<TransportEntry::Record>},
-      {"rewind", TransportCommand<TransportEntry::Rewind>},
-      {"ffwd", TransportCommand<TransportEntry::FastForward>},
-      {"pause", TransportCommand<TransportEntry::Pause>},
-      {"timecode", TimecodeCommand},
-      {"marker-changed", MarkerChangedCommand},
-      {"markers-rebuilt", MarkersRebuiltCommand},
-      {"set", SetCommand},
-      {"load", LoadCommand},
-      {"edit", EditCommand},
-      {"cut", CutCommand},
-      {"detach", DetachCommand},
-      {"attach", AttachCommand},
+// Waits without holding the module's life cycle, so that the demo plays on meanwhile; a stop
+// request ends the wait early.
+void SleepCommand(SimulatorParts& sim, const CommandLine& c) {
+  Require(c.arguments.size() == 1, "expected milliseconds");
+  using Clock = std::chrono::steady_clock;
+  const auto until =
+      Clock::now() +
+      std::chrono::milliseconds(NumberArgument<std::uint32_t>(c.arguments[0], "milliseconds"));
+  constexpr auto kSlice = std::chrono::milliseconds(50);
+  for (auto now = Clock::now(); now < until; now = Clock::now()) {
+    Require(!sim.stopRequested || !sim.stopRequested(), "interrupted");
+    std::this_thread::sleep_for(std::min<Clock::duration>(kSlice, until - now));
+  }
+}
+
+struct Command {
+  Handler handler;
+  bool drivesModule; // taken under the life-cycle lock
+  const char* synopsis;
+  const char* effect;
+};
+
+const std::map<std::string, Command>& Commands() {
+  static const std::map<std::string, Command> commands = {
+      {"stop", {TransportCommand<TransportEntry::Stop>, true, "stop on|off", "stop button"}},
+      {"play", {TransportCommand<TransportEntry::Play>, true, "play on|off", "play button"}},
+      {"record",
+       {TransportCommand<TransportEntry::Record>, true, "record on|off", "record button"}},
+      {"rewind",
+       {TransportCommand<TransportEntry::Rewind>, true, "rewind on|off", "rewind button"}},
+      {"ffwd",
+       {TransportCommand<TransportEntry::FastForward>, true, "ffwd on|off", "fast-forward button"}},
+      {"pause", {TransportCommand<TransportEntry::Pause>, true, "pause on|off", "pause button"}},
+      {"timecode",
+       {TimecodeCommand, true, "timecode TEXT [MODE]",
+        "a new timecode (one word) in display mode MODE (default 0)"}},
+      {"marker-changed", {MarkerChangedCommand, true, "marker-changed N", "host marker N changed"}},
+      {"markers-rebuilt",
+       {MarkersRebuiltCommand, true, "markers-rebuilt", "the host's markers were rebuilt"}},
+      {"set",
+       {SetCommand, true, "set KEY JSON",
+        "replace one top-level project member, e.g. set hostMarkerCount 12"}},
+      {"load", {LoadCommand, true, "load FILE", "replace the whole project with a checked file"}},
+      {"edit",
+       {EditCommand, true, "edit ID",
+        "change timeline ID's segments without changing their count"}},
+      {"cut", {CutCommand, true, "cut ID TICKS", "split timeline ID's segment that holds TICKS"}},
+      {"detach", {DetachCommand, true, "detach", "DestroySurface, then ReleaseInstanceHolder"}},
+      {"attach", {AttachCommand, true, "attach", "AllocateInstanceHolder, then CreateSurface"}},
+      {"sleep", {SleepCommand, false, "sleep MS", "wait MS milliseconds (for scripts)"}},
   };
-  return handlers;
+  return commands;
 }
 
 } // namespace
@@ -146,16 +182,32 @@ const std::map<std::string, Handler>& Handlers() {
 bool Simulator::Execute(const std::string& line) {
   const CommandLine command = Split(line);
   try {
-    const auto handler = Handlers().find(command.word);
-    Require(handler != Handlers().end(), "unknown command");
-    std::lock_guard<std::mutex> lock(impl_->lifecycle);
-    handler->second(*impl_, command);
+    const auto found = Commands().find(command.word);
+    Require(found != Commands().end(), "unknown command");
+    const Command& handler = found->second;
+    if (handler.drivesModule) {
+      std::lock_guard<std::mutex> lock(impl_->lifecycle);
+      handler.handler(*impl_, command);
+    } else {
+      handler.handler(*impl_, command);
+    }
   } catch (const std::exception& error) {
     impl_->host.Print({{"event", "error"}, {"command", line}, {"reason", error.what()}});
     return false;
   }
   impl_->host.Print({{"event", "ok"}, {"command", line}});
   return true;
+}
+
+std::vector<std::pair<std::string, std::string>> Simulator::CommandHelp() {
+  std::vector<std::pair<std::string, std::string>> help;
+  for (const auto& [word, command] : Commands())
+    help.emplace_back(command.synopsis, command.effect);
+  return help;
+}
+
+void Simulator::SetStopCheck(std::function<bool()> stopRequested) {
+  impl_->stopRequested = std::move(stopRequested);
 }
 
 } // namespace zylsim

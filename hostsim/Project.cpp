@@ -87,6 +87,21 @@ template <typename Integer> Integer ReadInteger(const json& value, const std::st
   return static_cast<Integer>(v);
 }
 
+// A value the editor only ever gives positive.
+template <typename Integer>
+Integer ReadPositive(const json& value, const std::string& where, Strictness strictness) {
+  const auto v = ReadInteger<Integer>(value, where);
+  if (strictness == Strictness::EditorValues && v <= 0) Fail(where, "must be positive");
+  return v;
+}
+
+template <typename Integer>
+Integer ReadCount(const json& value, const std::string& where, Strictness strictness) {
+  const auto v = ReadInteger<Integer>(value, where);
+  if (strictness == Strictness::EditorValues && v < 0) Fail(where, "must not be negative");
+  return v;
+}
+
 bool ReadBool(const json& value, const std::string& where) {
   if (!value.is_boolean()) Fail(where, "expected true or false");
   return value.get<bool>();
@@ -152,12 +167,12 @@ Node ReadNode(const json& source, const std::string& where, int depth) {
   return node;
 }
 
-SequenceSettings ReadSequence(const json& source, const std::string& where) {
+SequenceSettings ReadSequence(const json& source, const std::string& where, Strictness strictness) {
   CheckMembers(source, where, {"ticksPerFrame", "rect", "par", "dropFrame", "zeroPoint"});
   SequenceSettings sequence;
   if (source.contains("ticksPerFrame"))
     sequence.ticksPerFrame =
-        ReadInteger<std::int64_t>(source["ticksPerFrame"], where + ".ticksPerFrame");
+        ReadPositive<std::int64_t>(source["ticksPerFrame"], where + ".ticksPerFrame", strictness);
   if (source.contains("rect")) {
     const json& rect = ReadArray(source["rect"], where + ".rect");
     if (rect.size() != 4) Fail(where + ".rect", "expected four integers");
@@ -165,6 +180,12 @@ SequenceSettings ReadSequence(const json& source, const std::string& where) {
                      ReadInteger<std::int32_t>(rect[1], where + ".rect[1]"),
                      ReadInteger<std::int32_t>(rect[2], where + ".rect[2]"),
                      ReadInteger<std::int32_t>(rect[3], where + ".rect[3]")};
+    if (strictness == Strictness::EditorValues) {
+      if (sequence.rect.right < sequence.rect.left)
+        Fail(where + ".rect[2]", "the right edge precedes the left edge");
+      if (sequence.rect.bottom < sequence.rect.top)
+        Fail(where + ".rect[3]", "the bottom edge precedes the top edge");
+    }
   }
   if (source.contains("par")) {
     const json& par = ReadArray(source["par"], where + ".par");
@@ -196,7 +217,7 @@ Segment ReadSegment(const json& source, const std::string& where) {
   Segment segment;
   segment.start = ReadInteger<std::int64_t>(source["start"], where + ".start");
   segment.end = ReadInteger<std::int64_t>(source["end"], where + ".end");
-  if (segment.end <= segment.start) Fail(where, "\"end\" must come after \"start\"");
+  if (segment.end <= segment.start) Fail(where + ".end", "\"end\" must come after \"start\"");
   segment.offset = source.contains("offset")
                        ? ReadInteger<std::int64_t>(source["offset"], where + ".offset")
                        : segment.start;
@@ -227,14 +248,14 @@ std::array<std::uint8_t, hostsdk::kSegmentsHashSize> SegmentsHash(const std::str
   return hash;
 }
 
-Timeline ReadTimeline(const json& source, const std::string& where,
-                      const EditRevisions& revisions) {
+Timeline ReadTimeline(const json& source, const std::string& where, const EditRevisions& revisions,
+                      Strictness strictness) {
   CheckMembers(source, where, {"id", "sequence", "markers", "segments"});
   if (!source.contains("id")) Fail(where, "a timeline needs an \"id\"");
   Timeline timeline;
   timeline.id = ReadInteger<std::int32_t>(source["id"], where + ".id");
   if (source.contains("sequence") && !source["sequence"].is_null())
-    timeline.sequence = ReadSequence(source["sequence"], where + ".sequence");
+    timeline.sequence = ReadSequence(source["sequence"], where + ".sequence", strictness);
   if (source.contains("markers")) {
     const json& markers = ReadArray(source["markers"], where + ".markers");
     for (std::size_t i = 0; i < markers.size(); ++i)
@@ -256,11 +277,11 @@ Timeline ReadTimeline(const json& source, const std::string& where,
   return timeline;
 }
 
-Mixer ReadMixer(const json& source, const std::string& where) {
+Mixer ReadMixer(const json& source, const std::string& where, Strictness strictness) {
   CheckMembers(source, where, {"tracks", "meterSource", "peaksDb"});
   Mixer mixer;
   if (source.contains("tracks"))
-    mixer.tracks = ReadInteger<std::int32_t>(source["tracks"], where + ".tracks");
+    mixer.tracks = ReadCount<std::int32_t>(source["tracks"], where + ".tracks", strictness);
   if (source.contains("meterSource"))
     mixer.meterSource = ReadInteger<std::int32_t>(source["meterSource"], where + ".meterSource");
   if (source.contains("peaksDb")) {
@@ -323,19 +344,20 @@ bool IsProjectMember(const std::string& key) {
                      [&](const char* name) { return key == name; });
 }
 
-Project ParseProject(const json& source, const EditRevisions& revisions) {
+Project ParseProject(const json& source, const EditRevisions& revisions, Strictness strictness) {
   if (!source.is_object()) throw ProjectError("project: expected a JSON object");
   for (const auto& [key, unused] : source.items())
     if (!IsProjectMember(key)) Fail("project", "unknown member \"" + key + "\"");
   Project project;
   if (source.contains("ticksPerSecond"))
-    project.ticksPerSecond = ReadInteger<std::int64_t>(source["ticksPerSecond"], "ticksPerSecond");
+    project.ticksPerSecond =
+        ReadPositive<std::int64_t>(source["ticksPerSecond"], "ticksPerSecond", strictness);
   if (source.contains("hostMarkerCount"))
     project.hostMarkerCount =
-        ReadInteger<std::int32_t>(source["hostMarkerCount"], "hostMarkerCount");
+        ReadCount<std::int32_t>(source["hostMarkerCount"], "hostMarkerCount", strictness);
   if (source.contains("solo")) project.solo = ReadBool(source["solo"], "solo");
   if (source.contains("mixer") && !source["mixer"].is_null())
-    project.mixer = ReadMixer(source["mixer"], "mixer");
+    project.mixer = ReadMixer(source["mixer"], "mixer", strictness);
   if (source.contains("commands")) {
     const json& commands = ReadArray(source["commands"], "commands");
     for (std::size_t i = 0; i < commands.size(); ++i)
@@ -346,7 +368,7 @@ Project ParseProject(const json& source, const EditRevisions& revisions) {
     std::set<std::int32_t> ids;
     for (std::size_t i = 0; i < timelines.size(); ++i) {
       const std::string where = "timelines[" + std::to_string(i) + "]";
-      Timeline timeline = ReadTimeline(timelines[i], where, revisions);
+      Timeline timeline = ReadTimeline(timelines[i], where, revisions, strictness);
       if (!ids.insert(timeline.id).second)
         Fail(where + ".id", "timeline " + std::to_string(timeline.id) + " is listed twice");
       project.timelines.push_back(std::move(timeline));

@@ -131,8 +131,16 @@ struct Project {
 // hash while the segments themselves stay as they are.
 using EditRevisions = std::map<std::int32_t, std::uint64_t>;
 
-// Builds the model; throws ProjectError naming the offending member.
-Project ParseProject(const nlohmann::json& source, const EditRevisions& revisions);
+// What the reader refuses besides a malformed shape. A project file is read strictly: values
+// no editor gives (a tick rate or frame duration that is not positive, a rectangle whose right
+// or bottom precedes its left or top, a negative count) are refused there, naming their path.
+// A project built in memory or changed with `set` may model such a host, so that the engine's
+// handling of odd host answers can still be exercised.
+enum class Strictness { WellFormed, EditorValues };
+
+// Builds the model; throws ProjectError naming the JSON path of the offending member.
+Project ParseProject(const nlohmann::json& source, const EditRevisions& revisions,
+                     Strictness strictness = Strictness::WellFormed);
 
 // The top-level members a project may have.
 bool IsProjectMember(const std::string& key);

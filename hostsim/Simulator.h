@@ -11,6 +11,8 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace zylsim {
 
@@ -20,7 +22,8 @@ public:
   using std::runtime_error::runtime_error;
 };
 
-// Parses a project (the JSON format of the simulator's contract); throws ProjectError.
+// Reads a project file (the format docs/SIMULATOR.md describes) with the strict rules of
+// Strictness::EditorValues; throws ProjectError naming the file and the fault.
 nlohmann::json LoadProjectFile(const std::string& path);
 // The built-in demo project.
 nlohmann::json DemoProject();
@@ -54,6 +57,11 @@ public:
   // Carries out one standard-input command line; prints ok or error. Returns false for an
   // error line. "quit" is not handled here (the caller shuts down).
   bool Execute(const std::string& line);
+  // Each command Execute knows: its synopsis and what it does, for a usage text.
+  static std::vector<std::pair<std::string, std::string>> CommandHelp();
+  // Asked while a `sleep` command waits; true ends the wait with an error line. Set it
+  // before the first Execute.
+  void SetStopCheck(std::function<bool()> stopRequested);
 
   // Starts/stops the --demo playback thread.
   void StartDemo();

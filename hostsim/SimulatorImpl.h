@@ -7,6 +7,7 @@
 #include "ModuleLoader.h"
 #include "Simulator.h"
 
+#include <functional>
 #include <mutex>
 #include <optional>
 
@@ -25,6 +26,7 @@ struct SimulatorParts {
   DemoPlayback demo;
   bool started = false;
   std::optional<bool> shutDownBalanced; // set once the ledger line went out
+  std::function<bool()> stopRequested;
 };
 
 struct Simulator::Impl : SimulatorParts {

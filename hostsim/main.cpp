@@ -1,5 +1,6 @@
-// zyl-hostsim [--project FILE] [--module PATH] [--demo]
-// Exit codes: 0 balanced ledger, 3 unbalanced, 2 the simulator could not start.
+// zyl-hostsim [--project FILE] [--module PATH] [--demo] [--script FILE] | --check FILE | --help
+// Exit codes: 0 balanced ledger (or a valid project for --check), 3 unbalanced, 2 the simulator
+// could not start (or the project is not valid).
 #include "ModuleLoader.h"
 #include "Simulator.h"
 
@@ -9,12 +10,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <fstream>
 #include <iostream>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -25,10 +28,16 @@ constexpr int kExitUnbalanced = 3;
 volatile std::sig_atomic_t stopSignal = 0;
 extern "C" void OnStopSignal(int) { stopSignal = 1; }
 
+constexpr const char* kSynopsis =
+    "zyl-hostsim [--project FILE] [--module PATH] [--demo] [--script FILE] | --check FILE | --help";
+
 struct Options {
   std::optional<std::string> project;
   std::string module;
   bool demo = false;
+  std::optional<std::string> script;
+  std::optional<std::string> check;
+  bool help = false;
 };
 
 int StartFailure(const std::string& problem) {
@@ -36,27 +45,71 @@ int StartFailure(const std::string& problem) {
   return kExitStartFailed;
 }
 
+void PrintUsage() {
+  std::cout << "usage: " << kSynopsis << "\n"
+            << "Loads the engine module as the editor does and lets stdin steer it; prints one "
+               "JSON event a line.\n"
+            << "options:\n"
+            << "  --project FILE  the project to show (default: the built-in demo project)\n"
+            << "  --module PATH   the module to load (default: ZYL_Engine.acsrf beside this "
+               "program)\n"
+            << "  --demo          play the project by itself: transport, timecode, meters, "
+               "edits\n"
+            << "  --script FILE   run the commands in FILE first (blank and # lines skipped), "
+               "then read stdin\n"
+            << "  --check FILE    only check the project FILE: exit 0 when valid, 2 with the "
+               "fault\n"
+            << "  --help          print this text\n"
+            << "stdin commands (one a line):\n";
+  for (const auto& [synopsis, effect] : zylsim::Simulator::CommandHelp())
+    std::cout << "  " << synopsis
+              << std::string(synopsis.size() < 22 ? 22 - synopsis.size() : 1, ' ') << effect
+              << "\n";
+  std::cout << "  quit                  shut the module down, print the ledger and exit\n"
+            << "exit codes: 0 balanced ledger, 3 unbalanced, 2 bad option, project or module\n";
+}
+
 std::optional<Options> ParseOptions(int argc, char** argv, std::string* error) {
   Options options;
   options.module = zylsim::DefaultModulePath();
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
+    std::optional<std::string>* value = option == "--project"  ? &options.project
+                                        : option == "--script" ? &options.script
+                                        : option == "--check"  ? &options.check
+                                                               : nullptr;
     if (option == "--demo") {
       options.demo = true;
-    } else if (option == "--project" && i + 1 < argc) {
-      options.project = argv[++i];
-    } else if (option == "--module" && i + 1 < argc) {
-      options.module = argv[++i];
-    } else if (option == "--project" || option == "--module") {
+    } else if (option == "--help" || option == "-h") {
+      options.help = true;
+    } else if ((value != nullptr || option == "--module") && i + 1 >= argc) {
       *error = option + " needs a value";
       return std::nullopt;
+    } else if (value != nullptr) {
+      *value = argv[++i];
+    } else if (option == "--module") {
+      options.module = argv[++i];
     } else {
-      *error = "unknown option " + option +
-               " (usage: zyl-hostsim [--project FILE] [--module PATH] [--demo])";
+      *error = "unknown option " + option + " (usage: " + kSynopsis + ")";
       return std::nullopt;
     }
   }
   return options;
+}
+
+std::string WithoutCarriageReturn(std::string line) {
+  if (!line.empty() && line.back() == '\r') line.pop_back();
+  return line;
+}
+
+// The lines of a script file; none when it cannot be read.
+std::optional<std::vector<std::string>> ScriptLines(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return std::nullopt;
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(file, line);)
+    lines.push_back(WithoutCarriageReturn(line));
+  return lines;
 }
 
 // Lines from stdin, read on a thread of their own so that a signal is noticed while the
@@ -67,7 +120,7 @@ public:
   StdinLines()
       : queue_(std::make_shared<Queue>()), reader_([queue = queue_] {
           for (std::string line; std::getline(std::cin, line);) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
+            line = WithoutCarriageReturn(std::move(line));
             queue->Push(line);
             if (line == "quit") break;
           }
@@ -102,15 +155,28 @@ private:
   std::thread reader_;
 };
 
+// Carries out one command line; false for quit. Blank lines and # comments do nothing.
+bool RunLine(zylsim::Simulator& simulator, const std::string& line) {
+  if (line == "quit") return false;
+  const std::size_t start = line.find_first_not_of(" \t");
+  if (start != std::string::npos && line[start] != '#') simulator.Execute(line);
+  return true;
+}
+
+// Returns false when the script quit or a stop signal came.
+bool RunScript(zylsim::Simulator& simulator, const std::vector<std::string>& lines) {
+  for (const std::string& line : lines)
+    if (stopSignal != 0 || !RunLine(simulator, line)) return false;
+  return stopSignal == 0;
+}
+
 void RunCommands(zylsim::Simulator& simulator) {
   StdinLines input;
   while (stopSignal == 0) {
     bool timedOut = false;
     const std::optional<std::string> line = input.Next(std::chrono::milliseconds(100), &timedOut);
     if (timedOut) continue;
-    if (!line || *line == "quit") return;
-    if (line->find_first_not_of(" \t") == std::string::npos) continue;
-    simulator.Execute(*line);
+    if (!line || !RunLine(simulator, *line)) return;
   }
 }
 
@@ -127,6 +193,24 @@ int main(int argc, char** argv) {
   std::string error;
   const std::optional<Options> options = ParseOptions(argc, argv, &error);
   if (!options) return StartFailure(error);
+  if (options->help) {
+    PrintUsage();
+    return kExitBalanced;
+  }
+  if (options->check) {
+    try {
+      zylsim::LoadProjectFile(*options->check);
+      return kExitBalanced;
+    } catch (const zylsim::ProjectError& problem) {
+      return StartFailure(problem.what());
+    }
+  }
+  std::vector<std::string> script;
+  if (options->script) {
+    std::optional<std::vector<std::string>> lines = ScriptLines(*options->script);
+    if (!lines) return StartFailure("cannot read script file " + *options->script);
+    script = std::move(*lines);
+  }
 
   std::optional<zylsim::Simulator> simulator;
   try {
@@ -142,8 +226,11 @@ int main(int argc, char** argv) {
   }
   if (!simulator->LoadModule(options->module, &error)) return StartFailure(error);
   if (!simulator->StartModule(&error)) return StartFailure(error);
+  simulator->SetStopCheck([] { return stopSignal != 0; });
   if (options->demo) simulator->StartDemo();
-  RunCommands(*simulator);
+  // After its script the simulator goes on with stdin, so that a replayed session can be
+  // continued by hand; a script that should end the run says quit.
+  if (RunScript(*simulator, script)) RunCommands(*simulator);
   const bool balanced = simulator->Shutdown();
   std::fflush(stdout);
   if (stopSignal != 0) std::_Exit(balanced ? kExitBalanced : kExitUnbalanced);

@@ -1,4 +1,5 @@
 // Runs the zyl-hostsim program itself, the way outside checks use it.
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -115,6 +116,105 @@ TEST(HostsimProgramTest, EngineWithoutControlSurfaceHostSuiteStillStartsBalanced
   ASSERT_EQ(run.out.size(), 2u);
   EXPECT_EQ(run.out.front(), R"({"event":"ready"})");
   EXPECT_EQ(run.out.back(), R"({"event":"ledger","balanced":true})");
+}
+
+TEST(HostsimProgramTest, HelpListsEveryOptionAndCommandAndExitsZero) {
+  const ProgramRun run = RunHostsim("--help", "");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_TRUE(run.err.empty());
+  std::string text;
+  for (const std::string& line : run.out)
+    text += line + "\n";
+  for (const char* word : {"--project FILE",
+                           "--module PATH",
+                           "--demo",
+                           "--script FILE",
+                           "--check FILE",
+                           "--help",
+                           "stop on|off",
+                           "play on|off",
+                           "record on|off",
+                           "rewind on|off",
+                           "ffwd on|off",
+                           "pause on|off",
+                           "timecode TEXT [MODE]",
+                           "marker-changed N",
+                           "markers-rebuilt",
+                           "set KEY JSON",
+                           "load FILE",
+                           "edit ID",
+                           "cut ID TICKS",
+                           "detach",
+                           "attach",
+                           "sleep MS",
+                           "quit"})
+    EXPECT_NE(text.find(word), std::string::npos) << word;
+}
+
+// --check reads the project only: a module that does not exist is never looked for.
+TEST(HostsimProgramTest, CheckValidatesWithoutLoadingTheModule) {
+  const std::string good = ProjectFile({{"timelines", {{{"id", 3}}}}});
+  ProgramRun run = RunHostsim("--module /nonexistent/module.acsrf --check " + Quoted(good), "");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_TRUE(run.out.empty());
+  EXPECT_TRUE(run.err.empty());
+
+  const std::string bad =
+      ProjectFile({{"timelines", {{{"id", 3}, {"sequence", {{"rect", {0, 0, -1280, 720}}}}}}}});
+  for (const std::string option : {"--check ", "--project "}) {
+    run = RunHostsim("--module /nonexistent/module.acsrf " + option + Quoted(bad), "quit\n");
+    EXPECT_EQ(run.exitCode, 2) << option;
+    EXPECT_TRUE(run.out.empty()) << option;
+    ASSERT_EQ(run.err.size(), 1u) << option;
+    EXPECT_NE(run.err[0].find(bad + ": timelines[0].sequence.rect[2]"), std::string::npos)
+        << run.err[0];
+  }
+}
+
+TEST(HostsimProgramTest, LoadOfABadFileIsAnErrorLineAndTheSimulatorGoesOn) {
+  const std::string bad = ProjectFile({{"ticksPerSecond", -1}});
+  const ProgramRun run = RunHostsim("", "load " + bad + "\nplay on\nquit\n");
+  EXPECT_EQ(run.exitCode, 0);
+  ASSERT_EQ(run.out.size(), 4u);
+  const nlohmann::json error = nlohmann::json::parse(run.out[1]);
+  EXPECT_EQ(error["event"], "error");
+  EXPECT_NE(error["reason"].get<std::string>().find("ticksPerSecond: must be positive"),
+            std::string::npos)
+      << run.out[1];
+  EXPECT_EQ(run.out[2], R"({"event":"ok","command":"play on"})");
+  EXPECT_EQ(run.out.back(), R"({"event":"ledger","balanced":true})");
+}
+
+TEST(HostsimProgramTest, ScriptRunsBeforeStdinWithTheSameEventLinesAndSleeps) {
+  const std::string script = ::testing::TempDir() + "hostsim-script.txt";
+  std::ofstream(script) << "play on\r\n# a comment\n\nsleep 300\nsleep soon\nplay off\n";
+  const auto started = std::chrono::steady_clock::now();
+  const ProgramRun run = RunHostsim("--script " + Quoted(script), "timecode 00:00:01:00\nquit\n");
+  EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(300));
+  EXPECT_EQ(run.exitCode, 0);
+  const std::vector<std::string> expected = {
+      R"({"event":"ready"})",
+      R"({"event":"ok","command":"play on"})",
+      R"({"event":"ok","command":"sleep 300"})",
+      R"({"event":"error","command":"sleep soon","reason":"bad milliseconds \"soon\""})",
+      R"({"event":"ok","command":"play off"})",
+      R"({"event":"ok","command":"timecode 00:00:01:00"})",
+      R"({"event":"ledger","balanced":true})"};
+  EXPECT_EQ(run.out, expected);
+}
+
+TEST(HostsimProgramTest, ScriptThatQuitsEndsTheRunAndAMissingScriptIsAStartFailure) {
+  const std::string script = ::testing::TempDir() + "hostsim-quitting-script.txt";
+  std::ofstream(script) << "detach\nquit\nattach\n";
+  ProgramRun run = RunHostsim("--script " + Quoted(script), "play on\n");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.out, (std::vector<std::string>{R"({"event":"ready"})",
+                                               R"({"event":"ok","command":"detach"})",
+                                               R"({"event":"ledger","balanced":true})"}));
+  run = RunHostsim("--script /nonexistent/script.txt", "quit\n");
+  EXPECT_EQ(run.exitCode, 2);
+  EXPECT_EQ(run.err.size(), 1u);
+  EXPECT_TRUE(run.out.empty());
 }
 
 } // namespace

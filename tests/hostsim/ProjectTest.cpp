@@ -79,6 +79,86 @@ TEST(ProjectTest, MalformedProjectsNameTheMember) {
   }
 }
 
+// A project file may not hold values no editor gives; a project built in memory may, so that
+// the engine's handling of such a host stays testable.
+TEST(ProjectTest, ValuesNoEditorGivesAreRefusedStrictlyWithTheirPath) {
+  const std::pair<const char*, const char*> cases[] = {
+      {R"({"ticksPerSecond":-254016000000})", "ticksPerSecond: must be positive"},
+      {R"({"ticksPerSecond":0})", "ticksPerSecond: must be positive"},
+      {R"({"timelines":[{"id":1},{"id":2,"sequence":{"ticksPerFrame":0}}]})",
+       "timelines[1].sequence.ticksPerFrame: must be positive"},
+      {R"({"timelines":[{"id":1,"sequence":{"rect":[0,0,-1280,720]}}]})",
+       "timelines[0].sequence.rect[2]: the right edge precedes the left edge"},
+      {R"({"timelines":[{"id":1,"sequence":{"rect":[0,10,1920,9]}}]})",
+       "timelines[0].sequence.rect[3]: the bottom edge precedes the top edge"},
+      {R"({"hostMarkerCount":-1})", "hostMarkerCount: must not be negative"},
+      {R"({"mixer":{"tracks":-2}})", "mixer.tracks: must not be negative"},
+  };
+  for (const auto& [text, expected] : cases) {
+    const json source = json::parse(text);
+    EXPECT_NO_THROW(ParseProject(source, {})) << text;
+    try {
+      ParseProject(source, {}, Strictness::EditorValues);
+      ADD_FAILURE() << "accepted " << text;
+    } catch (const ProjectError& error) {
+      EXPECT_EQ(std::string(error.what()), expected);
+    }
+  }
+  const Project empty =
+      ParseProject(json::parse(R"({"timelines":[{"id":1,"sequence":{"rect":[5,5,5,5]}}]})"), {},
+                   Strictness::EditorValues);
+  EXPECT_EQ(empty.timelines[0].sequence->rect.right, 5);
+}
+
+TEST(ProjectTest, FaultsInNodesAndSegmentsNameTheirPath) {
+  const std::pair<const char*, const char*> cases[] = {
+      {R"({"timelines":[{"id":1,"segments":[{"start":0,"end":1},{"start":1,"end":2},
+          {"start":2,"end":3,"root":{"kind":3}}]}]})",
+       "timelines[0].segments[2].root.kind: expected a string"},
+      {R"({"timelines":[{"id":1,"segments":[{"start":0,"end":1,"root":{"inputs":[{"node":
+          {"operators":[{"kind":null}]}}]}}]}]})",
+       "timelines[0].segments[0].root.inputs[0].node.operators[0].kind: expected a string"},
+      {R"({"timelines":[{"id":1,"segments":[{"start":20,"end":15}]}]})",
+       "timelines[0].segments[0].end: \"end\" must come after \"start\""},
+  };
+  for (const auto& [text, expected] : cases) {
+    try {
+      ParseProject(json::parse(text), {});
+      ADD_FAILURE() << "accepted " << text;
+    } catch (const ProjectError& error) {
+      EXPECT_EQ(std::string(error.what()), expected);
+    }
+  }
+  EXPECT_EQ(ParseProject(json::parse(R"({"timelines":[{"id":1,"segments":[{"start":0,"end":1,
+                                          "root":{"kind":"Any text at all"}}]}]})"),
+                         {})
+                .timelines[0]
+                .segments[0]
+                .root->kind,
+            "Any text at all");
+}
+
+TEST(ProjectTest, ProjectFilesAreReadStrictlyAndSyntaxErrorsNameLineAndColumn) {
+  const std::string path = ::testing::TempDir() + "hostsim-strict-project.json";
+  std::ofstream(path) << "{\n  \"solo\": true,\n  \"hostMarkerCount\": tru\n}\n";
+  try {
+    LoadProjectFile(path);
+    ADD_FAILURE() << "accepted a syntax error";
+  } catch (const ProjectError& error) {
+    EXPECT_NE(std::string(error.what()).find(path + ":3:"), std::string::npos) << error.what();
+  }
+  std::ofstream(path) << R"({"timelines":[{"id":4,"sequence":{"ticksPerFrame":0}}]})";
+  try {
+    LoadProjectFile(path);
+    ADD_FAILURE() << "accepted a zero frame duration";
+  } catch (const ProjectError& error) {
+    EXPECT_EQ(std::string(error.what()), "project file " + path +
+                                             ": timelines[0].sequence.ticksPerFrame: must be "
+                                             "positive");
+  }
+  std::remove(path.c_str());
+}
+
 TEST(ProjectTest, DeeplyNestedNodesAreRefusedInsteadOfExhaustingTheStack) {
   json node = json::object();
   for (int depth = 0; depth < 300; ++depth) {
