@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The libFuzzer targets (fuzz/), each run for FUZZ_SECONDS (default 30) over a copy of its
-# seed corpus. Any crash, leak, hang, broken expectation or sanitizer report fails the leg;
-# the input that caused it is kept in build-fuzz/artifacts/. The long run is
-# FUZZ_SECONDS=600 scripts/legs/fuzz.sh.
+# seed corpus (fuzz/corpus/) with its dictionary (fuzz/dict/). Any crash, leak, hang, broken
+# expectation or sanitizer report fails the leg; the input that caused it is kept in
+# build-fuzz/artifacts/. The long run is FUZZ_SECONDS=600 scripts/legs/fuzz.sh.
 source "$(dirname "$0")/common.sh"
 scripts/install-deps.sh cmake ninja-build clang libclang-rt-14-dev libssl-dev nlohmann-json3-dev \
   iproute2 util-linux
@@ -30,12 +30,15 @@ for target in "${targets[@]}"; do
   corpus=$work/corpus-$target
   log=$work/$target.log
   cp -r "fuzz/corpus/$target" "$corpus"
+  # A dictionary of the tokens the target's reader looks for, where the target has one.
+  dictionary=()
+  if [ -f "fuzz/dict/$target.dict" ]; then dictionary=(-dict="fuzz/dict/$target.dict"); fi
   started=$(date +%s)
   status=0
   # The dispatch target attaches a surface, which opens the server on 127.0.0.1:7890.
   scripts/isolated-net "$dir/bin/fuzz_$target" -max_total_time="$seconds" \
     -timeout="$input_timeout" -print_final_stats=1 -artifact_prefix="$artifacts/$target-" \
-    "$corpus" >"$log" 2>&1 || status=$?
+    "${dictionary[@]}" "$corpus" >"$log" 2>&1 || status=$?
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   if [ "$status" -eq 0 ] && [ -n "$executions" ] &&
     ! grep -qE 'ERROR: (AddressSanitizer|LeakSanitizer|libFuzzer)|runtime error:|fuzz expectation failed' "$log"; then
