@@ -22,7 +22,8 @@ class _End(NamedTuple):
 
 class EventStream:
     """`async for event in connection.events("transport")` subscribes at the first step and then
-    yields every event of the stream's topics. It ends when the stream or the connection is closed
+    yields every event of the stream's topics; `async with connection.events(...) as stream`
+    subscribes on entering, so that what the block does next is seen, and unsubscribes on leaving. It ends when the stream or the connection is closed
     by this program, and raises ZylClosedError when the connection is lost. A stream that is
     dropped without `aclose()` stops receiving, but its topics stay subscribed on the engine."""
 
@@ -37,9 +38,7 @@ class EventStream:
         return self
 
     async def __anext__(self) -> Event:
-        if not self._subscribed and not self._closed:
-            self._subscribed = True
-            await self._connection._subscribe(self)
+        await self._subscribe()
         item = await self._queue.get()
         if isinstance(item, Event):
             return item
@@ -59,10 +58,16 @@ class EventStream:
             await self._connection._unsubscribe(self)
 
     async def __aenter__(self) -> "EventStream":
+        await self._subscribe()
         return self
 
     async def __aexit__(self, *exc_info: object) -> None:
         await self.aclose()
+
+    async def _subscribe(self) -> None:
+        if not self._subscribed and not self._closed:
+            self._subscribed = True
+            await self._connection._subscribe(self)
 
     def _deliver(self, event: Event) -> None:
         if not self._closed and event.topic in self.topics:
