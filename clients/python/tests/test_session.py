@@ -92,7 +92,8 @@ class Batches(unittest.TestCase):
             await engine.greet(socket)
             batch = await engine.receive(socket)
             await send(socket, {"op": "batchResponse", "id": batch["id"], "ok": True, "results": [
-                ok({"angle": 2}), {"ok": False, "error": {"code": "invalid_params", "message": "ticks", "param": "ticks"}}]})
+                ok({"angle": 2}),
+                {"ok": False, "error": {"code": "invalid_params", "message": "ticks", "param": "ticks"}}]})
             refused = await engine.receive(socket)
             await send(socket, {"op": "batchResponse", "id": refused["id"], "ok": False,
                                 "error": {"code": "too_many", "message": "at most 64"}})

@@ -22,8 +22,8 @@ class TypeHints(unittest.TestCase):
             with open(example, "w", encoding="utf-8") as file:
                 file.write(readme_example())
             checked = subprocess.run(
-                [sys.executable, "-m", "mypy", "--strict", "--no-incremental", "--cache-dir", os.path.join(folder, "cache"),
-                 os.path.join(CLIENT, "zyl_engine"), example],
+                [sys.executable, "-m", "mypy", "--strict", "--no-incremental",
+                 "--cache-dir", os.path.join(folder, "cache"), os.path.join(CLIENT, "zyl_engine"), example],
                 cwd=CLIENT, env=dict(os.environ, MYPYPATH=CLIENT), capture_output=True, text=True)
         self.assertEqual(checked.returncode, 0, checked.stdout + checked.stderr)
 

@@ -43,8 +43,9 @@ class Connection:
         """Runs (method, params) pairs in one message; params may be None. Returns each item's
         result or ZylError in order; with `halt_on_failure` the list ends at the first failure.
         A batch the engine refuses as a whole (too many items) raises ZylError."""
-        items: List[Dict[str, Any]] = [{"method": method} if params is None else {"method": method, "params": dict(params)}
-                 for method, params in requests]
+        items: List[Dict[str, Any]] = [
+            {"method": method} if params is None else {"method": method, "params": dict(params)}
+            for method, params in requests]
         reply = await self._call({"op": "batch", "haltOnFailure": halt_on_failure, "requests": items}, "batch")
         if reply.get("ok") is not True:
             raise ZylError.from_reply(reply.get("error"), "batch")
@@ -87,7 +88,8 @@ class Connection:
         text = json.dumps({**message, "id": call_id}, ensure_ascii=False, allow_nan=False, separators=(",", ":"))
         size = len(text.encode("utf-8"))
         if size > MAX_SENT_BYTES:
-            raise ZylMessageTooLargeError("%s: %d bytes, more than the engine's %d" % (label, size, MAX_SENT_BYTES))
+            raise ZylMessageTooLargeError(
+                "%s: %d bytes, more than the engine's %d" % (label, size, MAX_SENT_BYTES))
         answer: "asyncio.Future[Dict[str, Any]]" = asyncio.get_running_loop().create_future()
         self._pending[call_id] = answer
         try:

@@ -23,9 +23,10 @@ class _End(NamedTuple):
 class EventStream:
     """`async for event in connection.events("transport")` subscribes at the first step and then
     yields every event of the stream's topics; `async with connection.events(...) as stream`
-    subscribes on entering, so that what the block does next is seen, and unsubscribes on leaving. It ends when the stream or the connection is closed
-    by this program, and raises ZylClosedError when the connection is lost. A stream that is
-    dropped without `aclose()` stops receiving, but its topics stay subscribed on the engine."""
+    subscribes on entering, so that what the block does next is seen, and unsubscribes on leaving.
+    The iteration ends when the stream or the connection is closed by this program, and raises
+    ZylClosedError when the connection is lost. A stream dropped without `aclose()` stops
+    receiving, but its topics stay subscribed on the engine."""
 
     def __init__(self, connection: "Connection", topics: Tuple[str, ...]) -> None:
         self.topics = topics
