@@ -62,6 +62,7 @@ class Requests(unittest.TestCase):
             async with zyl_engine.connect(engine.url, timeout=0.3) as connection:
                 with self.assertRaises(zyl_engine.ZylTimeoutError):
                     await connection.request("debug.timelineScan")
+                connection.timeout = 10
                 self.assertEqual(await connection.request("version"), {"which": "second"})
 
         with FakeEngine(script) as engine:
