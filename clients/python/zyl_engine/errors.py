@@ -43,8 +43,8 @@ class ZylConnectionError(ZylException):
 
 
 class ZylRefusedError(ZylConnectionError):
-    """The engine refused the handshake with an HTTP status: 403 for a refused origin or a refused
-    protocol, 500 for a settings file it cannot read."""
+    """The engine refused the handshake with an HTTP status: 403 for a refused origin, 500 for a
+    settings file it cannot read."""
 
     def __init__(self, message: str, http_status: int) -> None:
         super().__init__(message)
