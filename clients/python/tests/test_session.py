@@ -175,22 +175,23 @@ class LostConnections(unittest.TestCase):
             run_client(session)
 
     def test_a_message_that_breaks_the_protocol_closes_the_connection(self):
-        async def script(engine, socket):
-            await engine.greet(socket)
-            await engine.receive(socket)
-            await socket.send("version:1.2.4")
-            await socket.wait_closed()
-            engine.close_code = socket.close_code
+        # Nesting too deep for Python's parser must not kill the reader and leave requests hanging.
+        for garbage in ("version:1.2.4", "[" * 100000 + "]" * 100000):
+            async def script(engine, socket, garbage=garbage):
+                await engine.greet(socket)
+                await engine.receive(socket)
+                await socket.send(garbage)
+                await socket.wait_closed()
+                engine.close_code = socket.close_code
 
-        async def session():
-            async with zyl_engine.connect(engine.url) as connection:
-                with self.assertRaises(zyl_engine.ZylProtocolError):
-                    await connection.request("version")
+            async def session():
+                async with zyl_engine.connect(engine.url) as connection:
+                    with self.assertRaises(zyl_engine.ZylProtocolError):
+                        await connection.request("version")
 
-        with FakeEngine(script) as engine:
-            run_client(session)
-        self.assertEqual(engine.close_code, 1002)
-
+            with self.subTest(garbage=garbage[:20]), FakeEngine(script) as engine:
+                run_client(session)
+            self.assertEqual(engine.close_code, 1002)
 
 if __name__ == "__main__":
     unittest.main()

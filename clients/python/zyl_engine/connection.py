@@ -144,8 +144,9 @@ class Connection:
             return "a binary message"
         try:
             parsed = json.loads(message)
-        except ValueError:
-            return "a message that is not JSON"
+        # Python's parser recurses: nesting deep enough exhausts the stack.
+        except (ValueError, RecursionError):
+            return "a message that is not JSON, or nested too deeply"
         if not isinstance(parsed, dict) or not isinstance(parsed.get("op"), str):
             return "a message without an op"
         op = parsed["op"]

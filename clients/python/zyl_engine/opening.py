@@ -101,7 +101,7 @@ async def _receive(socket: WebSocketClientProtocol, op: str) -> Dict[str, Any]:
         raise _closed_while_opening(closed) from None
     try:
         message = json.loads(text) if isinstance(text, str) else None
-    except ValueError:
+    except (ValueError, RecursionError):
         message = None
     if not isinstance(message, dict) or message.get("op") != op:
         raise ZylConnectionError("expected the engine's %s, received %.80r" % (op, text))
