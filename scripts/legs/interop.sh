@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Independent clients against the engine inside the host simulator: Node's `ws`, Node's own
-# WebSocket, Python's websockets and headless Chromium, plus the JavaScript client's tests
-# and the console page. Each suite runs in a network namespace of its own, since the engine
+# WebSocket, Python's websockets and headless Chromium, plus the JavaScript and Python clients'
+# tests and the console page. Each suite runs in a network namespace of its own, since the engine
 # always binds 127.0.0.1:7890. ZYL_BUILD_DIR=DIR uses an engine already built there.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
 # Node comes from the machine (Debian's own is too old for its WebSocket); the rest from Debian.
 scripts/install-deps.sh cmake ninja-build g++ libssl-dev nlohmann-json3-dev iproute2 util-linux \
-  python3 python3-websockets chromium
+  python3 python3-websockets mypy chromium
 command -v node >/dev/null || scripts/install-deps.sh nodejs npm
 if [ "$(node -p 'process.versions.node.split(".")[0]')" -lt 20 ]; then
   echo "interop: Node 20 or later is needed, found $(node --version)" >&2
@@ -69,6 +69,7 @@ NODE_TEST=(node --experimental-websocket --test --test-concurrency=1 --test-repo
 run_suite js-client node "${NODE_TEST[@]}" clients/js/test/*.test.mjs
 run_suite node-clients node "${NODE_TEST[@]}" tests/interop/*.test.mjs
 run_suite python-websockets python "$PYTHON" tests/interop/python_websockets_test.py
+run_suite python-client python env PYTHONPATH=clients/python "$PYTHON" -m unittest discover -s clients/python/tests -v
 
 echo "interop: finished in $(( $(date +%s) - LEG_START )) s"
 echo "interop: $passed passed, $failed failed"
