@@ -4,7 +4,8 @@ import { test, describe } from 'node:test';
 import assert from 'node:assert/strict';
 import { ZylClient, ZylConnectionError, ZylProtocolError, ZylReplyError, ZylTimeoutError } from '../index.mjs';
 
-function scriptedSocketClass({ refuse = 0 } = {}) {
+// The sockets from number `refuseFrom` on (0 is the first) are refused, `refuse` of them.
+function scriptedSocketClass({ refuse = 0, refuseFrom = 0 } = {}) {
   const sockets = [];
   let refusals = refuse;
   class ScriptedSocket extends EventTarget {
@@ -15,7 +16,7 @@ function scriptedSocketClass({ refuse = 0 } = {}) {
       this.sent = [];
       sockets.push(this);
       setTimeout(() => {
-        if (refusals > 0) {
+        if (sockets.length > refuseFrom && refusals > 0) {
           refusals -= 1;
           this.readyState = 3;
           this.dispatchEvent(new Event('error'));
@@ -170,12 +171,14 @@ describe('losing and regaining the connection', () => {
   });
 
   test('failed attempts back off exponentially up to the ceiling', async () => {
-    const { ScriptedSocket, sockets } = scriptedSocketClass({ refuse: 4 });
+    const { ScriptedSocket, sockets } = scriptedSocketClass({ refuse: 3, refuseFrom: 1 });
     const client = new ZylClient({ WebSocket: ScriptedSocket, backoff: { initialMs: 4, factor: 2, maxMs: 20, jitter: 0 } });
     const delays = [];
     client.on('reconnecting', ({ delayMs }) => delays.push(delayMs));
-    await assert.rejects(client.connect(), ZylConnectionError);
-    await new Promise((resolve) => client.on('open', resolve));
+    await client.connect();
+    const reopened = new Promise((resolve) => client.on('open', resolve));
+    sockets[0].drop();
+    await reopened;
     assert.deepEqual(delays, [4, 8, 16, 20]);
     assert.equal(sockets.length, 5);
     // Success resets the backoff.
@@ -183,6 +186,17 @@ describe('losing and regaining the connection', () => {
     await tick();
     assert.deepEqual(delays, [4, 8, 16, 20, 4]);
     await client.close();
+  });
+
+  test('a refused first connect rejects and tries no more', async () => {
+    const { ScriptedSocket, sockets } = scriptedSocketClass({ refuse: 1 });
+    const client = new ZylClient({ WebSocket: ScriptedSocket, backoff: { initialMs: 1, jitter: 0 } });
+    const reconnecting = [];
+    client.on('reconnecting', (info) => reconnecting.push(info));
+    await assert.rejects(client.connect(), ZylConnectionError);
+    await new Promise((resolve) => setTimeout(resolve, 30));
+    assert.equal(sockets.length, 1);
+    assert.deepEqual(reconnecting, []);
   });
 
   test('a close asked for by the user is final', async () => {
