@@ -153,6 +153,35 @@ describe('pairing replies with requests', () => {
   });
 });
 
+describe('checking the helpers\' arguments', () => {
+  test('a wrong type rejects with a TypeError naming the parameter, and nothing is sent', async () => {
+    const { client, socket } = await connected();
+    const cases = [
+      [() => client.getClipSize(0, 2), /options/],
+      [() => client.getClipSize(0, { trak: 2 }), /trak/],
+      [() => client.getAngleAtMarker(5), /name/],
+      [() => client.getClipSizeAtMarker(undefined, 1), /name/],
+      [() => client.exec(undefined, 'cmd.play'), /category/],
+      [() => client.exec('', 7), /command/],
+      [() => client.getSequence('3x'), /timeline/],
+      [() => client.getAngle(0, '1'.repeat(20)), /track/],
+      [() => client.getTransitions(0, null), /end/],
+      [() => client.runHostCommand(3), /name/],
+    ];
+    for (const [call, named] of cases) {
+      const result = call();
+      assert.ok(result instanceof Promise, `${call}: returns a promise`);
+      await assert.rejects(result, (error) => (error instanceof TypeError || error instanceof RangeError) && named.test(error.message),
+        String(call));
+    }
+    assert.deepEqual(socket.sent, []);
+    const size = client.getClipSize(0, { track: 2 });
+    socket.deliver('clipsize:1920:1080');
+    await size;
+    assert.deepEqual(socket.sent, ['get.clipsize:0:2']);
+  });
+});
+
 describe('losing and regaining the connection', () => {
   test('pending requests fail, the client reconnects and renews its subscription', async () => {
     const { client, sockets, socket } = await connected();
