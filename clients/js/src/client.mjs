@@ -23,7 +23,8 @@ export class ZylClient {
   //   url            ws://127.0.0.1:7890 by default
   //   WebSocket      constructor to use; the global one when absent (Node 20 needs
   //                  --experimental-websocket, or pass the `ws` package's class)
-  //   timeoutMs      per request; a timeline scan can hold a reply for several seconds
+  //   timeoutMs      per request, and for the opening; a timeline scan can hold a reply
+  //                  for several seconds
   //   reconnect      reopen after an unexpected close (default true)
   //   backoff        { initialMs, maxMs, factor, jitter }
   //   protocol       1 (the text protocol, the default) or 2 (the structured protocol)
@@ -106,7 +107,14 @@ export class ZylClient {
     this.socket = socket;
     socket.binaryType = 'arraybuffer';
     let opened = false;
+    // Covers the whole opening: a port that accepts and then says nothing (or never says
+    // hello) must not hold the connect, or the process, forever.
+    const openingTimer = setTimeout(() => {
+      lost(1006, 'opening timed out', new ZylTimeoutError(`connecting to ${this.url}`, this.timeoutMs));
+      socket.close();
+    }, this.timeoutMs);
     const ready = () => {
+      clearTimeout(openingTimer);
       opened = true;
       this.attempt = 0;
       this.emit('open');
@@ -115,6 +123,7 @@ export class ZylClient {
     const lost = (code, reason, error) => {
       if (this.socket !== socket) return;
       this.socket = null;
+      clearTimeout(openingTimer);
       const closed = new ZylConnectionError(`connection closed (${code}${reason ? `: ${reason}` : ''})`, code);
       this.session?.end(closed);
       this.session = null;

@@ -58,17 +58,11 @@ export class Session {
     return this.stage === 'identified';
   }
 
-  // Resolves once the engine has sent `identified`; rejects on any fault before it.
+  // Resolves once the engine has sent `identified`; rejects on any fault before it. The
+  // client bounds the time it may take.
   handshake() {
     return new Promise((resolve, reject) => {
-      const timer = setTimeout(
-        () => this.fail(new ZylTimeoutError('the opening handshake', this.timeoutMs)),
-        this.timeoutMs,
-      );
-      this.opening = {
-        resolve: () => { clearTimeout(timer); resolve(); },
-        reject: (error) => { clearTimeout(timer); reject(error); },
-      };
+      this.opening = { resolve, reject };
     });
   }
 

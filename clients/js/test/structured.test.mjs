@@ -216,7 +216,7 @@ describe('the password', () => {
       ['a message before hello that is not JSON', {}, (peer) => peer.send('version:1.2.4'), Error],
     ];
     for (const [name, options, script, expected] of cases) {
-      await t.test(name, async () => {
+      await t.test(name, { timeout: 10000 }, async () => {
         engine = await FakeEngine.start(script);
         const closes = [];
         client = new ZylClient({ url: engine.url, protocol: 2, timeoutMs: 2000, ...options });
@@ -238,31 +238,54 @@ describe('the password', () => {
 });
 
 describe('a failed connect leaves nothing running', () => {
-  function freePort() {
-    return new Promise((resolve) => {
-      const server = createServer().listen(0, '127.0.0.1', () => {
-        const { port } = server.address();
-        server.close(() => resolve(port));
-      });
-    });
+  function listen(server) {
+    return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server.address().port)));
   }
 
+  async function closedPort() {
+    const server = createServer();
+    const port = await listen(server);
+    await new Promise((resolve) => server.close(resolve));
+    return { port, stop: () => {} };
+  }
+
+  // Takes the connection and never answers the handshake.
+  async function silentPort() {
+    const sockets = new Set();
+    const server = createServer((socket) => sockets.add(socket));
+    const port = await listen(server);
+    return {
+      port,
+      stop: () => {
+        for (const socket of sockets) socket.destroy();
+        server.close();
+      },
+    };
+  }
+
+  const cases = [
+    ['refused', closedPort, 'ZylConnectionError'],
+    ['never answered', silentPort, 'ZylTimeoutError'],
+  ];
   for (const protocol of [1, 2]) {
-    test(`protocol ${protocol}: a process whose connect is refused exits by itself`, async () => {
-      const port = await freePort();
-      const script = `import { ZylClient } from ${JSON.stringify(INDEX)};
-        const client = new ZylClient({ url: 'ws://127.0.0.1:${port}', protocol: ${protocol} });
-        await client.connect().then(() => console.log('connected'), (error) => console.log(error.name));`;
-      const child = spawn(process.execPath, ['--experimental-websocket', '--input-type=module', '-e', script],
-        { stdio: ['ignore', 'pipe', 'pipe'] });
-      let stdout = '';
-      child.stdout.on('data', (chunk) => { stdout += chunk; });
-      const exited = new Promise((resolve) => child.once('exit', resolve));
-      const timer = setTimeout(() => child.kill('SIGKILL'), 5000);
-      const code = await exited;
-      clearTimeout(timer);
-      assert.equal(code, 0, 'the process had to be killed: something kept it running');
-      assert.equal(stdout.trim(), 'ZylConnectionError');
-    });
+    for (const [what, makePort, expected] of cases) {
+      test(`protocol ${protocol}: a process whose connect is ${what} exits by itself`, async () => {
+        const { port, stop } = await makePort();
+        const script = `import { ZylClient } from ${JSON.stringify(INDEX)};
+          const client = new ZylClient({ url: 'ws://127.0.0.1:${port}', protocol: ${protocol}, timeoutMs: 300 });
+          await client.connect().then(() => console.log('connected'), (error) => console.log(error.name));`;
+        const child = spawn(process.execPath, ['--experimental-websocket', '--input-type=module', '-e', script],
+          { stdio: ['ignore', 'pipe', 'pipe'] });
+        let stdout = '';
+        child.stdout.on('data', (chunk) => { stdout += chunk; });
+        const exited = new Promise((resolve) => child.once('exit', resolve));
+        const timer = setTimeout(() => child.kill('SIGKILL'), 5000);
+        const code = await exited;
+        clearTimeout(timer);
+        stop();
+        assert.equal(code, 0, 'the process had to be killed: something kept it running');
+        assert.equal(stdout.trim(), expected);
+      });
+    }
   }
 });
