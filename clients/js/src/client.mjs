@@ -179,7 +179,10 @@ export class ZylClient {
   refusal(code, reason) {
     if (code === AUTHENTICATION_FAILED) return new ZylAuthenticationError(`the engine refused the password (${reason || code})`);
     if (code >= 4000) return new ZylConnectionError(`the engine closed the connection (${code}: ${reason})`, code);
-    return new ZylConnectionError(`cannot connect to ${this.url}`, code);
+    // A browser or Node fails the handshake of an engine that does not take protocol 2's
+    // subprotocol exactly as it fails a closed port.
+    const hint = this.protocol === 2 ? ' (no engine there, or one without protocol 2)' : '';
+    return new ZylConnectionError(`cannot connect to ${this.url}${hint}`, code);
   }
 
   scheduleReconnect() {
