@@ -82,6 +82,7 @@ function parseArguments(argv, env) {
     else if (flag === '--timeout') options.timeoutMs = checkedTimeout(value());
     else if (flag === '--password') {
       options.password = value();
+      if (options.password === '') throw new UsageError('--password needs a value');
       passwordGiven = true;
     } else if (equals < 0 && word === '--json') options.json = true;
     else if (equals < 0 && (word === '-h' || word === '--help')) options.help = true;
@@ -98,7 +99,7 @@ function parseArguments(argv, env) {
     throw new UsageError(verb === undefined ? 'no command given' : `unknown command ${verb}`);
   }
   if (passwordGiven && !structured) throw new UsageError('--password is for call and watch TOPIC');
-  if (structured && !passwordGiven && env.ZYL_PASSWORD !== undefined) options.password = env.ZYL_PASSWORD;
+  if (structured && !passwordGiven && env.ZYL_PASSWORD) options.password = env.ZYL_PASSWORD;
   if (verb === 'call') {
     options.method = rest[0];
     options.params = callParams(rest.slice(1));

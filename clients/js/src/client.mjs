@@ -35,8 +35,9 @@ export class ZylClient {
     this.protocol = options.protocol ?? 1;
     if (this.protocol !== 1 && this.protocol !== 2) throw new TypeError('protocol must be 1 or 2');
     this.password = options.password;
-    if (this.password !== undefined && typeof this.password !== 'string') {
-      throw new TypeError('password must be a string');
+    // The engine asks for no password when its own is empty, so an empty one proves nothing.
+    if (this.password !== undefined && (typeof this.password !== 'string' || this.password === '')) {
+      throw new TypeError('password must be a non-empty string');
     }
     if (this.password !== undefined && this.protocol !== 2) {
       throw new TypeError('a password needs protocol 2: protocol 1 has no authentication');

@@ -35,6 +35,7 @@ describe('option errors exit with 2 and say what is wrong', () => {
     [['send', 'get.version', '--url'], /--url needs a value/],
     [['--url', '--json', 'send', 'get.version'], /--url needs a value/],
     [['--password', 'secret', 'send', 'get.version'], /--password is for call and watch TOPIC/],
+    [['--password=', 'call', 'version'], /--password needs a value/],
     [['--verbose', 'send', 'get.version'], /unknown option --verbose/],
     [['call'], /call needs a METHOD/],
     [['call', 'angle.get', 'ticks'], /"ticks" is not NAME=VALUE/],

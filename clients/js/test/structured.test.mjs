@@ -182,6 +182,7 @@ describe('requests, batches and events', () => {
     const textClient = new ZylClient({ url: engine.url, WebSocket: class {} });
     await assert.rejects(textClient.request('version'), TypeError);
     assert.throws(() => new ZylClient({ protocol: 1, password: 'x' }), TypeError);
+    assert.throws(() => new ZylClient({ protocol: 2, password: '' }), TypeError);
   });
 });
 
