@@ -116,7 +116,9 @@ export class Session {
   }
 
   async answerHello(hello, text) {
-    this.stage = 'identifying';
+    // Until identify is out nothing may be taken for `identified`: a proof cannot be
+    // checked before it is known.
+    this.stage = 'answering';
     const offered = hello.authentication;
     const identify = { op: 'identify', protocol: PROTOCOL_VERSION, subscriptions: this.subscriptions };
     if (this.password !== undefined) {
@@ -135,6 +137,7 @@ export class Session {
     } else if (offered !== null && offered !== undefined) {
       throw new ZylAuthenticationError('the engine asks for a password');
     }
+    this.stage = 'identifying';
     this.transmit(stringifyJson(identify));
   }
 

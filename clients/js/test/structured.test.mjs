@@ -7,7 +7,7 @@ import { spawn } from 'node:child_process';
 import { createServer } from 'node:net';
 import { fileURLToPath } from 'node:url';
 import {
-  ZylAuthenticationError, ZylClient, ZylConnectionError, ZylRequestError, ZylTimeoutError,
+  ZylAuthenticationError, ZylClient, ZylConnectionError, ZylProtocolError, ZylRequestError, ZylTimeoutError,
 } from '../index.mjs';
 import { FakeEngine, sha256Base64 } from './fake-engine.mjs';
 
@@ -211,6 +211,10 @@ describe('the password', () => {
         peer.send({ op: 'identified', protocol: 2, subscriptions: [],
           serverProof: sha256Base64(identify.authentication + challenge) });
       }, ZylAuthenticationError],
+      ['an identified sent before the answer proves nothing', { password: 'right' }, (peer) => {
+        peer.send(askedHello);
+        peer.send({ op: 'identified', protocol: 2, subscriptions: [] });
+      }, ZylProtocolError],
       ['a client without a password cannot answer a challenge', {},
         (peer) => peer.send(askedHello), ZylAuthenticationError],
       ['a server that never says hello times out', { timeoutMs: 150 }, () => {}, ZylTimeoutError],
