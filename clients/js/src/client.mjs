@@ -1,27 +1,20 @@
-// A connection to the engine: one request queue that pairs replies with requests in send
-// order (the engine answers each message completely before it reads the next), pushes
-// routed to listeners, and a reconnect loop with exponential backoff.
+// A connection to the engine. Protocol 1 (the default): one request queue that pairs replies
+// with requests in send order (the engine answers each message completely before it reads
+// the next). Protocol 2: requests matched by id, batches and topic events, through a
+// Session. Both: listeners, and a reconnect loop with exponential backoff.
 import {
   MAX_MESSAGE_BYTES, DUMP_END, ZylProtocolError, ZylReplyError, classifyCommand, commandText,
   isPush, parseEvent, parseReply, parseVitals, replyFamily, summarizeDump, utf8Length,
 } from './protocol.mjs';
+import { ZylConnectionError, ZylTimeoutError } from './errors.mjs';
+import { SUBPROTOCOL, Session, ZylAuthenticationError, ZylRequestError } from './session.mjs';
+
+export { ZylConnectionError, ZylTimeoutError } from './errors.mjs';
+export { ZylAuthenticationError, ZylRequestError } from './session.mjs';
 
 export const DEFAULT_URL = 'ws://127.0.0.1:7890';
 
-export class ZylConnectionError extends Error {
-  constructor(message) {
-    super(message);
-    this.name = 'ZylConnectionError';
-  }
-}
-
-export class ZylTimeoutError extends Error {
-  constructor(request, ms) {
-    super(`${request}: no reply within ${ms} ms`);
-    this.name = 'ZylTimeoutError';
-    this.request = request;
-  }
-}
+const AUTHENTICATION_FAILED = 4004;
 
 const OPEN = 1;
 
@@ -30,11 +23,27 @@ export class ZylClient {
   //   url            ws://127.0.0.1:7890 by default
   //   WebSocket      constructor to use; the global one when absent (Node 20 needs
   //                  --experimental-websocket, or pass the `ws` package's class)
-  //   timeoutMs      per request; a timeline scan can hold a reply for several seconds
+  //   timeoutMs      per request, and for the opening; a timeline scan can hold a reply
+  //                  for several seconds
   //   reconnect      reopen after an unexpected close (default true)
   //   backoff        { initialMs, maxMs, factor, jitter }
+  //   protocol       1 (the text protocol, the default) or 2 (the structured protocol)
+  //   password       protocol 2: the engine's password, when it has one
+  //   subscriptions  protocol 2: topics to hold from the start ('transport', 'marker', 'vitals')
   constructor(options = {}) {
     this.url = options.url ?? DEFAULT_URL;
+    this.protocol = options.protocol ?? 1;
+    if (this.protocol !== 1 && this.protocol !== 2) throw new TypeError('protocol must be 1 or 2');
+    this.password = options.password;
+    // The engine asks for no password when its own is empty, so an empty one proves nothing.
+    if (this.password !== undefined && (typeof this.password !== 'string' || this.password === '')) {
+      throw new TypeError('password must be a non-empty string');
+    }
+    if (this.password !== undefined && this.protocol !== 2) {
+      throw new TypeError('a password needs protocol 2: protocol 1 has no authentication');
+    }
+    this.subscriptions = topicList(options.subscriptions ?? [], 'subscriptions');
+    this.session = null;
     this.WebSocket = options.WebSocket ?? globalThis.WebSocket;
     if (typeof this.WebSocket !== 'function') {
       throw new ZylConnectionError(
@@ -73,11 +82,12 @@ export class ZylClient {
   }
 
   get connected() {
-    return this.socket?.readyState === OPEN;
+    return this.socket?.readyState === OPEN && (this.protocol === 1 || this.session?.identified === true);
   }
 
-  // Resolves at the first open; rejects when that first attempt fails (later attempts
-  // belong to the reconnect loop).
+  // Resolves at the first open (protocol 2: once identified); rejects when that first
+  // attempt fails, and then leaves nothing running: the caller has its answer. Only a
+  // connection that was open is reopened by the reconnect loop.
   connect() {
     if (this.socket) return this.connected ? Promise.resolve() : Promise.reject(new ZylConnectionError('already connecting'));
     this.closedByUser = false;
@@ -88,7 +98,7 @@ export class ZylClient {
   open(resolve, reject) {
     let socket;
     try {
-      socket = new this.WebSocket(this.url);
+      socket = this.protocol === 2 ? new this.WebSocket(this.url, [SUBPROTOCOL]) : new this.WebSocket(this.url);
     } catch (error) {
       // A malformed address will not get better by trying again.
       this.emit('error', error);
@@ -98,28 +108,82 @@ export class ZylClient {
     this.socket = socket;
     socket.binaryType = 'arraybuffer';
     let opened = false;
-    socket.addEventListener('open', () => {
+    // Covers the whole opening: a port that accepts and then says nothing (or never says
+    // hello) must not hold the connect, or the process, forever.
+    const openingTimer = setTimeout(() => {
+      lost(1006, 'opening timed out', new ZylTimeoutError(`connecting to ${this.url}`, this.timeoutMs));
+      socket.close();
+    }, this.timeoutMs);
+    const ready = () => {
+      clearTimeout(openingTimer);
       opened = true;
       this.attempt = 0;
-      // A subscription lives as long as its connection; renew it on the new one.
-      if (this.subscribed) this.transmit(commandText.subscribe());
       this.emit('open');
       resolve?.();
-    });
-    socket.addEventListener('message', (event) => this.receive(event.data));
-    const lost = (code, reason) => {
+    };
+    const lost = (code, reason, error) => {
       if (this.socket !== socket) return;
       this.socket = null;
-      this.failPending(new ZylConnectionError(`connection closed (${code})`));
+      clearTimeout(openingTimer);
+      const closed = new ZylConnectionError(`connection closed (${code}${reason ? `: ${reason}` : ''})`, code);
+      this.session?.end(closed);
+      this.session = null;
+      this.failPending(closed);
       this.emit('close', { code, reason, wasOpen: opened });
-      if (!opened) reject?.(new ZylConnectionError(`cannot connect to ${this.url}`));
+      if (!opened && reject) {
+        reject(error ?? this.refusal(code, reason));
+        return;
+      }
+      if (!opened && error) this.emit('error', error);
       this.scheduleReconnect();
     };
+    socket.addEventListener('open', () => {
+      if (this.protocol === 1) {
+        // A subscription lives as long as its connection; renew it on the new one.
+        if (this.subscribed) this.transmit(commandText.subscribe());
+        ready();
+        return;
+      }
+      const session = new Session({
+        transmit: (text) => this.transmit(text),
+        emit: (type, ...args) => this.emit(type, ...args),
+        password: this.password,
+        subscriptions: this.subscriptions,
+        timeoutMs: this.timeoutMs,
+      });
+      this.session = session;
+      session.handshake().then(
+        () => {
+          this.subscriptions = session.subscriptions;
+          ready();
+        },
+        (error) => {
+          // Settled here at once: a server that never answers the close must not keep
+          // this attempt open.
+          lost(1000, error.message, error);
+          socket.close(1000);
+        },
+      );
+    });
+    socket.addEventListener('message', (event) => {
+      if (this.protocol === 1) this.receive(event.data);
+      else this.session?.receive(typeof event.data === 'string' ? event.data : new TextDecoder().decode(event.data));
+    });
     socket.addEventListener('close', (event) => lost(event.code, event.reason));
     // Some implementations (Node 20's) report a failed connect with an error and no close.
     socket.addEventListener('error', () => {
       if (!opened) lost(1006, 'connection failed');
     });
+  }
+
+  // Why a first connect failed, from the close that ended it.
+  refusal(code, reason) {
+    if (code === AUTHENTICATION_FAILED) return new ZylAuthenticationError(`the engine refused the password (${reason || code})`);
+    if (code >= 4000) return new ZylConnectionError(`the engine closed the connection (${code}: ${reason})`, code);
+    // A browser or Node fails the handshake of an engine that does not take protocol 2's
+    // subprotocol exactly as it fails a closed port.
+    const hint = this.protocol === 2 ? ' (no engine there, or one without protocol 2)' : '';
+    return new ZylConnectionError(`cannot connect to ${this.url}${hint}`, code);
   }
 
   scheduleReconnect() {
@@ -141,6 +205,82 @@ export class ZylClient {
       socket.addEventListener('close', () => resolve());
       socket.close(1000);
     });
+  }
+
+  // ---- protocol 2 ----
+
+  // Resolves with the method's result; rejects with a ZylRequestError (code, message, param,
+  // status) when the engine answers "ok": false. Params may hold BigInt, sent as integers;
+  // integers beyond 2^53-1 in the result arrive as BigInt.
+  request(method, params) {
+    try {
+      checkMethod(method, 'method');
+      checkParams(params, 'params');
+    } catch (error) {
+      return Promise.reject(error);
+    }
+    const message = { op: 'request', method };
+    if (params !== undefined) message.params = params;
+    return this.structured(message, method).then((response) => {
+      if (response.ok === true) return response.result;
+      throw new ZylRequestError(response.error, method);
+    });
+  }
+
+  // Runs up to 64 requests in one message. Resolves with one entry per item, in order:
+  // { ok: true, result } or { ok: false, error: ZylRequestError }; with haltOnFailure, the
+  // failing item's entry is the last. Rejects when the engine refuses the whole batch.
+  batch(items, { haltOnFailure = false } = {}) {
+    try {
+      if (!Array.isArray(items)) throw new TypeError('items must be an array of { method, params }');
+      items.forEach((item, index) => {
+        if (item === null || typeof item !== 'object') throw new TypeError(`items[${index}] must be an object`);
+        checkMethod(item.method, `items[${index}].method`);
+        checkParams(item.params, `items[${index}].params`);
+      });
+      if (typeof haltOnFailure !== 'boolean') throw new TypeError('haltOnFailure must be a boolean');
+    } catch (error) {
+      return Promise.reject(error);
+    }
+    const requests = items.map(({ method, params }) => (params === undefined ? { method } : { method, params }));
+    return this.structured({ op: 'batch', haltOnFailure, requests }, 'batch').then((response) => {
+      if (response.ok !== true) throw new ZylRequestError(response.error, 'batch');
+      if (!Array.isArray(response.results)) throw new ZylProtocolError('batchResponse without results');
+      return response.results.map((entry, index) => (entry?.ok === true
+        ? { ok: true, result: entry.result }
+        : { ok: false, error: new ZylRequestError(entry?.error, requests[index]?.method) }));
+    });
+  }
+
+  // Adds topics ('transport', 'marker', 'vitals'); their events go to on(topic, fn).
+  // Resolves with every topic now held, which a reconnect renews.
+  subscribe(topics) {
+    return this.changeTopics('subscribe', topics);
+  }
+
+  unsubscribe(topics) {
+    return this.changeTopics('unsubscribe', topics);
+  }
+
+  changeTopics(op, topics) {
+    try {
+      topicList(topics, 'topics');
+    } catch (error) {
+      return Promise.reject(error);
+    }
+    return this.structured({ op, topics }, op).then((response) => {
+      if (response.ok !== true) throw new ZylRequestError(response.error, op);
+      this.subscriptions = response.result.subscriptions;
+      return this.subscriptions;
+    });
+  }
+
+  structured(message, what) {
+    if (this.protocol !== 2) {
+      return Promise.reject(new TypeError(`${what}: this client speaks protocol 1; create it with protocol: 2`));
+    }
+    if (!this.connected) return Promise.reject(new ZylConnectionError('not connected'));
+    return this.session.call(message, what);
   }
 
   failPending(error) {
@@ -244,6 +384,9 @@ export class ZylClient {
   // Sends any command text. Resolves with the parsed reply, or with { kind: 'none' } once
   // sent when the engine answers nothing (a subscription, or text that goes to the host).
   send(text) {
+    if (this.protocol !== 1) {
+      return Promise.reject(new TypeError('send() and its helpers speak protocol 1; use request() with protocol 2'));
+    }
     if (typeof text !== 'string' || text === '') {
       return Promise.reject(new TypeError('a command is a non-empty text'));
     }
@@ -270,27 +413,58 @@ export class ZylClient {
     });
   }
 
-  getVersion() { return this.send(commandText.version()); }
-  getInfo() { return this.send(commandText.info()); }
-  getCommands() { return this.send(commandText.commands()); }
-  getSequence(timeline) { return this.send(commandText.sequence(timeline)); }
-  getAngle(ticks, track) { return this.send(commandText.angle(ticks, track)); }
-  getAngleAtMarker(name, track) { return this.send(commandText.angleAtMarker(name, track)); }
-  getClipSize(ticks, options) { return this.send(commandText.clipSize(ticks, options)); }
-  getClipSizeAtMarker(name, track) { return this.send(commandText.clipSizeAtMarker(name, track)); }
-  getTransitions(start, end, track) { return this.send(commandText.transitions(start, end, track)); }
-  multicamAngle(angle) { return this.send(commandText.multicamAngle(angle)); }
-  exec(category, command) { return this.send(commandText.exec(category, command)); }
-  dumpAngle(ticks, track) { return this.send(commandText.dumpAngle(ticks, track)); }
-  tlscan(from, to, budgetMs) { return this.send(commandText.tlscan(from, to, budgetMs)); }
-  subscribeVitals() { return this.send(commandText.subscribe()); }
+  // Each helper checks its arguments before anything is sent: a wrong type or a value out of
+  // range rejects with a TypeError or RangeError naming the parameter.
+  sendBuilt(build) {
+    let text;
+    try {
+      text = build();
+    } catch (error) {
+      return Promise.reject(error);
+    }
+    return this.send(text);
+  }
+
+  getVersion() { return this.sendBuilt(() => commandText.version()); }
+  getInfo() { return this.sendBuilt(() => commandText.info()); }
+  getCommands() { return this.sendBuilt(() => commandText.commands()); }
+  getSequence(timeline) { return this.sendBuilt(() => commandText.sequence(timeline)); }
+  getAngle(ticks, track) { return this.sendBuilt(() => commandText.angle(ticks, track)); }
+  getAngleAtMarker(name, track) { return this.sendBuilt(() => commandText.angleAtMarker(name, track)); }
+  getClipSize(ticks, options) { return this.sendBuilt(() => commandText.clipSize(ticks, options)); }
+  getClipSizeAtMarker(name, track) { return this.sendBuilt(() => commandText.clipSizeAtMarker(name, track)); }
+  getTransitions(start, end, track) { return this.sendBuilt(() => commandText.transitions(start, end, track)); }
+  multicamAngle(angle) { return this.sendBuilt(() => commandText.multicamAngle(angle)); }
+  exec(category, command) { return this.sendBuilt(() => commandText.exec(category, command)); }
+  dumpAngle(ticks, track) { return this.sendBuilt(() => commandText.dumpAngle(ticks, track)); }
+  tlscan(from, to, budgetMs) { return this.sendBuilt(() => commandText.tlscan(from, to, budgetMs)); }
+  subscribeVitals() { return this.sendBuilt(() => commandText.subscribe()); }
 
   // Runs a host command by name without a category. The engine only does so for text that
   // matches none of its own commands, and never answers.
   runHostCommand(name) {
+    if (typeof name !== 'string') return Promise.reject(new TypeError('name must be a string'));
     if (classifyCommand(name).reply !== 'none' || name === 'vitals.subscribe') {
       return Promise.reject(new TypeError(`${name} is an engine command, not a host command name`));
     }
     return this.send(name);
   }
+}
+
+function checkMethod(method, what) {
+  if (typeof method !== 'string' || method === '') throw new TypeError(`${what} must be a non-empty string`);
+}
+
+function checkParams(params, what) {
+  if (params === undefined) return;
+  if (params === null || typeof params !== 'object' || Array.isArray(params)) {
+    throw new TypeError(`${what} must be an object of named params`);
+  }
+}
+
+function topicList(topics, what) {
+  if (!Array.isArray(topics) || !topics.every((topic) => typeof topic === 'string')) {
+    throw new TypeError(`${what} must be an array of topic names`);
+  }
+  return [...topics];
 }

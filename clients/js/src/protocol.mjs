@@ -231,9 +231,27 @@ function integerText(value, min, max, what) {
   if (typeof value === 'bigint') big = value;
   else if (typeof value === 'number' && Number.isSafeInteger(value)) big = BigInt(value);
   else if (typeof value === 'string' && /^[+-]?\d+$/.test(value)) big = BigInt(value);
-  else throw new TypeError(`${what} must be an integer, got ${String(value)}`);
+  else throw new TypeError(`${what} must be an integer, got ${describe(value)}`);
   if (big < min || big > max) throw new RangeError(`${what} out of range: ${big}`);
   return big.toString();
+}
+
+function describe(value) {
+  if (typeof value === 'string') return JSON.stringify(value);
+  if (typeof value === 'number' || typeof value === 'bigint' || typeof value === 'boolean') return `${typeof value} ${value}`;
+  return value === null ? 'null' : typeof value;
+}
+
+// The clip size's second parameter is an options object; a bare track number there would
+// otherwise be read as no options and send track -1.
+function clipSizeOptions(options) {
+  if (options === undefined) return {};
+  if (options === null || typeof options !== 'object' || Array.isArray(options)) {
+    throw new TypeError(`options must be an object { end, track }, got ${describe(options)}`);
+  }
+  const unknown = Object.keys(options).filter((key) => key !== 'end' && key !== 'track');
+  if (unknown.length) throw new TypeError(`options: unknown member ${unknown.join(', ')} (known: end, track)`);
+  return options;
 }
 
 export const ticksText = (value, what = 'ticks') => integerText(value, INT64_MIN, INT64_MAX, what);
@@ -242,6 +260,7 @@ export const int32Text = (value, what = 'track') => integerText(value, INT32_MIN
 // The engine compares marker names after folding each UTF-16 unit outside ASCII to "_", so
 // a name as the user sees it has to be folded the same way before it is sent.
 export function foldMarkerName(name) {
+  if (typeof name !== 'string') throw new TypeError(`name must be a string, got ${describe(name)}`);
   let folded = '';
   for (let i = 0; i < name.length; i++) {
     const unit = name.charCodeAt(i);
@@ -261,18 +280,23 @@ export const commandText = {
   // The engine splits the name from the track at the last colon, so the track is always
   // written: a name holding a colon would otherwise lose its tail.
   angleAtMarker: (name, track = -1) => `get.angle.marker:${foldMarkerName(name)}:${int32Text(track)}`,
-  clipSize: (ticks, { end, track = -1 } = {}) =>
-    end === undefined
+  clipSize: (ticks, options) => {
+    const { end, track = -1 } = clipSizeOptions(options);
+    return end === undefined
       ? `get.clipsize:${ticksText(ticks)}:${int32Text(track)}`
-      : `get.clipsize:${ticksText(ticks)}:${ticksText(end, 'end')}:${int32Text(track)}`,
+      : `get.clipsize:${ticksText(ticks)}:${ticksText(end, 'end')}:${int32Text(track)}`;
+  },
   clipSizeAtMarker: (name, track = -1) =>
     `get.clipsize.marker:${foldMarkerName(name)}:${int32Text(track)}`,
   transitions: (start, end, track = -1) =>
     `get.transitions:${ticksText(start, 'start')}:${ticksText(end, 'end')}:${int32Text(track)}`,
   multicamAngle: (angle) => `multicam.angle:${int32Text(angle, 'angle')}`,
   exec: (category, command) => {
-    if (String(category).includes(':')) throw new TypeError('a category cannot hold ":"');
-    if (!command) throw new TypeError('exec needs a command name');
+    if (typeof category !== 'string') throw new TypeError(`category must be a string, got ${describe(category)}`);
+    if (category.includes(':')) throw new TypeError('a category cannot hold ":"');
+    if (typeof command !== 'string' || !command) {
+      throw new TypeError(`command must be a non-empty string, got ${describe(command)}`);
+    }
     return `exec:${category}:${command}`;
   },
   dumpAngle: (ticks, track = -1) => `dump.angle:${ticksText(ticks)}:${int32Text(track)}`,

@@ -2,7 +2,7 @@ import { test, describe } from 'node:test';
 import assert from 'node:assert/strict';
 import {
   classifyCommand, commandText, foldMarkerName, parseEvent, parseReply, parseVitals,
-  summarizeDump, ZylProtocolError,
+  summarizeDump, ZylProtocolError, parseJson, stringifyJson,
 } from '../index.mjs';
 
 describe('which texts the engine answers, and how', () => {
@@ -217,5 +217,24 @@ describe('writing command texts', () => {
     assert.throws(() => commandText.exec('a:b', 'c'), TypeError);
     assert.throws(() => commandText.exec('a', ''), TypeError);
     assert.equal(commandText.tlscan(), 'debug.tlscan:0:0:3000');
+  });
+});
+
+describe('reading JSON without losing integers', () => {
+  test('the long-number reader agrees with JSON.parse on everything but big integers', () => {
+    const big = '12345678901234567890';
+    // Members as JSON.parse gives them: the last duplicate counts, "__proto__" is an own member.
+    const object = parseJson(`{"a":1,"a":${big},"__proto__":{"x":1},"s":"\\u0041\\"${big}"}`);
+    assert.deepEqual(Object.keys(object), ['a', '__proto__', 's']);
+    assert.equal(object.a, BigInt(big));
+    assert.equal(Object.getPrototypeOf(object), Object.prototype);
+    assert.deepEqual(Object.getOwnPropertyDescriptor(object, '__proto__').value, { x: 1 });
+    assert.equal(object.s, `A"${big}`);
+    assert.deepEqual(parseJson(` [ -0 , 1.5e3, ${big}.5, 9007199254740991, -9007199254740992, true, null ] `),
+      [-0, 1500, 12345678901234567000, 9007199254740991, -9007199254740992n, true, null]);
+    for (const bad of [`[${big},]`, `{"a":${big}} x`, `[${big}`, `[0${big}]`, `["${big}\u0001"]`, `{${big}:1}`, `[+${big}]`]) {
+      assert.throws(() => parseJson(bad), SyntaxError, bad);
+    }
+    assert.equal(stringifyJson({ a: [1n, undefined, 'x'], b: undefined, c: -(2n ** 63n) }), '{"a":[1,null,"x"],"c":-9223372036854775808}');
   });
 });

@@ -4,7 +4,8 @@ import { test, describe } from 'node:test';
 import assert from 'node:assert/strict';
 import { ZylClient, ZylConnectionError, ZylProtocolError, ZylReplyError, ZylTimeoutError } from '../index.mjs';
 
-function scriptedSocketClass({ refuse = 0 } = {}) {
+// The sockets from number `refuseFrom` on (0 is the first) are refused, `refuse` of them.
+function scriptedSocketClass({ refuse = 0, refuseFrom = 0 } = {}) {
   const sockets = [];
   let refusals = refuse;
   class ScriptedSocket extends EventTarget {
@@ -15,7 +16,7 @@ function scriptedSocketClass({ refuse = 0 } = {}) {
       this.sent = [];
       sockets.push(this);
       setTimeout(() => {
-        if (refusals > 0) {
+        if (sockets.length > refuseFrom && refusals > 0) {
           refusals -= 1;
           this.readyState = 3;
           this.dispatchEvent(new Event('error'));
@@ -152,6 +153,35 @@ describe('pairing replies with requests', () => {
   });
 });
 
+describe('checking the helpers\' arguments', () => {
+  test('a wrong type rejects with a TypeError naming the parameter, and nothing is sent', async () => {
+    const { client, socket } = await connected();
+    const cases = [
+      [() => client.getClipSize(0, 2), /options/],
+      [() => client.getClipSize(0, { trak: 2 }), /trak/],
+      [() => client.getAngleAtMarker(5), /name/],
+      [() => client.getClipSizeAtMarker(undefined, 1), /name/],
+      [() => client.exec(undefined, 'cmd.play'), /category/],
+      [() => client.exec('', 7), /command/],
+      [() => client.getSequence('3x'), /timeline/],
+      [() => client.getAngle(0, '1'.repeat(20)), /track/],
+      [() => client.getTransitions(0, null), /end/],
+      [() => client.runHostCommand(3), /name/],
+    ];
+    for (const [call, named] of cases) {
+      const result = call();
+      assert.ok(result instanceof Promise, `${call}: returns a promise`);
+      await assert.rejects(result, (error) => (error instanceof TypeError || error instanceof RangeError) && named.test(error.message),
+        String(call));
+    }
+    assert.deepEqual(socket.sent, []);
+    const size = client.getClipSize(0, { track: 2 });
+    socket.deliver('clipsize:1920:1080');
+    await size;
+    assert.deepEqual(socket.sent, ['get.clipsize:0:2']);
+  });
+});
+
 describe('losing and regaining the connection', () => {
   test('pending requests fail, the client reconnects and renews its subscription', async () => {
     const { client, sockets, socket } = await connected();
@@ -170,12 +200,14 @@ describe('losing and regaining the connection', () => {
   });
 
   test('failed attempts back off exponentially up to the ceiling', async () => {
-    const { ScriptedSocket, sockets } = scriptedSocketClass({ refuse: 4 });
+    const { ScriptedSocket, sockets } = scriptedSocketClass({ refuse: 3, refuseFrom: 1 });
     const client = new ZylClient({ WebSocket: ScriptedSocket, backoff: { initialMs: 4, factor: 2, maxMs: 20, jitter: 0 } });
     const delays = [];
     client.on('reconnecting', ({ delayMs }) => delays.push(delayMs));
-    await assert.rejects(client.connect(), ZylConnectionError);
-    await new Promise((resolve) => client.on('open', resolve));
+    await client.connect();
+    const reopened = new Promise((resolve) => client.on('open', resolve));
+    sockets[0].drop();
+    await reopened;
     assert.deepEqual(delays, [4, 8, 16, 20]);
     assert.equal(sockets.length, 5);
     // Success resets the backoff.
@@ -183,6 +215,17 @@ describe('losing and regaining the connection', () => {
     await tick();
     assert.deepEqual(delays, [4, 8, 16, 20, 4]);
     await client.close();
+  });
+
+  test('a refused first connect rejects and tries no more', async () => {
+    const { ScriptedSocket, sockets } = scriptedSocketClass({ refuse: 1 });
+    const client = new ZylClient({ WebSocket: ScriptedSocket, backoff: { initialMs: 1, jitter: 0 } });
+    const reconnecting = [];
+    client.on('reconnecting', (info) => reconnecting.push(info));
+    await assert.rejects(client.connect(), ZylConnectionError);
+    await new Promise((resolve) => setTimeout(resolve, 30));
+    assert.equal(sockets.length, 1);
+    assert.deepEqual(reconnecting, []);
   });
 
   test('a close asked for by the user is final', async () => {
