@@ -81,7 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const nlohmann::json heldBefore = HeldResources();
   CollectingSink sink;
-  engine->surface->DispatchCommand(sink, text);
+  ZYL::EngineParts parts = engine->surface->Parts();
+  ZYL::DispatchCommand(parts, sink, text);
   Require(HeldResources() == heldBefore, "a command gives back every host resource it took");
 
   for (const std::string& reply : sink.replies) {
