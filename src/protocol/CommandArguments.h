@@ -1,8 +1,10 @@
-// The decimal converters and the argument split of every command. Pure functions of the
+// The argument split of every command. Pure functions of the
 // text after a command's prefix: no host, no socket, so they can be tested and fuzzed alone.
 // A split that cannot convert its arguments returns nothing; the command's entry turns that
 // into its parse reaction.
 #pragma once
+
+#include "host/DecimalText.h"
 
 #include <cstdint>
 #include <optional>
@@ -10,11 +12,6 @@
 
 namespace ZYL {
 
-// Base-10 conversion with the results of std::stoll / std::stoi: leading white space is
-// skipped, one optional sign, digits up to the first non-digit (the rest is ignored).
-// Nothing when there are no digits or the value does not fit.
-std::optional<std::int64_t> ParseInt64(std::string_view text) noexcept;
-std::optional<std::int32_t> ParseInt32(std::string_view text) noexcept;
 
 // get.angle and dump.angle: ticks [":" track].
 struct TimeTrackArguments {

@@ -1,6 +1,6 @@
 #include "timeline/NodeVisitors.h"
 
-#include "protocol/CommandArguments.h"
+#include "host/DecimalText.h"
 #include "timeline/NodeReader.h"
 
 #include <limits>
