@@ -11,7 +11,7 @@ seconds=${FUZZ_SECONDS:-30}
 # One input that takes this long is a hang; generous so that a busy machine never trips it.
 input_timeout=60
 dir=build-fuzz
-targets=(frame_parser handshake allow_list timecode dispatch)
+targets=(frame_parser handshake allow_list timecode dispatch message_reader settings)
 
 cmake -S . -B "$dir" "${GENERATOR[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DZYL_SANITIZE=address,undefined -DZYL_BUILD_FUZZ=ON -DZYL_BUILD_TESTS=OFF >/dev/null
@@ -32,10 +32,12 @@ for target in "${targets[@]}"; do
   cp -r "fuzz/corpus/$target" "$corpus"
   started=$(date +%s)
   status=0
+  dictionary=()
+  if [ -f "fuzz/$target.dict" ]; then dictionary=(-dict="fuzz/$target.dict"); fi
   # The dispatch target attaches a surface, which opens the server on 127.0.0.1:7890.
   scripts/isolated-net "$dir/bin/fuzz_$target" -max_total_time="$seconds" \
     -timeout="$input_timeout" -print_final_stats=1 -artifact_prefix="$artifacts/$target-" \
-    "$corpus" >"$log" 2>&1 || status=$?
+    "${dictionary[@]}" "$corpus" >"$log" 2>&1 || status=$?
   executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   if [ "$status" -eq 0 ] && [ -n "$executions" ] &&
     ! grep -qE 'ERROR: (AddressSanitizer|LeakSanitizer|libFuzzer)|runtime error:|fuzz expectation failed' "$log"; then
