@@ -1,6 +1,6 @@
 // Everything the engine needs from the operating system: loopback sockets, SHA-1 and
-// SHA-256, random bytes, the user's idle time and the settings folder. One POSIX and one Windows
-// source implement it.
+// SHA-256, random bytes, the user's idle time and the settings folder. One POSIX and one
+// Windows source implement it.
 #pragma once
 
 #include <array>

@@ -5,6 +5,7 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -13,9 +14,8 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-// The plain SHA-1 routines, kept in OpenSSL 3 but marked deprecated there: see Sha1.
+// The plain SHA routines, kept in OpenSSL 3 but marked deprecated there: see Sha1.
 #define OPENSSL_API_COMPAT 10101
-#include <climits>
 #include <openssl/rand.h>
 #include <openssl/sha.h>
 
