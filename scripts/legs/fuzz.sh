@@ -11,7 +11,7 @@ seconds=${FUZZ_SECONDS:-30}
 # One input that takes this long is a hang; generous so that a busy machine never trips it.
 input_timeout=60
 dir=build-fuzz
-targets=(frame_parser handshake allow_list timecode dispatch)
+targets=(frame_parser handshake allow_list timecode dispatch message_reader settings)
 
 cmake -S . -B "$dir" "${GENERATOR[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DZYL_SANITIZE=address,undefined -DZYL_BUILD_FUZZ=ON -DZYL_BUILD_TESTS=OFF >/dev/null

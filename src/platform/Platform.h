@@ -1,5 +1,6 @@
-// Everything the engine needs from the operating system: loopback sockets, SHA-1, the
-// user's idle time and the settings folder. One POSIX and one Windows source implement it.
+// Everything the engine needs from the operating system: loopback sockets, SHA-1 and
+// SHA-256, random bytes, the user's idle time and the settings folder. One POSIX and one
+// Windows source implement it.
 #pragma once
 
 #include <array>
@@ -7,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -64,6 +66,14 @@ void CloseSocket(Socket socket) noexcept;
 // SHA-1 digest through the system's crypto library. A failure yields what the digest buffer
 // held at that point (20 zero bytes when nothing was hashed).
 std::array<std::uint8_t, 20> Sha1(std::string_view data) noexcept;
+
+// SHA-256 digest through the system's crypto library, or nothing when it fails: a digest
+// that proves a password must never fall back to a predictable value.
+std::optional<std::array<std::uint8_t, 32>> Sha256(std::string_view data) noexcept;
+
+// Fills `bytes` from the system's cryptographic random source. False when the source fails;
+// the bytes are then unusable and the caller must refuse what needed them.
+bool RandomBytes(std::span<std::uint8_t> bytes) noexcept;
 
 // Milliseconds since the user's last input, or nothing when the system cannot tell.
 std::optional<std::uint32_t> IdleMilliseconds() noexcept;

@@ -1,4 +1,5 @@
-// The Windows side of the platform layer: Winsock 2, CNG for SHA-1, the user's last input
+// The Windows side of the platform layer: Winsock 2, CNG for SHA-1, SHA-256 and random bytes,
+// the user's last input
 // time and %APPDATA%.
 #include "platform/Platform.h"
 
@@ -98,6 +99,29 @@ WaitResult WaitInSlices(Socket socket, std::optional<Clock::time_point> deadline
     if (ready > 0) return WaitResult::Ready;
     if (deadline && Clock::now() >= *deadline) return WaitResult::TimedOut;
   }
+}
+
+// The digest of `data` by the CNG algorithm `algorithmId`; nothing when a step fails.
+// Whatever was opened is destroyed and closed on every path.
+template <std::size_t Size>
+std::optional<std::array<std::uint8_t, Size>> CngDigest(LPCWSTR algorithmId,
+                                                        std::string_view data) noexcept {
+  std::array<std::uint8_t, Size> digest{};
+  BCRYPT_ALG_HANDLE algorithm = nullptr;
+  BCRYPT_HASH_HANDLE hash = nullptr;
+  const bool opened = Succeeded(::BCryptOpenAlgorithmProvider(&algorithm, algorithmId, nullptr, 0));
+  const bool created =
+      opened && Succeeded(::BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0));
+  const bool hashed =
+      created && data.size() <= std::numeric_limits<ULONG>::max() &&
+      Succeeded(::BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(data.data())),
+                                 static_cast<ULONG>(data.size()), 0));
+  const bool finished =
+      hashed && Succeeded(::BCryptFinishHash(hash, digest.data(), static_cast<ULONG>(Size), 0));
+  if (created) ::BCryptDestroyHash(hash);
+  if (opened) ::BCryptCloseAlgorithmProvider(algorithm, 0);
+  if (!finished) return std::nullopt;
+  return digest;
 }
 
 } // namespace
@@ -262,6 +286,16 @@ std::array<std::uint8_t, 20> Sha1(std::string_view data) noexcept {
   if (created) ::BCryptDestroyHash(hash);
   if (opened) ::BCryptCloseAlgorithmProvider(algorithm, 0);
   return digest;
+}
+
+std::optional<std::array<std::uint8_t, 32>> Sha256(std::string_view data) noexcept {
+  return CngDigest<32>(BCRYPT_SHA256_ALGORITHM, data);
+}
+
+bool RandomBytes(std::span<std::uint8_t> bytes) noexcept {
+  if (bytes.size() > std::numeric_limits<ULONG>::max()) return false;
+  return Succeeded(::BCryptGenRandom(nullptr, bytes.data(), static_cast<ULONG>(bytes.size()),
+                                     BCRYPT_USE_SYSTEM_PREFERRED_RNG));
 }
 
 std::optional<std::uint32_t> IdleMilliseconds() noexcept {

@@ -1,10 +1,12 @@
 // The platform layer as the server relies on it, on every operating system: an exclusive
-// loopback listener, whole receives, the handshake digest.
+// loopback listener, whole receives, the handshake digest, the password digest and the random
+// source.
 #include "platform/Platform.h"
 
 #include <array>
 #include <cstdint>
 #include <gtest/gtest.h>
+#include <optional>
 #include <string>
 
 namespace ZYL::platform {
@@ -12,7 +14,7 @@ namespace {
 
 constexpr std::uint16_t kServerPort = 7890;
 
-std::string Hex(const std::array<std::uint8_t, 20>& digest) {
+template <std::size_t N> std::string Hex(const std::array<std::uint8_t, N>& digest) {
   static constexpr char kDigits[] = "0123456789abcdef";
   std::string text;
   for (const std::uint8_t byte : digest) {
@@ -71,6 +73,31 @@ TEST(PlatformSha1, HashesEmptyAndMultiBlockInputs) {
   // 56 bytes: the length no longer fits in the first block, so a second one is needed.
   EXPECT_EQ(Hex(Sha1("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq")),
             "84983e441c3bd26ebaae4aa1f95129e5e54670f1");
+}
+
+std::string Sha256Hex(std::string_view data) {
+  const std::optional<std::array<std::uint8_t, 32>> digest = Sha256(data);
+  return digest ? Hex(*digest) : "no digest";
+}
+
+// The examples of FIPS 180-2: one block, two blocks, and a million bytes.
+TEST(PlatformSha256, HashesTheStandardExamples) {
+  EXPECT_EQ(Sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  EXPECT_EQ(Sha256Hex("abc"), "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  EXPECT_EQ(Sha256Hex("abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq"),
+            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+  EXPECT_EQ(Sha256Hex(std::string(1000000, 'a')),
+            "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+}
+
+TEST(PlatformRandomBytes, TwoDrawsDiffer) {
+  std::array<std::uint8_t, 32> first{};
+  std::array<std::uint8_t, 32> second{};
+  ASSERT_TRUE(RandomBytes(first));
+  ASSERT_TRUE(RandomBytes(second));
+  // Equal 32-byte draws would mean a stuck or unseeded source (chance 2^-256 otherwise).
+  EXPECT_NE(first, second);
+  EXPECT_NE(first, (std::array<std::uint8_t, 32>{}));
 }
 
 } // namespace

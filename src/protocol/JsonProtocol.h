@@ -1,0 +1,92 @@
+// The vocabulary of the JSON protocol (the one a client chooses with the "zyl.v2"
+// subprotocol): close codes, error codes, request ids and topics, shared by the message
+// reader, the reply writer and the dispatcher.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace ZYL {
+
+inline constexpr int kJsonProtocolVersion = 2;
+// Objects and arrays each count as one level.
+inline constexpr std::size_t kMaxMessageNesting = 32;
+inline constexpr std::size_t kMaxRequestIdBytes = 256;
+inline constexpr std::size_t kMaxBatchRequests = 64;
+// The integers a double holds exactly: ids beyond them would change on their way through a
+// JavaScript client.
+inline constexpr std::int64_t kMaxSafeInteger = (std::int64_t{1} << 53) - 1;
+
+// Status codes of the close frame that ends a connection.
+enum class CloseCode : std::uint16_t {
+  GoingAway = 1001,
+  ProtocolError = 1002,
+  BinaryMessage = 1003,
+  InvalidUtf8 = 1007,
+  MessageTooLong = 1009,
+  MalformedMessage = 4000,
+  UnknownOp = 4001,
+  NotIdentified = 4002,
+  AlreadyIdentified = 4003,
+  AuthenticationFailed = 4004,
+  UnsupportedProtocol = 4005,
+  TooSlow = 4006,
+};
+
+enum class ErrorCode {
+  InvalidRequest,
+  UnknownMethod,
+  InvalidParams,
+  NotFound,
+  Unavailable,
+  HostError,
+  UnknownCommand,
+  TooMany,
+};
+
+// The code as it appears on the wire: "invalid_request", "unknown_method", ...
+std::string_view ErrorCodeName(ErrorCode code) noexcept;
+
+// The "error" member of a failed response.
+struct ResponseError {
+  ErrorCode code = ErrorCode::InvalidRequest;
+  std::string message;
+  std::optional<std::string> param;   // the param at fault
+  std::optional<std::int64_t> status; // host_error: the host's status code
+};
+
+// A request id as the client gave it: a string or an integer, echoed as it came; null
+// (monostate) when the client's id was missing or unusable.
+using RequestId = std::variant<std::monostate, std::int64_t, std::string>;
+
+enum class Topic : std::uint8_t { Transport, Marker, Vitals };
+
+// The wire name of a topic: "transport", "marker", "vitals".
+std::string_view TopicName(Topic topic) noexcept;
+// The topic of a wire name; nothing when no topic has it.
+std::optional<Topic> TopicNamed(std::string_view name) noexcept;
+
+// A set of topics, listed in the protocol's order: transport, marker, vitals.
+class TopicSet {
+public:
+  void Add(Topic topic) noexcept { bits_ |= Bit(topic); }
+  void Remove(Topic topic) noexcept { bits_ &= static_cast<std::uint8_t>(~Bit(topic)); }
+  void Add(TopicSet other) noexcept { bits_ |= other.bits_; }
+  void Remove(TopicSet other) noexcept { bits_ &= static_cast<std::uint8_t>(~other.bits_); }
+  bool Contains(Topic topic) const noexcept { return (bits_ & Bit(topic)) != 0; }
+  std::vector<Topic> Topics() const;
+  bool operator==(const TopicSet&) const = default;
+
+private:
+  static std::uint8_t Bit(Topic topic) noexcept {
+    return static_cast<std::uint8_t>(1U << static_cast<unsigned>(topic));
+  }
+  std::uint8_t bits_ = 0;
+};
+
+} // namespace ZYL

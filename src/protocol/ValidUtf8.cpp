@@ -1,0 +1,68 @@
+#include "protocol/ValidUtf8.h"
+
+#include <cstdint>
+
+namespace ZYL {
+
+namespace {
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
+struct SequenceShape {
+  std::size_t length = 0; // 0: the byte cannot start a sequence
+  std::uint8_t secondLow = 0x80;
+  std::uint8_t secondHigh = 0xBF;
+};
+
+SequenceShape ShapeOf(std::uint8_t lead) noexcept {
+  if (lead >= 0xC2 && lead <= 0xDF) return {2, 0x80, 0xBF};
+  if (lead == 0xE0) return {3, 0xA0, 0xBF}; // no overlong forms
+  if (lead == 0xED) return {3, 0x80, 0x9F}; // no surrogates
+  if (lead >= 0xE1 && lead <= 0xEF) return {3, 0x80, 0xBF};
+  if (lead == 0xF0) return {4, 0x90, 0xBF}; // no overlong forms
+  if (lead == 0xF4) return {4, 0x80, 0x8F}; // nothing beyond U+10FFFF
+  if (lead >= 0xF1 && lead <= 0xF3) return {4, 0x80, 0xBF};
+  return {};
+}
+
+// How many bytes from `start` belong to the sequence begun there: all of them when it is
+// well-formed, else its maximal ill-formed subpart (at least one byte). Sets `wellFormed`.
+std::size_t SequenceAt(std::string_view text, std::size_t start, bool& wellFormed) noexcept {
+  const SequenceShape shape = ShapeOf(static_cast<std::uint8_t>(text[start]));
+  wellFormed = false;
+  if (shape.length == 0) return 1;
+  std::size_t taken = 1;
+  while (taken < shape.length && start + taken < text.size()) {
+    const auto byte = static_cast<std::uint8_t>(text[start + taken]);
+    const bool fits = taken == 1 ? (byte >= shape.secondLow && byte <= shape.secondHigh)
+                                 : (byte >= 0x80 && byte <= 0xBF);
+    if (!fits) return taken;
+    ++taken;
+  }
+  wellFormed = taken == shape.length;
+  return taken;
+}
+
+} // namespace
+
+std::string ToValidUtf8(std::string_view text) {
+  std::string valid;
+  valid.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (static_cast<std::uint8_t>(text[i]) < 0x80) {
+      valid.push_back(text[i++]);
+      continue;
+    }
+    bool wellFormed = false;
+    const std::size_t length = SequenceAt(text, i, wellFormed);
+    if (wellFormed)
+      valid.append(text.substr(i, length));
+    else
+      valid.append(kReplacement);
+    i += length;
+  }
+  return valid;
+}
+
+} // namespace ZYL

@@ -1,0 +1,108 @@
+#include "server/Settings.h"
+
+#include "server/JsonParse.h"
+#include "server/OriginPolicy.h"
+
+#include <array>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+namespace ZYL {
+
+namespace {
+
+using Json = nlohmann::json;
+
+constexpr std::string_view kAllowListFileName = "origins.txt";
+constexpr std::string_view kSettingsFileName = "settings.json";
+// The file holds two short members; anything near this size is not a settings file, and
+// the engine reads it on every handshake inside the host.
+constexpr std::size_t kMaxSettingsFileBytes = 1024 * 1024;
+// The file is one flat object; the bound only keeps a hostile file from costing much.
+constexpr std::size_t kMaxSettingsDepth = 32;
+
+// A member name from the file as the user typed it, quoted and escaped for one line.
+std::string Quoted(const std::string& name) {
+  return Json(name).dump(-1, ' ', false, Json::error_handler_t::replace);
+}
+
+std::string SyntaxProblem(std::string_view text, const JsonParseFailure& failure) {
+  if (failure.kind != JsonParseFailure::Kind::Syntax) return failure.detail;
+  const TextPosition at = PositionOf(text, failure.offset);
+  return "syntax error at line " + std::to_string(at.line) + ", column " +
+         std::to_string(at.column) + ": " + failure.detail;
+}
+
+SettingsResult FromDocument(const Json& document) {
+  if (!document.is_object()) return SettingsError{"the file must hold one JSON object"};
+  Settings settings;
+  for (const auto& [name, value] : document.items()) {
+    if (name == "password") {
+      if (!value.is_string()) return SettingsError{"\"password\" must be a string"};
+      settings.password = value.get<std::string>();
+    } else if (name == "textProtocol") {
+      if (!value.is_boolean()) return SettingsError{"\"textProtocol\" must be true or false"};
+      settings.textProtocol = value.get<bool>();
+    } else {
+      return SettingsError{"unknown member " + Quoted(name)};
+    }
+  }
+  return settings;
+}
+
+SettingsError FileError(const std::string& path, const std::string& problem) {
+  return SettingsError{"settings file \"" + path + "\": " + problem};
+}
+
+} // namespace
+
+SettingsResult ParseSettings(std::string_view text) noexcept {
+  try {
+    JsonParseResult parsed = ParseJson(text, kMaxSettingsDepth);
+    if (const auto* failure = std::get_if<JsonParseFailure>(&parsed))
+      return SettingsError{SyntaxProblem(text, *failure)};
+    return FromDocument(std::get<Json>(parsed));
+  } catch (...) {
+    return SettingsError{"out of memory"};
+  }
+}
+
+std::string SettingsFilePath() {
+  // The settings file sits in the allow-list file's folder: one place decides where that is.
+  std::string path = AllowListFilePath();
+  if (path.empty()) return {};
+  path.replace(path.size() - kAllowListFileName.size(), kAllowListFileName.size(),
+               kSettingsFileName);
+  return path;
+}
+
+SettingsResult ReadSettingsFile(const std::string& path) noexcept {
+  try {
+    if (path.empty()) return Settings{};
+    std::ifstream file(path, std::ios::binary);
+    if (!file.is_open()) {
+      // Only a file that is certainly absent means "no settings"; any other failure to
+      // open fails closed.
+      std::error_code error;
+      const std::filesystem::file_status status = std::filesystem::status(path, error);
+      if (status.type() == std::filesystem::file_type::not_found) return Settings{};
+      return FileError(path, "cannot be opened");
+    }
+    std::string text;
+    std::array<char, 4096> chunk;
+    while (file.read(chunk.data(), chunk.size()) || file.gcount() > 0) {
+      text.append(chunk.data(), static_cast<std::size_t>(file.gcount()));
+      if (text.size() > kMaxSettingsFileBytes) return FileError(path, "is larger than 1 MiB");
+    }
+    if (file.bad()) return FileError(path, "cannot be read");
+    SettingsResult result = ParseSettings(text);
+    if (const auto* failure = std::get_if<SettingsError>(&result))
+      return FileError(path, failure->problem);
+    return result;
+  } catch (...) {
+    return SettingsError{"settings file: out of memory"};
+  }
+}
+
+} // namespace ZYL

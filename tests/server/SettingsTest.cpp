@@ -1,0 +1,166 @@
+// The settings file from bytes (what it admits, what it refuses and where), the file on disk
+// under a temporary APPDATA, and the 500 reply that a broken file earns every handshake.
+#include "server/Settings.h"
+
+#include "server/ServerErrorReply.h"
+#include "support/TestEnvironment.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <string>
+#include <variant>
+
+namespace ZYL {
+namespace {
+
+Settings Parsed(std::string_view text) {
+  SettingsResult result = ParseSettings(text);
+  if (const auto* error = std::get_if<SettingsError>(&result))
+    ADD_FAILURE() << "refused " << text << ": " << error->problem;
+  return std::holds_alternative<Settings>(result) ? std::get<Settings>(result) : Settings{};
+}
+
+std::string Problem(std::string_view text) {
+  SettingsResult result = ParseSettings(text);
+  if (const auto* error = std::get_if<SettingsError>(&result)) return error->problem;
+  return "accepted";
+}
+
+TEST(SettingsText, PasswordDecidesAuthenticationAndTheTextProtocolDefault) {
+  struct Case {
+    std::string_view text;
+    bool authentication;
+    bool textProtocol;
+  };
+  const Case cases[] = {
+      {"{}", false, true},
+      {R"({"password": ""})", false, true},
+      {R"({"password": "a long secret"})", true, false},
+      {R"({"password": "a long secret", "textProtocol": true})", true, true},
+      {R"({"textProtocol": false})", false, false},
+      {R"({"password": "", "textProtocol": false})", false, false},
+      // The last of duplicate members counts.
+      {R"({"password": "x", "password": ""})", false, true},
+      // A byte-order mark, as editors on Windows write one, is not a fault.
+      {"\xEF\xBB\xBF{\"password\": \"s\"}", true, false},
+  };
+  for (const Case& c : cases) {
+    const Settings settings = Parsed(c.text);
+    EXPECT_EQ(settings.RequiresAuthentication(), c.authentication) << c.text;
+    EXPECT_EQ(settings.AdmitsTextProtocol(), c.textProtocol) << c.text;
+  }
+}
+
+TEST(SettingsText, PasswordIsKeptAsItsUtf8BytesUnaltered) {
+  EXPECT_EQ(Parsed(R"({"password": "caf\u00e9 \"q\" \\"})").password, "caf\xC3\xA9 \"q\" \\");
+  EXPECT_EQ(Parsed("{\"password\": \"Cafe\xCC\x81\"}").password, "Cafe\xCC\x81");
+}
+
+TEST(SettingsText, UnknownMembersWrongTypesAndNonObjectsAreRefused) {
+  EXPECT_EQ(Problem(R"({"pasword": "x"})"), "unknown member \"pasword\"");
+  EXPECT_EQ(Problem(R"({"password": 5})"), "\"password\" must be a string");
+  EXPECT_EQ(Problem(R"({"password": null})"), "\"password\" must be a string");
+  EXPECT_EQ(Problem(R"({"textProtocol": "false"})"), "\"textProtocol\" must be true or false");
+  EXPECT_EQ(Problem(R"({"textProtocol": 0})"), "\"textProtocol\" must be true or false");
+  EXPECT_EQ(Problem(R"(["password"])"), "the file must hold one JSON object");
+  EXPECT_EQ(Problem("\"password\""), "the file must hold one JSON object");
+}
+
+TEST(SettingsText, SyntaxErrorsNameLineAndColumn) {
+  struct Case {
+    std::string_view text;
+    std::string_view where;
+  };
+  const Case cases[] = {
+      {"", "line 1, column 1"},
+      // The parser gives up on the byte that ends the broken literal.
+      {"{\n  \"password\": tru\n}", "line 2, column 18"},
+      {"{\n  \"password\": \"x\",\n}", "line 3, column 1"},
+      {"{\"password\": \"x\"", "line 1, column 17"},
+      {"{\"password\": \"x\"} {}", "line 1, column 19"},
+      // Columns count characters, not bytes: "é" is two bytes and one column.
+      {"{\"password\": \"\xC3\xA9\" x}", "line 1, column 18"},
+      // A string that is not UTF-8 cannot be a password the client could type.
+      {"{\"password\": \"\xFF\"}", "line 1, column 15"},
+  };
+  for (const Case& c : cases) {
+    const std::string problem = Problem(c.text);
+    EXPECT_EQ(problem.rfind("syntax error at ", 0), 0U) << c.text << " -> " << problem;
+    EXPECT_NE(problem.find(c.where), std::string::npos) << c.text << " -> " << problem;
+  }
+}
+
+TEST(SettingsText, DeepNestingIsRefusedWithoutBuildingIt) {
+  const std::string deep = "{\"password\": " + std::string(100000, '[');
+  EXPECT_NE(Problem(deep).find("nested deeper than"), std::string::npos);
+}
+
+// Points APPDATA at a fresh folder for one test and puts the old value back afterwards.
+class SettingsFile : public ::testing::Test {
+protected:
+  void SetUp() override {
+    previous_ = zyltest::EnvironmentValue("APPDATA");
+    folder_ = std::filesystem::temp_directory_path() /
+              ("zyl-settings-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+               "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(folder_ / "ZYL Engine");
+    zyltest::SetEnvironmentValue("APPDATA", folder_.string());
+  }
+  void TearDown() override {
+    zyltest::SetEnvironmentValue("APPDATA", previous_);
+    std::filesystem::remove_all(folder_);
+  }
+  std::filesystem::path FilePath() const { return folder_ / "ZYL Engine" / "settings.json"; }
+  void Write(const std::string& text) { std::ofstream(FilePath(), std::ios::binary) << text; }
+
+  std::filesystem::path folder_;
+  std::optional<std::string> previous_;
+};
+
+TEST_F(SettingsFile, PathIsBesideTheAllowListFile) {
+  EXPECT_EQ(SettingsFilePath(), FilePath().string());
+}
+
+TEST_F(SettingsFile, NoFileOrNoSettingsFolderGivesTheDefaults) {
+  for (const std::string& path : {SettingsFilePath(), std::string()}) {
+    const SettingsResult result = ReadSettingsFile(path);
+    ASSERT_TRUE(std::holds_alternative<Settings>(result)) << path;
+    EXPECT_FALSE(std::get<Settings>(result).RequiresAuthentication());
+    EXPECT_TRUE(std::get<Settings>(result).AdmitsTextProtocol());
+  }
+}
+
+TEST_F(SettingsFile, AFileIsReadAnewEachTime) {
+  Write(R"({"password": "one"})");
+  EXPECT_EQ(std::get<Settings>(ReadSettingsFile(SettingsFilePath())).password, "one");
+  Write(R"({"password": "two"})");
+  EXPECT_EQ(std::get<Settings>(ReadSettingsFile(SettingsFilePath())).password, "two");
+}
+
+TEST_F(SettingsFile, ABrokenFileFailsClosedNamingTheFileAndThePlace) {
+  Write("{\n  \"password\": \"x\"\n  \"textProtocol\": true\n}");
+  const SettingsResult result = ReadSettingsFile(SettingsFilePath());
+  ASSERT_TRUE(std::holds_alternative<SettingsError>(result));
+  const std::string& problem = std::get<SettingsError>(result).problem;
+  EXPECT_NE(problem.find(FilePath().string()), std::string::npos) << problem;
+  EXPECT_NE(problem.find("line 3, column 16"), std::string::npos) << problem;
+}
+
+TEST_F(SettingsFile, AFileThatCannotBeReadFailsClosed) {
+  // A folder where the file should be: present, but nothing a settings file can be read from.
+  std::filesystem::create_directories(FilePath());
+  const SettingsResult result = ReadSettingsFile(SettingsFilePath());
+  ASSERT_TRUE(std::holds_alternative<SettingsError>(result));
+  EXPECT_NE(std::get<SettingsError>(result).problem.find(FilePath().string()), std::string::npos);
+}
+
+TEST(ServerErrorReply, IsA500ThatClosesAndCarriesTheBody) {
+  EXPECT_EQ(ServerErrorReply("settings file \"s.json\": bad"),
+            "HTTP/1.1 500 Internal Server Error\r\nConnection: close\r\n"
+            "Content-Type: text/plain; charset=utf-8\r\nContent-Length: 27\r\n\r\n"
+            "settings file \"s.json\": bad");
+}
+
+} // namespace
+} // namespace ZYL
