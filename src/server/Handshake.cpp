@@ -1,6 +1,7 @@
 #include "server/Handshake.h"
 
 #include "platform/Platform.h"
+#include "server/Base64.h"
 #include "server/ClientConnection.h"
 #include "server/OriginPolicy.h"
 #include "server/ServerLimits.h"
@@ -17,25 +18,6 @@ constexpr std::string_view kAcceptReplyStart = "HTTP/1.1 101 Switching Protocols
                                                "Connection: Upgrade\r\n"
                                                "Sec-WebSocket-Accept: ";
 constexpr std::string_view kAcceptReplyEnd = "\r\n\r\n";
-constexpr std::string_view kBase64Alphabet =
-    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-template <std::size_t N> std::string Base64(const std::array<std::uint8_t, N>& bytes) {
-  std::string text;
-  text.reserve((N + 2) / 3 * 4);
-  for (std::size_t i = 0; i < N; i += 3) {
-    const std::size_t count = N - i < 3 ? N - i : 3;
-    std::uint32_t group = static_cast<std::uint32_t>(bytes[i]) << 16;
-    if (count > 1) group |= static_cast<std::uint32_t>(bytes[i + 1]) << 8;
-    if (count > 2) group |= bytes[i + 2];
-    text.push_back(kBase64Alphabet[(group >> 18) & 0x3F]);
-    text.push_back(kBase64Alphabet[(group >> 12) & 0x3F]);
-    text.push_back(count > 1 ? kBase64Alphabet[(group >> 6) & 0x3F] : '=');
-    text.push_back(count > 2 ? kBase64Alphabet[group & 0x3F] : '=');
-  }
-  return text;
-}
-
 // Reads the request with one receive per byte until it is complete, broken, or late.
 // Returns whether the request may be judged.
 bool ReadRequest(ClientConnection& connection, HandshakeRequestReader& reader) {
@@ -65,7 +47,7 @@ bool ReadRequest(ClientConnection& connection, HandshakeRequestReader& reader) {
 std::string ComputeAcceptKey(std::string_view key) {
   std::string input(key);
   input.append(kWebSocketGuid);
-  return Base64(platform::Sha1(input));
+  return Base64Encode(platform::Sha1(input));
 }
 
 std::string AcceptReply(std::string_view key) {
