@@ -187,7 +187,9 @@ TEST(HostsimProgramTest, LoadOfABadFileIsAnErrorLineAndTheSimulatorGoesOn) {
 
 TEST(HostsimProgramTest, ScriptRunsBeforeStdinWithTheSameEventLinesAndSleeps) {
   const std::string script = ::testing::TempDir() + "hostsim-script.txt";
-  std::ofstream(script) << "play on\r\n# a comment\n\nsleep 300\nsleep soon\nplay off\n";
+  // Binary, so that the one CR is written as given on every platform.
+  std::ofstream(script, std::ios::binary)
+      << "play on\r\n# a comment\n\nsleep 300\nsleep soon\nplay off\n";
   const auto started = std::chrono::steady_clock::now();
   const ProgramRun run = RunHostsim("--script " + Quoted(script), "timecode 00:00:01:00\nquit\n");
   EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(300));

@@ -263,10 +263,13 @@ TEST_F(Server, APortHeldElsewhereIsNamedOnceAndTakenWhenItComesFree) {
   WsTestClient client = OpenClient();
   ASSERT_TRUE(client.SendText("get.version"));
   EXPECT_EQ(client.ReceiveText(), "version:1.2.4");
+#ifndef _WIN32
+  // Windows sends the line to the debugger's output instead.
   const std::string expected = "cannot listen on 127.0.0.1:7890";
   ASSERT_NE(diagnostics.find(expected), std::string::npos) << diagnostics;
   EXPECT_EQ(diagnostics.find(expected, diagnostics.find(expected) + 1), std::string::npos)
       << "one line, not one per retry: " << diagnostics;
+#endif
   other.StopServer();
 }
 
