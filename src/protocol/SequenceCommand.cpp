@@ -24,16 +24,6 @@ struct SequenceFormat {
   std::int64_t zeroPointTicks = 0;
 };
 
-// The timeline the client named, else the one the engine knows best; -1 when none is known.
-// A scan runs only when none ever did, so a project without timelines is not rescanned on
-// every request.
-std::int32_t ChooseTimeline(TimelineCache& timelines, std::optional<std::int32_t> requested) {
-  if (requested) return *requested;
-  std::vector<std::int32_t> ordered = timelines.OrderedTimelines();
-  if (ordered.empty()) ordered = timelines.ScanTimelines(false);
-  return ordered.empty() ? -1 : ordered.front();
-}
-
 bool HasSequenceEntries(const hostsdk::SequenceInfoSuite9& info) noexcept {
   return info.GetFrameRect != nullptr && info.GetPixelAspectRatio != nullptr &&
          info.GetFrameDuration != nullptr && info.GetZeroPoint != nullptr &&
@@ -44,11 +34,13 @@ bool HasSequenceEntries(const hostsdk::SequenceInfoSuite9& info) noexcept {
 // duration decides success, since without it there is no frame rate; returns the error
 // reply, or nothing when the format was read.
 std::optional<std::string> ReadSequenceFormat(const hostsdk::BasicSuite* basic,
-                                              std::int32_t timeline, SequenceFormat& format) {
+                                              std::int32_t timeline, SequenceFormat& format,
+                                              hostsdk::ErrorCode& status) {
   const ScopedSuite<hostsdk::SequenceInfoSuite9> info(basic, hostsdk::kSequenceInfoSuiteName,
                                                       hostsdk::kSequenceInfoSuiteVersion);
+  status = hostsdk::kSuccess;
   if (!info || !HasSequenceEntries(*info.get())) return "sequence.error:nosuite";
-  const hostsdk::ErrorCode status = info->GetFrameDuration(timeline, &format.ticksPerFrame);
+  status = info->GetFrameDuration(timeline, &format.ticksPerFrame);
   if (status != hostsdk::kSuccess || format.ticksPerFrame <= 0)
     return "sequence.error:" + std::to_string(status); // 0 for a duration not positive
   info->GetFrameRect(timeline, &format.rect);
@@ -93,29 +85,56 @@ std::string SequenceRecord(std::int32_t timeline, std::int64_t ticksPerSecond,
   return record;
 }
 
+// The timeline the client named (none for a negative id); else the timelines the engine knows, best
+// first, and when it knows none (or none it knew is left), those a scan finds. A scan runs only
+// when none ever did or the cache turned out wrong, so a project without timelines is not rescanned
+// on every request.
+std::vector<std::int32_t> Candidates(TimelineCache& timelines,
+                                     std::optional<std::int32_t> requested) {
+  if (requested) {
+    if (*requested < 0) return {};
+    return {*requested};
+  }
+  std::vector<std::int32_t> ordered = timelines.OrderedTimelines();
+  if (ordered.empty()) ordered = timelines.ScanTimelines(false);
+  return ordered;
+}
+
 } // namespace
 
 // Any non-negative id is asked of the host as given: the host, not the engine's cache, knows
 // which timelines exist.
-void GetSequenceCommand(EngineParts& engine, ReplySink& client,
-                        std::string_view rest) {
+void GetSequenceCommand(EngineParts& engine, ReplySink& client, std::string_view rest) {
   const std::optional<SequenceArguments> arguments = SplitSequence(rest);
   if (!arguments) {
     client.Send("sequence.error:parse");
     return;
   }
-  const std::int32_t timeline = ChooseTimeline(engine.timelines, arguments->timeline);
-  if (timeline < 0) {
-    client.Send("sequence.error:notimeline");
-    return;
+  std::optional<std::string> error;
+  // Two rounds at most: the second asks what a new scan finds, once the host refused every
+  // id the cache held.
+  for (int round = 0; round < 2; ++round) {
+    const std::vector<std::int32_t> candidates = Candidates(engine.timelines, arguments->timeline);
+    bool everyOneRefused = !candidates.empty();
+    for (const std::int32_t timeline : candidates) {
+      SequenceFormat format;
+      hostsdk::ErrorCode status = hostsdk::kSuccess;
+      error = ReadSequenceFormat(engine.host.basicSuite, timeline, format, status);
+      if (!error) {
+        client.Send(SequenceRecord(timeline, TicksPerSecond(engine.host.basicSuite), format));
+        return;
+      }
+      // An id the client named is asked as given; one the engine chose and the host no
+      // longer knows leaves the cache, and the next best one is asked.
+      if (arguments->timeline || status != hostsdk::kBadParameter) {
+        everyOneRefused = false;
+        break;
+      }
+      engine.timelines.NoteRefusal(timeline, status);
+    }
+    if (!everyOneRefused) break;
   }
-  SequenceFormat format;
-  if (const std::optional<std::string> error =
-          ReadSequenceFormat(engine.host.basicSuite, timeline, format)) {
-    client.Send(*error);
-    return;
-  }
-  client.Send(SequenceRecord(timeline, TicksPerSecond(engine.host.basicSuite), format));
+  client.Send(error.value_or("sequence.error:notimeline"));
 }
 
 } // namespace ZYL

@@ -4,7 +4,6 @@
 #include "timeline/TimelineQueries.h"
 #include "timeline/TimelineSearch.h"
 
-
 namespace ZYL {
 
 namespace {
@@ -19,7 +18,10 @@ struct AngleQuery {
 
 bool ProbeAngle(AngleQuery& query, std::int32_t timeline, bool exact) {
   const SegmentsHandle segments(query.suite, timeline);
-  if (!segments) return false;
+  if (!segments) {
+    query.timelines.NoteRefusal(timeline, segments.status());
+    return false;
+  }
   query.timelines.NoteTimeline(timeline);
   {
     const NodeHandle root(query.suite, segments, query.ticks);

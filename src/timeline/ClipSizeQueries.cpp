@@ -5,7 +5,6 @@
 #include "timeline/TimelineQueries.h"
 #include "timeline/TimelineSearch.h"
 
-
 namespace ZYL {
 
 namespace {
@@ -31,7 +30,10 @@ bool PassesExactTest(const ClipSizeQuery& query, const SegmentsHandle& segments,
 
 bool ProbeFrameSize(ClipSizeQuery& query, std::int32_t timeline, bool exact) {
   const SegmentsHandle segments(query.suite, timeline);
-  if (!segments) return false;
+  if (!segments) {
+    query.timelines.NoteRefusal(timeline, segments.status());
+    return false;
+  }
   query.timelines.NoteTimeline(timeline);
   {
     const NodeHandle root(query.suite, segments, query.ticks);
@@ -55,8 +57,7 @@ FrameSize FindSizeAtTime(TimelineCache& timelines, std::int64_t ticks, std::int6
   return query.size;
 }
 
-FrameSize FindSizeAtMarker(TimelineCache& timelines, std::string_view name,
-                           std::int32_t track) {
+FrameSize FindSizeAtMarker(TimelineCache& timelines, std::string_view name, std::int32_t track) {
   if (name.empty()) return {};
   const std::optional<MarkerMatch> match =
       FindMarkerByName(timelines.BasicSuite(), timelines, name);

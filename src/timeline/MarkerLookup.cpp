@@ -39,8 +39,9 @@ std::optional<MarkerMatch> FindMarkerOnTimeline(const hostsdk::SequenceMarkerSui
                                                 TimelineCache& timelines, std::int32_t timeline,
                                                 std::string_view name) {
   std::uint32_t count = 0;
-  if (suite.GetMarkerCount(timeline, &count) != hostsdk::kSuccess || count == 0)
-    return std::nullopt;
+  const hostsdk::ErrorCode status = suite.GetMarkerCount(timeline, &count);
+  timelines.NoteRefusal(timeline, status);
+  if (status != hostsdk::kSuccess || count == 0) return std::nullopt;
   timelines.NoteTimeline(timeline);
   for (std::uint32_t index = 0; index < count; ++index) {
     if (!MarkerNameEquals(suite, timeline, index, name)) continue;

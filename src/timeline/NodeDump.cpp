@@ -41,8 +41,8 @@ std::string ChildLine(const ChildNode& child) {
   return "  INPUT " + std::to_string(child.index) + " offset=" + std::to_string(child.offset);
 }
 
-void DumpNode(const DumpLineSink& client, const hostsdk::VideoSegmentSuite9& suite, std::int32_t node,
-              int depth, std::int32_t currentTrack) {
+void DumpNode(const DumpLineSink& client, const hostsdk::VideoSegmentSuite9& suite,
+              std::int32_t node, int depth, std::int32_t currentTrack) {
   if (depth > kDumpDepthLimit) return;
   const std::string indent(static_cast<std::size_t>(depth) * 2, ' ');
   const NodeInfo info = ReadNodeInfo(suite, node);
@@ -73,9 +73,13 @@ void DumpNode(const DumpLineSink& client, const hostsdk::VideoSegmentSuite9& sui
 }
 
 void DumpTimeline(const DumpLineSink& client, const hostsdk::VideoSegmentSuite9& suite,
-                  std::int32_t timeline, std::int64_t ticks, DumpCounters& counters) {
+                  TimelineCache& cache, std::int32_t timeline, std::int64_t ticks,
+                  DumpCounters& counters) {
   const SegmentsHandle segments(suite, timeline);
-  if (!segments) return;
+  if (!segments) {
+    cache.NoteRefusal(timeline, segments.status());
+    return;
+  }
   ++counters.probed;
   const NodeHandle root(suite, segments, ticks);
   if (!root) return;
@@ -96,9 +100,17 @@ void DumpTimelines(TimelineCache& cache, const DumpLineSink& client, std::int64_
   std::vector<std::int32_t> timelines = cache.OrderedTimelines();
   if (timelines.empty()) timelines = cache.ScanTimelines(true);
   DumpCounters counters;
-  for (const std::int32_t timeline : timelines) {
-    if (counters.printed >= kDumpedTimelineLimit) break;
-    DumpTimeline(client, *suite, timeline, ticks, counters);
+  const auto dumpAll = [&] {
+    for (const std::int32_t timeline : timelines) {
+      if (counters.printed >= kDumpedTimelineLimit) break;
+      DumpTimeline(client, *suite, cache, timeline, ticks, counters);
+    }
+  };
+  dumpAll();
+  // None of the known ids answered: the project may have changed, so look again.
+  if (counters.probed == 0 && !timelines.empty()) {
+    timelines = cache.ScanTimelines(true);
+    dumpAll();
   }
   SendDumpLine(client, "probed " + std::to_string(counters.probed) + " timelines, " +
                            std::to_string(counters.withNode) +

@@ -48,7 +48,7 @@ std::vector<std::int32_t> TimelineCache::ScanTimelines(bool rescanIfStale) {
   const std::int64_t start = clock_();
   {
     std::lock_guard<std::mutex> lock(timelineLock);
-    const bool fresh = start - lastTimelineScan < kFreshScanNs;
+    const bool fresh = !staleScan && start - lastTimelineScan < kFreshScanNs;
     if (timelinesScanned && (fresh || !rescanIfStale)) return OrderedTimelinesLocked();
   }
   // Two scans may run at once; each installs its own result and the later one wins.
@@ -78,6 +78,7 @@ void TimelineCache::InstallScan(std::vector<std::int32_t> hits) {
     currentTimeline = -1;
   knownTimelines = std::move(hits);
   timelinesScanned = true;
+  staleScan = false;
   lastTimelineScan = installed;
 }
 
@@ -85,6 +86,24 @@ void TimelineCache::NoteTimeline(std::int32_t timeline) {
   std::lock_guard<std::mutex> lock(timelineLock);
   if (std::find(knownTimelines.begin(), knownTimelines.end(), timeline) == knownTimelines.end())
     knownTimelines.push_back(timeline);
+}
+
+void TimelineCache::NoteRefusal(std::int32_t timeline, hostsdk::ErrorCode status) {
+  if (status != hostsdk::kBadParameter) return;
+  std::lock_guard<std::mutex> lock(timelineLock);
+  ForgetTimelineLocked(timeline);
+}
+
+void TimelineCache::ForgetTimelineLocked(std::int32_t timeline) {
+  const auto known = std::find(knownTimelines.begin(), knownTimelines.end(), timeline);
+  const bool wasKnown = known != knownTimelines.end() || currentTimeline == timeline;
+  if (known != knownTimelines.end()) knownTimelines.erase(known);
+  if (currentTimeline == timeline) currentTimeline = -1;
+  if (!wasKnown) return;
+  // The cache was wrong about the project: what a scan found before is no longer fresh, and
+  // a cache left empty counts as never scanned.
+  staleScan = true;
+  if (knownTimelines.empty() && currentTimeline < 0) timelinesScanned = false;
 }
 
 bool TimelineCache::SearchTimelines(const Probe& probe) {

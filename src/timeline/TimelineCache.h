@@ -30,6 +30,10 @@ public:
   std::vector<std::int32_t> ScanTimelines(bool rescanIfStale);
   // Appends an id that is not yet known.
   void NoteTimeline(std::int32_t timeline);
+  // A host that answers 'bad parameter' for an id no longer has that timeline (another
+  // project was opened, say): the id leaves the cache, current or known, and the next scan
+  // is made however fresh the last one was. Other failures keep the id.
+  void NoteRefusal(std::int32_t timeline, hostsdk::ErrorCode status);
   // Probes OrderedTimelines(), then ScanTimelines(true), until one probe succeeds.
   bool SearchTimelines(const Probe& probe);
 
@@ -48,6 +52,7 @@ public:
 private:
   static std::int64_t SteadyNanoseconds();
   std::vector<std::int32_t> OrderedTimelinesLocked() const;
+  void ForgetTimelineLocked(std::int32_t timeline);
   // Probes every id within the bounds; false when the server stopped before the end.
   bool ProbeTimelineIds(std::int64_t start, std::vector<std::int32_t>& hits) const;
   void InstallScan(std::vector<std::int32_t> hits);
@@ -61,6 +66,7 @@ private:
   std::vector<std::int32_t> knownTimelines;
   bool timelinesScanned = false;
   std::int64_t lastTimelineScan = 0;
+  bool staleScan = false; // an id the last scan found has gone
 };
 
 } // namespace ZYL

@@ -44,10 +44,14 @@ TransitionSide ReadSide(const NodeWalk& walk, const SegmentsHandle& segments,
   return side;
 }
 
-std::optional<ClipTransitions> ProbeTransitions(const NodeWalk& walk, std::int32_t timeline,
-                                                std::int64_t start, std::int64_t end) {
+std::optional<ClipTransitions> ProbeTransitions(const NodeWalk& walk, TimelineCache& timelines,
+                                                std::int32_t timeline, std::int64_t start,
+                                                std::int64_t end) {
   const SegmentsHandle segments(walk.suite, timeline);
-  if (!segments) return std::nullopt;
+  if (!segments) {
+    timelines.NoteRefusal(timeline, segments.status());
+    return std::nullopt;
+  }
   TransitionSide scratch;
   if (!VisitTreeAt(walk, segments, MiddleOf(start, end), scratch)) return std::nullopt;
   return ClipTransitions{ReadSide(walk, segments, start, TickBefore(start)),
@@ -56,15 +60,14 @@ std::optional<ClipTransitions> ProbeTransitions(const NodeWalk& walk, std::int32
 
 } // namespace
 
-std::optional<ClipTransitions> FindClipTransitions(TimelineCache& timelines,
-                                                   std::int64_t start, std::int64_t end,
-                                                   std::int32_t track) {
+std::optional<ClipTransitions> FindClipTransitions(TimelineCache& timelines, std::int64_t start,
+                                                   std::int64_t end, std::int32_t track) {
   const VideoSegmentSuite suite(timelines.BasicSuite());
   if (!suite) return std::nullopt;
   const NodeWalk walk{*suite, track};
   std::optional<ClipTransitions> found;
   timelines.SearchTimelines([&](std::int32_t timeline) {
-    found = ProbeTransitions(walk, timeline, start, end);
+    found = ProbeTransitions(walk, timelines, timeline, start, end);
     if (!found) return false;
     timelines.SetCurrentTimeline(timeline);
     timelines.NoteTimeline(timeline);

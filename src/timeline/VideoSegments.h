@@ -30,7 +30,8 @@ public:
   SegmentsHandle(const hostsdk::VideoSegmentSuite9& suite, std::int32_t timeline) noexcept
       : suite_(suite) {
     std::int32_t handle = 0;
-    if (suite_.AcquireSegments(timeline, &handle) == hostsdk::kSuccess) handle_ = handle;
+    status_ = suite_.AcquireSegments(timeline, &handle);
+    if (status_ == hostsdk::kSuccess) handle_ = handle;
   }
   ~SegmentsHandle() {
     if (handle_ != 0) suite_.ReleaseSegments(handle_);
@@ -41,10 +42,13 @@ public:
   // A non-zero handle: the id is a timeline.
   explicit operator bool() const noexcept { return handle_ != 0; }
   std::int32_t get() const noexcept { return handle_; }
+  // The host's answer to the acquisition.
+  hostsdk::ErrorCode status() const noexcept { return status_; }
 
 private:
   const hostsdk::VideoSegmentSuite9& suite_;
   std::int32_t handle_ = 0;
+  hostsdk::ErrorCode status_ = hostsdk::kSuccess;
 };
 
 enum class ChildKind { Input, Operator };

@@ -1,9 +1,9 @@
 #include "vitals/TimelineVitals.h"
 
-#include "host/ScopedSuite.h"
-#include "vitals/VitalsSources.h"
-#include "hostsdk/MediaSuites.h"
 #include "host/HostCall.h"
+#include "host/ScopedSuite.h"
+#include "hostsdk/MediaSuites.h"
+#include "vitals/VitalsSources.h"
 
 #include <vector>
 
@@ -34,8 +34,9 @@ TimelineReading ReadRecordTimeline(const VitalsSources& sources, std::int64_t& l
   }
 
   std::int32_t handle = 0;
-  if (CallHost(segments->AcquireSegments, reading.timeline, &handle) != hostsdk::kSuccess ||
-      handle == 0) {
+  const hostsdk::ErrorCode status = CallHost(segments->AcquireSegments, reading.timeline, &handle);
+  if (status != hostsdk::kSuccess || handle == 0) {
+    sources.timelines.NoteRefusal(reading.timeline, status);
     sources.timelines.ReplaceCurrentTimeline(reading.timeline, -1);
     reading.timeline = -1;
     return reading;

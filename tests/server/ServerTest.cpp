@@ -1,8 +1,10 @@
 // The server end to end over real sockets: a control-surface object runs the listener, and
 // WsTestClient plays the browser. No host is attached; the commands used need none.
-#include "plugin/ZYLEngineControlSurface.h"
 #include "platform/Platform.h"
+#include "plugin/ZYLEngineControlSurface.h"
+#include "server/ClientConnection.h"
 #include "server/Handshake.h"
+#include "server/MessageHandler.h"
 #include "server/ServerLimits.h"
 #include "support/EngineHarness.h"
 #include "support/LoadScale.h"
@@ -275,6 +277,54 @@ TEST_F(Server, APortHeldElsewhereIsNamedOnceAndTakenWhenItComesFree) {
 
 TEST_F(Server, EventsWithoutSubscribersAreNotQueued) {
   surface_->vitals.PublishEvent("event:play:on");
+  EXPECT_EQ(surface_->vitals.QueuedEventCount(), 0u);
+}
+
+// A host command run for a client may detach the plug-in, which stops the server on that
+// client's own thread: the stop must neither join that thread nor wait for it to end.
+TEST(ServerStop, AStopFromAConnectionsOwnThreadEndsEveryOtherAndReturns) {
+  class StoppingHandler final : public MessageHandler {
+  public:
+    explicit StoppingHandler(ZYL::Server& server) : server_(server) {}
+    void HandleMessage(ClientConnection& connection, std::string_view message) override {
+      if (message != "stop") return connection.Send(message);
+      server_.Stop();
+      connection.Send("stopped");
+      stopReturned = true;
+    }
+    std::atomic<bool> stopReturned{false};
+
+  private:
+    ZYL::Server& server_;
+  };
+  ZYL::Server server;
+  StoppingHandler handler(server);
+  server.Start(handler);
+  WsTestClient bystander;
+  ASSERT_TRUE(bystander.Open());
+  ASSERT_TRUE(bystander.SendText("echo"));
+  ASSERT_EQ(bystander.ReceiveText(), "echo");
+  WsTestClient stopper;
+  ASSERT_TRUE(stopper.Open());
+  ASSERT_TRUE(stopper.SendText("stop"));
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  while (!handler.stopReturned && Clock::now() < deadline)
+    std::this_thread::sleep_for(Millis(10));
+  EXPECT_TRUE(handler.stopReturned);
+  EXPECT_FALSE(server.Running().load());
+  EXPECT_TRUE(bystander.WaitClosed(Millis(5000), false));
+  EXPECT_FALSE(ServerAccepts(Millis(200)));
+  // The stopping thread ends by itself; a second stop and the destructor have nothing to join.
+  while (server.ConnectionCount() > 0 && Clock::now() < deadline)
+    std::this_thread::sleep_for(Millis(10));
+  EXPECT_EQ(server.ConnectionCount(), 0);
+  server.Stop();
+}
+
+// After a stop nothing stays queued, so a later start replays no stale event.
+TEST_F(Server, AStoppedPublisherQueuesNothing) {
+  surface_->StopServer();
+  surface_->vitals.PublishEvent("event:transport:{\"type\":\"play\",\"on\":true}");
   EXPECT_EQ(surface_->vitals.QueuedEventCount(), 0u);
 }
 

@@ -1,6 +1,6 @@
 #include "TimelineProjects.h"
-#include "support/InProcessEngine.h"
 #include "protocol/DispatchCommand.h"
+#include "support/InProcessEngine.h"
 
 #include <chrono>
 #include <future>
@@ -112,6 +112,19 @@ TEST(TimelineScanTest, MissingSuitesDegradeTheReply) {
   ExpectLedgerBalancedAfterDetach(engine);
 }
 
+// Regression: a range whose end lies below its start by more than 64 bits can hold reported
+// a count near 2^63 (and overflowed doing so); nothing is scanned then.
+TEST(TimelineScanTest, AReversedRangeScansNothingWhateverItsEnds) {
+  InProcessEngine engine(Project({TimelineWith(1, 2, 3)}));
+  for (const char* command : {"debug.tlscan:1:-9223372036854775808",
+                              "debug.tlscan:9223372036854775807:0", "debug.tlscan:5:5"}) {
+    const json reply = ReplyJson(engine.DispatchOne(command));
+    EXPECT_EQ(reply["scanned"], 0) << command;
+    EXPECT_EQ(reply["hits"], 0) << command;
+  }
+  ExpectLedgerBalancedAfterDetach(engine);
+}
+
 // A client may ask for the whole id range with an endless budget: other connections must
 // still be served meanwhile, and stopping the server must end the scan.
 TEST(TimelineScanTest, EndlessScanBlocksNoOneAndEndsWithTheServer) {
@@ -121,10 +134,10 @@ TEST(TimelineScanTest, EndlessScanBlocksNoOneAndEndsWithTheServer) {
   zyltest::CaptureSink scanClient;
   std::future<void> scan = std::async(std::launch::async, [&] {
     ZYL::EngineParts parts = engine.surface().Parts();
-    ZYL::DispatchCommand(parts, scanClient,
-                         "debug.tlscan:0:" +
-                             std::to_string(std::numeric_limits<std::int32_t>::max()) + ":" +
-                             std::to_string(std::numeric_limits<std::int64_t>::max()));
+    ZYL::DispatchCommand(
+        parts, scanClient,
+        "debug.tlscan:0:" + std::to_string(std::numeric_limits<std::int32_t>::max()) + ":" +
+            std::to_string(std::numeric_limits<std::int64_t>::max()));
   });
   while (engine.surface().timelines.CurrentTimeline() != 1)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
