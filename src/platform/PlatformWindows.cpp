@@ -269,23 +269,7 @@ void CloseSocket(Socket socket) noexcept {
 }
 
 std::array<std::uint8_t, 20> Sha1(std::string_view data) noexcept {
-  std::array<std::uint8_t, 20> digest{};
-  // Each step runs only if the ones before it succeeded; whatever was opened is still
-  // destroyed and closed, and the digest is what the buffer holds by then.
-  BCRYPT_ALG_HANDLE algorithm = nullptr;
-  BCRYPT_HASH_HANDLE hash = nullptr;
-  const bool opened =
-      Succeeded(::BCryptOpenAlgorithmProvider(&algorithm, BCRYPT_SHA1_ALGORITHM, nullptr, 0));
-  const bool created =
-      opened && Succeeded(::BCryptCreateHash(algorithm, &hash, nullptr, 0, nullptr, 0, 0));
-  const bool hashed =
-      created && data.size() <= std::numeric_limits<ULONG>::max() &&
-      Succeeded(::BCryptHashData(hash, reinterpret_cast<PUCHAR>(const_cast<char*>(data.data())),
-                                 static_cast<ULONG>(data.size()), 0));
-  if (hashed) ::BCryptFinishHash(hash, digest.data(), static_cast<ULONG>(digest.size()), 0);
-  if (created) ::BCryptDestroyHash(hash);
-  if (opened) ::BCryptCloseAlgorithmProvider(algorithm, 0);
-  return digest;
+  return CngDigest<20>(BCRYPT_SHA1_ALGORITHM, data).value_or(std::array<std::uint8_t, 20>{});
 }
 
 std::optional<std::array<std::uint8_t, 32>> Sha256(std::string_view data) noexcept {

@@ -18,11 +18,7 @@ struct AngleQuery {
 
 bool ProbeAngle(AngleQuery& query, std::int32_t timeline, bool exact) {
   const SegmentsHandle segments(query.suite, timeline);
-  if (!segments) {
-    query.timelines.NoteRefusal(timeline, segments.status());
-    return false;
-  }
-  query.timelines.NoteTimeline(timeline);
+  if (!NoteProbe(query.timelines, timeline, segments)) return false;
   {
     const NodeHandle root(query.suite, segments, query.ticks);
     // The exact pass wants a segment that starts at the requested time.

@@ -30,11 +30,7 @@ bool PassesExactTest(const ClipSizeQuery& query, const SegmentsHandle& segments,
 
 bool ProbeFrameSize(ClipSizeQuery& query, std::int32_t timeline, bool exact) {
   const SegmentsHandle segments(query.suite, timeline);
-  if (!segments) {
-    query.timelines.NoteRefusal(timeline, segments.status());
-    return false;
-  }
-  query.timelines.NoteTimeline(timeline);
+  if (!NoteProbe(query.timelines, timeline, segments)) return false;
   {
     const NodeHandle root(query.suite, segments, query.ticks);
     if (root && (!exact || PassesExactTest(query, segments, root)))

@@ -16,6 +16,18 @@ using PassProbe = std::function<bool(std::int32_t timeline, bool exact)>;
 // timeline first, then the cache's search order. Returns whether a probe answered.
 bool SearchExactThenLoose(TimelineCache& timelines, const PassProbe& probe);
 
+// Notes a probe's outcome in the cache: a timeline that gave its segments is known, one the
+// host no longer knows is forgotten. Returns whether the segments are there.
+inline bool NoteProbe(TimelineCache& timelines, std::int32_t timeline,
+                      const SegmentsHandle& segments) {
+  if (!segments) {
+    timelines.NoteRefusal(timeline, segments.status());
+    return false;
+  }
+  timelines.NoteTimeline(timeline);
+  return true;
+}
+
 // Runs visit(rootNode) on the root node of `timeline` at `time`, when the host gives one.
 template <typename Visit>
 void VisitRootAt(const hostsdk::VideoSegmentSuite9& suite, std::int32_t timeline, std::int64_t time,
