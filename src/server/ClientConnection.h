@@ -8,6 +8,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "server/ReceiveBuffer.h"
 #include "server/ReplySink.h"
 #include "server/ServerLimits.h"
 
@@ -50,6 +51,13 @@ public:
   // Writes what the socket takes now of the queued bytes. True while bytes still wait.
   bool WriteQueued() noexcept;
 
+  // For the connection's own thread: exactly `size` bytes from the peer, waiting as long as
+  // it takes; bytes that arrived with them stay buffered for the next read. False when the
+  // peer closed or the connection failed first.
+  bool ReceiveExactly(char* out, std::size_t size) {
+    return received_.ReadExactly(socket_, out, size);
+  }
+
   // Makes the owner's pending and future reads fail (server stop); the socket stays open
   // until the last holder lets go.
   void Shutdown() noexcept;
@@ -70,6 +78,7 @@ private:
 
   const platform::Socket socket_;
   const std::size_t queueBound_;
+  ReceiveBuffer received_; // the connection thread's alone
   std::mutex sendLock_;
   // All guarded by sendLock_:
   std::string queue_;              // bytes of whole frames not yet written, oldest first

@@ -217,6 +217,27 @@ TEST(ClientConnection, ARequestArrivingOneByteAtATimeIsReadWhole) {
   trickle.join();
 }
 
+// Frames that arrive together are taken from one buffer: sizes around and above its
+// capacity, and a ping between them, must come out whole and in order.
+TEST(ClientConnection, MessagesThatArriveTogetherAreReadWholeAndInOrder) {
+  SocketPair pair;
+  ClientConnection connection(pair.engine);
+  std::vector<std::string> texts;
+  std::string stream;
+  for (const std::size_t size : {5u, 4090u, 4096u, 5000u, 1u, 65535u, 300u, 8191u}) {
+    texts.push_back(PushText(static_cast<int>(texts.size()), 0, size));
+    stream += zyltest::EncodeClientFrame(0x1, texts.back(), texts.size() % 2 == 0);
+    if (texts.size() == 3) stream += zyltest::EncodeClientFrame(0x9, "mid");
+  }
+  std::thread writer([&] { platform::SendSome(pair.peer, stream.data(), stream.size()); });
+  for (const std::string& text : texts)
+    EXPECT_EQ(ReadTextMessage(connection), text);
+  writer.join();
+  std::string pong(5, '\0');
+  ASSERT_EQ(platform::Receive(pair.peer, pong.data(), pong.size(), true), 5);
+  EXPECT_EQ(pong, "\x8A\x03mid");
+}
+
 TEST(ClientConnection, ReaderAnswersControlFramesOnTheSameSocket) {
   SocketPair pair;
   ClientConnection connection(pair.engine);
