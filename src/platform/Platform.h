@@ -33,8 +33,13 @@ Socket OpenLoopbackListener(std::uint16_t port, int backlog,
 void WriteDiagnostic(std::string_view line) noexcept;
 
 enum class WaitResult { Ready, TimedOut, Failed };
+// A time-out for the waits below that never runs out: only readiness, a failure or a
+// shutdown of the socket (ShutdownBoth, from any thread) ends the wait.
+inline constexpr int kWaitForever = -1;
 // Waits until the socket is readable (or has a pending connection).
 WaitResult WaitReadable(Socket socket, int timeoutMilliseconds) noexcept;
+// Waits until the socket takes more bytes to send.
+WaitResult WaitWritable(Socket socket, int timeoutMilliseconds) noexcept;
 
 // accept without the peer address; kNoSocket on failure.
 Socket Accept(Socket listener) noexcept;
@@ -50,11 +55,16 @@ Socket ConnectLoopback(std::uint16_t port,
 // Returns the byte count, 0 at orderly close, negative on failure.
 std::ptrdiff_t Receive(Socket socket, void* buffer, std::size_t size, bool waitAll) noexcept;
 
+// One receive that leaves the bytes in the socket (MSG_PEEK), waiting until some arrived.
+// Returns the byte count, 0 at orderly close, negative on failure.
+std::ptrdiff_t Peek(Socket socket, void* buffer, std::size_t size) noexcept;
+
 // One send call; never raises SIGPIPE. Returns bytes sent or negative on failure.
 std::ptrdiff_t SendSome(Socket socket, const void* data, std::size_t size) noexcept;
 
-// Bounds how long one send may block (a peer that never reads).
-void SetSendTimeout(Socket socket, int milliseconds) noexcept;
+// One send that never waits for room in the socket's buffer; never raises SIGPIPE. Returns
+// the bytes taken, 0 when the buffer is full, negative on failure.
+std::ptrdiff_t SendWithoutWaiting(Socket socket, const void* data, std::size_t size) noexcept;
 
 // Sends small frames at once instead of holding them back for an acknowledgement (Nagle),
 // which would stall every multi-frame reply by the peer's delayed-ACK time.

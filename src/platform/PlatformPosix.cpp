@@ -13,7 +13,6 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
-#include <sys/time.h>
 #include <unistd.h>
 
 // The plain SHA routines, kept in OpenSSL 3 but marked deprecated there: see Sha1.
@@ -77,21 +76,35 @@ void WriteDiagnostic(std::string_view line) noexcept {
   std::fflush(stderr);
 }
 
-WaitResult WaitReadable(Socket socket, int timeoutMilliseconds) noexcept {
+namespace {
+
+WaitResult WaitFor(Socket socket, short events, int timeoutMilliseconds) noexcept {
   // poll, not select: socket numbers above FD_SETSIZE must work inside a busy host.
   using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
+  const bool forever = timeoutMilliseconds < 0;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(forever ? 0 : timeoutMilliseconds);
   for (;;) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    pollfd entry{socket, POLLIN, 0};
-    const int ready = ::poll(&entry, 1, left > 0 ? static_cast<int>(left) : 0);
+    pollfd entry{socket, events, 0};
+    // A shutdown of the socket from another thread ends a wait without end (POLLHUP).
+    const int ready = ::poll(&entry, 1, forever ? -1 : left > 0 ? static_cast<int>(left) : 0);
     if (ready < 0 && errno == EINTR) continue;
     if (ready < 0) return WaitResult::Failed;
     if (ready == 0) return WaitResult::TimedOut;
-    // A hang-up or error is "readable": the next receive reports it.
+    // A hang-up or error is "ready": the next receive or send reports it.
     return (entry.revents & POLLNVAL) ? WaitResult::Failed : WaitResult::Ready;
   }
+}
+
+} // namespace
+
+WaitResult WaitReadable(Socket socket, int timeoutMilliseconds) noexcept {
+  return WaitFor(socket, POLLIN, timeoutMilliseconds);
+}
+
+WaitResult WaitWritable(Socket socket, int timeoutMilliseconds) noexcept {
+  return WaitFor(socket, POLLOUT, timeoutMilliseconds);
 }
 
 Socket Accept(Socket listener) noexcept {
@@ -138,6 +151,14 @@ std::ptrdiff_t Receive(Socket socket, void* buffer, std::size_t size, bool waitA
   return static_cast<std::ptrdiff_t>(total);
 }
 
+std::ptrdiff_t Peek(Socket socket, void* buffer, std::size_t size) noexcept {
+  for (;;) {
+    const ssize_t got = ::recv(socket, buffer, size, MSG_PEEK);
+    if (got < 0 && errno == EINTR) continue;
+    return got;
+  }
+}
+
 std::ptrdiff_t SendSome(Socket socket, const void* data, std::size_t size) noexcept {
   for (;;) {
     // MSG_NOSIGNAL: a peer that went away must not raise SIGPIPE in the host process.
@@ -147,16 +168,18 @@ std::ptrdiff_t SendSome(Socket socket, const void* data, std::size_t size) noexc
   }
 }
 
+std::ptrdiff_t SendWithoutWaiting(Socket socket, const void* data, std::size_t size) noexcept {
+  for (;;) {
+    const ssize_t sent = ::send(socket, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (sent < 0 && errno == EINTR) continue;
+    if (sent < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;
+    return sent;
+  }
+}
+
 void SetNoDelay(Socket socket) noexcept {
   const int one = 1;
   ::setsockopt(socket, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-}
-
-void SetSendTimeout(Socket socket, int milliseconds) noexcept {
-  timeval limit{};
-  limit.tv_sec = milliseconds / 1000;
-  limit.tv_usec = static_cast<suseconds_t>((milliseconds % 1000) * 1000);
-  ::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
 }
 
 void ShutdownBoth(Socket socket) noexcept { ::shutdown(socket, SHUT_RDWR); }

@@ -80,7 +80,9 @@ constexpr std::chrono::milliseconds kWakeCheckSlice(100);
 
 // A socket shut down here is over: no caller may block on it again (an accept on a shut
 // listener blocks under Wine), so the wait fails.
-WaitResult WaitInSlices(Socket socket, std::optional<Clock::time_point> deadline) noexcept {
+enum class Readiness { Read, Write };
+WaitResult WaitInSlices(Socket socket, std::optional<Clock::time_point> deadline,
+                        Readiness readiness = Readiness::Read) noexcept {
   for (;;) {
     if (ShutDown().Contains(socket)) return WaitResult::Failed;
     auto slice = kWakeCheckSlice;
@@ -89,14 +91,16 @@ WaitResult WaitInSlices(Socket socket, std::optional<Clock::time_point> deadline
       slice = std::clamp(left, std::chrono::milliseconds(0), kWakeCheckSlice);
     }
     // Winsock's fd_set is a list of handles, not a bitmap, so any handle value fits.
-    fd_set readable;
-    FD_ZERO(&readable);
-    FD_SET(Widen(socket), &readable);
+    fd_set ready;
+    FD_ZERO(&ready);
+    FD_SET(Widen(socket), &ready);
     timeval limit{};
     limit.tv_usec = static_cast<long>(slice.count() * 1000);
-    const int ready = ::select(0, &readable, nullptr, nullptr, &limit);
-    if (ready < 0) return WaitResult::Failed;
-    if (ready > 0) return WaitResult::Ready;
+    const bool reading = readiness == Readiness::Read;
+    const int found =
+        ::select(0, reading ? &ready : nullptr, reading ? nullptr : &ready, nullptr, &limit);
+    if (found < 0) return WaitResult::Failed;
+    if (found > 0) return WaitResult::Ready;
     if (deadline && Clock::now() >= *deadline) return WaitResult::TimedOut;
   }
 }
@@ -177,8 +181,8 @@ void WriteDiagnostic(std::string_view line) noexcept {
   try {
     std::string text(line);
     text += "\n";
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(),
-                                             static_cast<int>(text.size()), nullptr, 0);
+    const int length =
+        ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     if (length <= 0) return;
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
     ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(),
@@ -188,9 +192,21 @@ void WriteDiagnostic(std::string_view line) noexcept {
   }
 }
 
+namespace {
+
+std::optional<Clock::time_point> Deadline(int timeoutMilliseconds) noexcept {
+  if (timeoutMilliseconds == kWaitForever) return std::nullopt;
+  return Clock::now() + std::chrono::milliseconds(std::max(timeoutMilliseconds, 0));
+}
+
+} // namespace
+
 WaitResult WaitReadable(Socket socket, int timeoutMilliseconds) noexcept {
-  return WaitInSlices(socket,
-                      Clock::now() + std::chrono::milliseconds(std::max(timeoutMilliseconds, 0)));
+  return WaitInSlices(socket, Deadline(timeoutMilliseconds));
+}
+
+WaitResult WaitWritable(Socket socket, int timeoutMilliseconds) noexcept {
+  return WaitInSlices(socket, Deadline(timeoutMilliseconds), Readiness::Write);
 }
 
 Socket Accept(Socket listener) noexcept {
@@ -236,21 +252,36 @@ std::ptrdiff_t Receive(Socket socket, void* buffer, std::size_t size, bool waitA
   return static_cast<std::ptrdiff_t>(total);
 }
 
+std::ptrdiff_t Peek(Socket socket, void* buffer, std::size_t size) noexcept {
+  // Waits in slices first, as Receive does, so a shutdown from another thread ends it.
+  if (WaitInSlices(socket, std::nullopt) == WaitResult::Failed) return -1;
+  if (ShutDown().Contains(socket)) return 0;
+  const int got = ::recv(Widen(socket), static_cast<char*>(buffer), ClampedLength(size), MSG_PEEK);
+  return got == SOCKET_ERROR ? -1 : got;
+}
+
 std::ptrdiff_t SendSome(Socket socket, const void* data, std::size_t size) noexcept {
   const int sent = ::send(Widen(socket), static_cast<const char*>(data), ClampedLength(size), 0);
   return sent == SOCKET_ERROR ? -1 : sent;
+}
+
+std::ptrdiff_t SendWithoutWaiting(Socket socket, const void* data, std::size_t size) noexcept {
+  // Winsock has no per-call flag for this: the socket is non-blocking for this one send
+  // only. Its reader is not disturbed: every receive here waits for readiness first.
+  u_long nonBlocking = 1;
+  if (::ioctlsocket(Widen(socket), FIONBIO, &nonBlocking) != 0) return -1;
+  const int sent = ::send(Widen(socket), static_cast<const char*>(data), ClampedLength(size), 0);
+  const int error = sent == SOCKET_ERROR ? ::WSAGetLastError() : 0;
+  u_long blocking = 0;
+  ::ioctlsocket(Widen(socket), FIONBIO, &blocking);
+  if (sent != SOCKET_ERROR) return sent;
+  return error == WSAEWOULDBLOCK ? 0 : -1;
 }
 
 void SetNoDelay(Socket socket) noexcept {
   const BOOL noDelay = TRUE;
   ::setsockopt(Widen(socket), IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay),
                sizeof noDelay);
-}
-
-void SetSendTimeout(Socket socket, int milliseconds) noexcept {
-  const DWORD limit = static_cast<DWORD>(std::max(milliseconds, 0));
-  ::setsockopt(Widen(socket), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&limit),
-               sizeof limit);
 }
 
 void ShutdownBoth(Socket socket) noexcept {

@@ -1,20 +1,32 @@
 // One accepted client socket, shared by its connection thread and (for pushes) the vitals
 // thread. The socket is closed only when the last holder lets go, so its number cannot be
 // handed to a newer connection while anyone may still write to it.
+//
+// Everything written goes through one queue of whole frames, written at its front and never
+// with a send that waits, so frames of different threads never interleave and no writer is
+// ever held up inside a send by a peer that does not read.
 #pragma once
 
 #include "platform/Platform.h"
+#include "server/ReceiveBuffer.h"
 #include "server/ReplySink.h"
+#include "server/ServerLimits.h"
 
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
 #include <mutex>
+#include <string>
 #include <string_view>
 
 namespace ZYL {
 
 class ClientConnection final : public ReplySink {
 public:
-  // Takes ownership of `socket` and bounds how long one send may stall.
-  explicit ClientConnection(platform::Socket socket) noexcept;
+  // Takes ownership of `socket`. Pushes may queue up to `queueBound` bytes for a peer that
+  // reads slower than they come.
+  explicit ClientConnection(platform::Socket socket,
+                            std::size_t queueBound = server::kOutgoingQueueBytes) noexcept;
   ~ClientConnection() override;
   ClientConnection(const ClientConnection&) = delete;
   ClientConnection& operator=(const ClientConnection&) = delete;
@@ -23,24 +35,57 @@ public:
   void Send(std::string_view text) override;
   int Socket() const noexcept override { return socket_; }
 
-  // Writes `bytes` whole, completing short sends, under the connection's send lock so that
-  // frames from different threads never interleave. A send that fails, or a write not done
-  // within the send time-out, shuts the connection down: the frame may be cut, so nothing
-  // further may follow it, and the owner's next read fails and ends the connection. False
-  // when the bytes did not all go out.
+  // For the connection's own thread: queues `bytes` (whole frames) behind what waits and
+  // returns once they went out, waiting at most the send time-out. A send that fails, or
+  // bytes not gone within the time-out, shut the connection down: a frame may be cut, so
+  // nothing further may follow it, and the owner's next read fails and ends the connection.
+  // False when the bytes did not all go out.
   bool SendBytes(std::string_view bytes) noexcept;
+
+  // For the pushing thread: queues `bytes` (whole frames) and writes what the socket takes
+  // now, never waiting on the peer. A push that would take the queue past its bound shuts
+  // the connection down, and so does a peer that took nothing for the send time-out while
+  // bytes waited. False when the connection is shut down.
+  bool Push(std::string_view bytes) noexcept;
+
+  // Writes what the socket takes now of the queued bytes. True while bytes still wait.
+  bool WriteQueued() noexcept;
+
+  // For the connection's own thread: exactly `size` bytes from the peer, waiting as long as
+  // it takes; bytes that arrived with them stay buffered for the next read. False when the
+  // peer closed or the connection failed first.
+  bool ReceiveExactly(char* out, std::size_t size) {
+    return received_.ReadExactly(socket_, out, size);
+  }
 
   // Makes the owner's pending and future reads fail (server stop); the socket stays open
   // until the last holder lets go.
   void Shutdown() noexcept;
 
 private:
-  // Marks the connection broken and shuts it down (sendLock_ held); always false.
+  // Writes from the queue's front until it is empty or the socket is full (sendLock_
+  // held). False when a send failed; the connection is then broken.
+  bool WriteFront() noexcept;
+  // Appends `bytes` to the queue (sendLock_ held). False when memory ran out; the
+  // connection is then broken.
+  bool Enqueue(std::string_view bytes) noexcept;
+  // Breaks the connection when bytes have waited for the send time-out without the peer
+  // taking any (sendLock_ held). False when it did.
+  bool CheckProgress() noexcept;
+  // Marks the connection broken, drops the queue and shuts the socket down (sendLock_
+  // held); always false.
   bool Break() noexcept;
 
   const platform::Socket socket_;
+  const std::size_t queueBound_;
+  ReceiveBuffer received_; // the connection thread's alone
   std::mutex sendLock_;
-  bool broken_ = false; // guarded by sendLock_
+  // All guarded by sendLock_:
+  std::string queue_;              // bytes of whole frames not yet written, oldest first
+  std::uint64_t queuedTotal_ = 0;  // bytes ever queued
+  std::uint64_t writtenTotal_ = 0; // bytes ever written
+  std::chrono::steady_clock::time_point lastProgress_; // last write, or queue start
+  bool broken_ = false;
 };
 
 } // namespace ZYL

@@ -9,12 +9,12 @@ std::string ReadTextMessage(ClientConnection& connection) {
   FrameParser parser;
   std::string field;
   for (;;) {
-    // One waiting receive per field (header, length, key, payload), each of the exact size
-    // the parser asks for, so no byte of the next frame is taken early.
+    // One field at a time (header, length, key, payload), each of the exact size the parser
+    // asks for; the connection buffers what arrived with it, so a whole frame usually costs
+    // one receive.
     const std::size_t wanted = parser.BytesWanted();
     field.resize(wanted);
-    const std::ptrdiff_t got = platform::Receive(connection.Socket(), field.data(), wanted, true);
-    if (got != static_cast<std::ptrdiff_t>(wanted)) return {};
+    if (!connection.ReceiveExactly(field.data(), wanted)) return {};
     FrameParser::Step step = parser.Feed(field);
     switch (step.outcome) {
     case FrameParser::Outcome::NeedMore:

@@ -6,6 +6,7 @@
 #include "server/OriginPolicy.h"
 #include "server/ServerLimits.h"
 
+#include <array>
 #include <chrono>
 
 namespace ZYL {
@@ -18,11 +19,17 @@ constexpr std::string_view kAcceptReplyStart = "HTTP/1.1 101 Switching Protocols
                                                "Connection: Upgrade\r\n"
                                                "Sec-WebSocket-Accept: ";
 constexpr std::string_view kAcceptReplyEnd = "\r\n\r\n";
-// Reads the request with one receive per byte until it is complete, broken, or late.
-// Returns whether the request may be judged.
+// How many bytes one look at the socket may take in.
+constexpr std::size_t kPeekBytes = 4096;
+
+// Reads the request until it is complete, broken, or late. Each pass looks at what has
+// arrived without taking it, feeds it to the reader, and then takes exactly the bytes the
+// reader consumed, so the first frame, which may share a segment with the request, stays in
+// the socket for the frame reader. Returns whether the request may be judged.
 bool ReadRequest(ClientConnection& connection, HandshakeRequestReader& reader) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(server::kHandshakeMilliseconds);
+  std::array<char, kPeekBytes> buffer{};
   for (;;) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -31,14 +38,22 @@ bool ReadRequest(ClientConnection& connection, HandshakeRequestReader& reader) {
     const platform::WaitResult wait =
         platform::WaitReadable(connection.Socket(), static_cast<int>(left));
     if (wait == platform::WaitResult::TimedOut) return false;
-    char byte = 0;
-    const bool received = wait == platform::WaitResult::Ready &&
-                          platform::Receive(connection.Socket(), &byte, 1, false) == 1;
+    const std::ptrdiff_t seen =
+        wait == platform::WaitResult::Ready
+            ? platform::Peek(connection.Socket(), buffer.data(), buffer.size())
+            : -1;
     // A peer that closes or fails mid-request is judged on what it sent.
-    const HandshakeRequestReader::Status status =
-        received ? reader.Feed(std::string_view(&byte, 1)).status : reader.Finish();
-    if (status == HandshakeRequestReader::Status::Complete) return true;
-    if (status != HandshakeRequestReader::Status::NeedMore) return false;
+    if (seen <= 0) return reader.Finish() == HandshakeRequestReader::Status::Complete;
+    const HandshakeRequestReader::Step step =
+        reader.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(seen)));
+    if (step.status != HandshakeRequestReader::Status::NeedMore &&
+        step.status != HandshakeRequestReader::Status::Complete)
+      return false;
+    // The bytes are in the socket already, so this receive does not wait.
+    if (platform::Receive(connection.Socket(), buffer.data(), step.consumed, true) !=
+        static_cast<std::ptrdiff_t>(step.consumed))
+      return false;
+    if (step.status == HandshakeRequestReader::Status::Complete) return true;
   }
 }
 

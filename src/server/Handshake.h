@@ -26,10 +26,10 @@ enum class HandshakeVerdict {
 };
 HandshakeVerdict JudgeRequest(const HandshakeRequest& request, const std::string& allowListPath);
 
-// Reads the request (one byte per receive, so the first frame stays in the socket), judges
-// it and answers. True when the 101 reply went out. A request that breaks the size bounds
-// or is not complete within the handshake time ends without a reply. Never closes the
-// socket.
+// Reads the request (to its blank line and no further, so the first frame stays in the
+// socket), judges it and answers. True when the 101 reply went out. A request that breaks
+// the size bounds or is not complete within the handshake time ends without a reply. Never
+// closes the socket.
 bool PerformHandshake(ClientConnection& connection);
 
 } // namespace ZYL

@@ -78,8 +78,9 @@ void AcceptLoop(const RegistryPointer& registry, std::uint16_t port, bool warned
           WaitBeforeRetry(*registry, std::chrono::milliseconds(server::kBindRetryMilliseconds));
         continue;
       }
-      const platform::WaitResult wait =
-          platform::WaitReadable(listener, server::kAcceptPollMilliseconds);
+      // No time-out: Stop shuts the listener down, which ends the wait, so an idle server
+      // does not wake at all.
+      const platform::WaitResult wait = platform::WaitReadable(listener, platform::kWaitForever);
       if (wait != platform::WaitResult::Ready) {
         if (wait == platform::WaitResult::Failed)
           WaitBeforeRetry(*registry, std::chrono::milliseconds(server::kAcceptBackoffMilliseconds));
@@ -122,9 +123,8 @@ void Server::Start(MessageHandler& handler) {
   TryListen(*registry_, port_, warned);
   registry_->running.store(true);
   try {
-    acceptThread_ = std::thread([registry = registry_, port = port_, warned] {
-      AcceptLoop(registry, port, warned);
-    });
+    acceptThread_ = std::thread(
+        [registry = registry_, port = port_, warned] { AcceptLoop(registry, port, warned); });
   } catch (...) {
     // The system refused a thread: end fully stopped, listener closed, nothing running.
     registry_->running.store(false);
@@ -186,11 +186,21 @@ bool Server::Subscribe(const ReplySink& client) {
   // sockets of `clients` from the subscribers when it ends, so any other socket number would
   // stay subscribed (and counted) for ever and receive pushes after it was reused.
   const int socket = client.Socket();
-  const std::lock_guard<std::mutex> lock(registry_->clientLock);
-  if (!registry_->clients.contains(socket)) return false;
-  if (!registry_->vitalsSubscribers.insert(socket).second) return false;
-  ++registry_->subscriberCount;
+  {
+    const std::lock_guard<std::mutex> lock(registry_->clientLock);
+    if (!registry_->clients.contains(socket)) return false;
+    if (!registry_->vitalsSubscribers.insert(socket).second) return false;
+    ++registry_->subscriberCount;
+  }
+  // Told without the registry's lock held, since the listener takes a lock of its own.
+  const std::lock_guard<std::mutex> guard(subscribeListenerLock_);
+  if (subscribeListener_) subscribeListener_();
   return true;
+}
+
+void Server::SetSubscribeListener(std::function<void()> listener) {
+  const std::lock_guard<std::mutex> guard(subscribeListenerLock_);
+  subscribeListener_ = std::move(listener);
 }
 
 std::vector<std::shared_ptr<ClientConnection>> Server::Subscribers() const {

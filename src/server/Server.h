@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string_view>
@@ -45,6 +46,10 @@ public:
   // other sink, and for one already subscribed.
   bool Subscribe(const ReplySink& client);
 
+  // Called after each new subscription (from the subscribing thread), so that a pushing
+  // thread that sleeps while nobody listens can wake. Must not throw.
+  void SetSubscribeListener(std::function<void()> listener);
+
   // The subscribed connections, each held so that its socket stays open while the caller
   // writes to it without the registry's lock.
   std::vector<std::shared_ptr<ClientConnection>> Subscribers() const;
@@ -65,6 +70,8 @@ private:
   std::shared_ptr<Registry> registry_;
   std::mutex acceptThreadLock_; // guards acceptThread_ between concurrent Start and Stop
   std::thread acceptThread_;
+  std::mutex subscribeListenerLock_; // guards subscribeListener_
+  std::function<void()> subscribeListener_;
 };
 
 } // namespace ZYL

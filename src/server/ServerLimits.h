@@ -12,8 +12,6 @@ inline constexpr std::uint16_t kPort = 7890;
 inline constexpr int kListenBacklog = 16;
 inline constexpr std::int32_t kMaxConnections = 16;
 
-// How often the accept loop looks at the running flag while no client knocks.
-inline constexpr int kAcceptPollMilliseconds = 1000;
 // How often a held port is tried again.
 inline constexpr int kBindRetryMilliseconds = 2000;
 // After a failed accept (for example no descriptor left) the loop waits instead of spinning.
@@ -27,8 +25,11 @@ inline constexpr int kHandshakeMilliseconds = 5000;
 inline constexpr std::size_t kMaxHeaderLineBytes = 8 * 1024;
 inline constexpr std::size_t kMaxRequestBytes = 16 * 1024;
 
-// A peer that accepts no bytes for this long is cut off, so that neither its own thread nor
-// the vitals thread stays stuck behind it.
+// A peer that does not take a reply within this long is cut off, so that its own thread is
+// not stuck behind it.
 inline constexpr int kSendTimeoutMilliseconds = 2000;
+// The most bytes of pushes that may wait for one peer; one that falls further behind is cut
+// off, so the pushing thread never waits for it and its memory stays bounded.
+inline constexpr std::size_t kOutgoingQueueBytes = 1024 * 1024;
 
 } // namespace ZYL::server

@@ -10,6 +10,8 @@
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <string_view>
 
 namespace ZYL {
@@ -18,9 +20,11 @@ namespace ZYL {
 // on the thread itself (a host call that detaches the plug-in) cannot pull it away.
 struct VitalsPublisher::Loop {
   std::atomic<bool> running{false};
-  std::mutex eventLock; // guards eventQueue
-  std::vector<std::string> eventQueue;
+  std::mutex eventLock; // guards eventQueue and subscribed
+  std::deque<std::string> eventQueue;
+  bool subscribed = false; // a client subscribed since the thread last looked
   std::condition_variable eventReady;
+  std::atomic<std::uint64_t> droppedEvents{0};
 };
 
 namespace {
@@ -29,6 +33,8 @@ using Subscribers = std::vector<std::shared_ptr<ClientConnection>>;
 
 constexpr std::int64_t kShortestRecordInterval = 900'000'000; // ns
 constexpr auto kLongestWait = std::chrono::seconds(1);
+// How soon bytes still queued for a slow subscriber are tried again.
+constexpr auto kQueuedRetryWait = std::chrono::milliseconds(10);
 // The most bytes of event frames handed to one send.
 constexpr std::size_t kLargestEventBlock = 64 * 1024;
 
@@ -44,26 +50,47 @@ bool ClaimRecordSlot(std::int64_t now) noexcept {
   return true;
 }
 
-// Waits for an event or at most a second, then takes every queued event, oldest first.
-std::vector<std::string> TakeQueuedEvents(VitalsPublisher::Loop& loop) {
+// Waits, then takes every queued event, oldest first. While nobody subscribes nothing is
+// due, so the wait has no time-out: an event, a subscription or the stop ends it. With
+// subscribers it lasts at most until the next record, or until bytes still queued for a
+// slow subscriber are tried again.
+std::deque<std::string> TakeQueuedEvents(VitalsPublisher::Loop& loop, bool anySubscriber,
+                                         bool bytesWaiting) {
   std::unique_lock<std::mutex> lock(loop.eventLock);
-  loop.eventReady.wait_until(lock, std::chrono::steady_clock::now() + kLongestWait, [&] {
-    return !loop.eventQueue.empty() || !loop.running.load();
-  });
-  std::vector<std::string> events;
+  const auto due = [&] {
+    return !loop.eventQueue.empty() || !loop.running.load() || loop.subscribed;
+  };
+  if (anySubscriber)
+    loop.eventReady.wait_until(
+        lock, std::chrono::steady_clock::now() + (bytesWaiting ? kQueuedRetryWait : kLongestWait),
+        due);
+  else
+    loop.eventReady.wait(lock, due);
+  loop.subscribed = false;
+  std::deque<std::string> events;
   events.swap(loop.eventQueue);
   return events;
 }
 
 // The same framed bytes to every subscriber: a frame or block is built once, not per socket.
+// Each is queued and written as far as its socket takes it now, so a subscriber that does
+// not read holds up nobody.
 void SendToAll(const Subscribers& subscribers, std::string_view bytes) {
   for (const std::shared_ptr<ClientConnection>& subscriber : subscribers)
-    subscriber->SendBytes(bytes);
+    subscriber->Push(bytes);
+}
+
+// Writes what each subscriber's socket takes now of its queue; true while bytes still wait.
+bool WriteQueuedBytes(const Subscribers& subscribers) {
+  bool waiting = false;
+  for (const std::shared_ptr<ClientConnection>& subscriber : subscribers)
+    waiting = subscriber->WriteQueued() || waiting;
+  return waiting;
 }
 
 // The queued events' frames, in order, gathered into blocks of whole frames of up to
 // kLargestEventBlock bytes (a larger frame makes a block of its own).
-std::vector<std::string> EventBlocks(const std::vector<std::string>& events) {
+std::vector<std::string> EventBlocks(const std::deque<std::string>& events) {
   std::vector<std::string> blocks;
   for (const std::string& event : events) {
     const std::string frame = EncodeTextFrame(event);
@@ -74,12 +101,19 @@ std::vector<std::string> EventBlocks(const std::vector<std::string>& events) {
   return blocks;
 }
 
-void RunVitalsPass(VitalsPublisher::Loop& loop, const VitalsSources& sources, Server& server,
-                   VitalsState& state) {
-  const std::vector<std::string> events = TakeQueuedEvents(loop);
-  if (!loop.running.load()) return;
+// What a pass leaves for the next one's wait.
+struct PassOutcome {
+  bool anySubscriber = false;
+  bool bytesWaiting = false; // bytes still queued for a subscriber that reads slowly
+};
+
+PassOutcome RunVitalsPass(VitalsPublisher::Loop& loop, const VitalsSources& sources, Server& server,
+                          VitalsState& state, PassOutcome previous) {
+  const std::deque<std::string> events =
+      TakeQueuedEvents(loop, previous.anySubscriber, previous.bytesWaiting);
+  if (!loop.running.load()) return {};
   const Subscribers subscribers = server.Subscribers();
-  if (subscribers.empty()) return;
+  if (subscribers.empty()) return {};
   // One send per block and subscriber, not one per event: a send is a system call (and far
   // dearer under some socket layers), so a thread that sent event by event could fall behind
   // a host that fires events quickly, and the queue and the pushes' delay would grow without
@@ -89,18 +123,21 @@ void RunVitalsPass(VitalsPublisher::Loop& loop, const VitalsSources& sources, Se
     SendToAll(subscribers, block);
 
   const std::int64_t now = SteadyNanoseconds();
-  if (!ClaimRecordSlot(now)) return;
-  SendToAll(subscribers, EncodeTextFrame(BuildVitalsRecord(sources, state, now)));
+  if (ClaimRecordSlot(now))
+    SendToAll(subscribers, EncodeTextFrame(BuildVitalsRecord(sources, state, now)));
+  return {true, WriteQueuedBytes(subscribers)};
 }
 
 void VitalsLoop(const std::shared_ptr<VitalsPublisher::Loop>& loop, const VitalsSources& sources,
                 Server& server) {
   VitalsState state = InitialVitalsState(SteadyNanoseconds());
+  PassOutcome outcome{server.SubscriberCount() > 0, false};
   while (loop->running.load()) {
     // A pass that fails (out of memory) loses its events and record; the next pass goes on.
     try {
-      RunVitalsPass(*loop, sources, server, state);
+      outcome = RunVitalsPass(*loop, sources, server, state, outcome);
     } catch (...) {
+      outcome = {true, false};
     }
   }
 }
@@ -108,7 +145,17 @@ void VitalsLoop(const std::shared_ptr<VitalsPublisher::Loop>& loop, const Vitals
 } // namespace
 
 VitalsPublisher::VitalsPublisher(VitalsSources sources, Server& server)
-    : sources_(sources), server_(server), loop_(std::make_shared<Loop>()) {}
+    : sources_(sources), server_(server), loop_(std::make_shared<Loop>()) {
+  // The thread sleeps without a time-out while nobody subscribes; the first subscriber
+  // wakes it. The loop state is held, not the publisher, so the server may outlive it.
+  server_.SetSubscribeListener([loop = loop_]() noexcept {
+    {
+      const std::lock_guard<std::mutex> lock(loop->eventLock);
+      loop->subscribed = true;
+    }
+    loop->eventReady.notify_one();
+  });
+}
 
 VitalsPublisher::~VitalsPublisher() { Stop(); }
 
@@ -117,8 +164,7 @@ void VitalsPublisher::Start() {
   if (loop_->running.load() || vitalsThread.joinable()) return;
   loop_->running.store(true);
   try {
-    vitalsThread =
-        std::thread([loop = loop_, this] { VitalsLoop(loop, sources_, server_); });
+    vitalsThread = std::thread([loop = loop_, this] { VitalsLoop(loop, sources_, server_); });
   } catch (...) {
     loop_->running.store(false);
   }
@@ -151,12 +197,22 @@ std::size_t VitalsPublisher::QueuedEventCount() const {
   return loop_->eventQueue.size();
 }
 
+std::uint64_t VitalsPublisher::DroppedEventCount() const noexcept {
+  return loop_->droppedEvents.load();
+}
+
 bool VitalsPublisher::HasSubscribers() const noexcept { return server_.SubscriberCount() > 0; }
 
 void VitalsPublisher::PublishEvent(const std::string& text) noexcept {
   if (!HasSubscribers() || !loop_->running.load()) return;
   try {
     const std::lock_guard<std::mutex> lock(loop_->eventLock);
+    // A thread that cannot keep up must not let the queue grow without end: the oldest
+    // event gives way, and the loss is counted.
+    if (loop_->eventQueue.size() >= kMaxQueuedEvents) {
+      loop_->eventQueue.pop_front();
+      loop_->droppedEvents.fetch_add(1);
+    }
     loop_->eventQueue.push_back(text);
   } catch (...) {
     // Out of memory: this event is lost, the host's notification still returns normally.

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -37,6 +38,11 @@ public:
 
   // How many events wait for the thread.
   std::size_t QueuedEventCount() const;
+  // How many events were dropped, oldest first, because kMaxQueuedEvents were waiting.
+  std::uint64_t DroppedEventCount() const noexcept;
+
+  // The most events that wait for the thread at once.
+  static constexpr std::size_t kMaxQueuedEvents = 16384;
 
   struct Loop;
 

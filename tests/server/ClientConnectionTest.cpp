@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 #include "server/FrameReader.h"
 #include "server/FrameWriter.h"
+#include "server/Handshake.h"
 #include "server/ServerLimits.h"
 #include "support/WsTestClient.h"
 
@@ -75,7 +76,8 @@ std::string PushText(int thread, int index, std::size_t size) {
 // thread and the pushing thread interleave and the client loses the stream.
 TEST(ClientConnection, FramesFromManyThreadsArriveWholeAndUnmixed) {
   SocketPair pair;
-  auto connection = std::make_shared<ClientConnection>(pair.engine);
+  // Room for every push at once: this test is about frames staying whole, not the bound.
+  auto connection = std::make_shared<ClientConnection>(pair.engine, std::size_t{64} << 20);
   constexpr int kThreads = 16;
   constexpr int kFramesPerThread = 12;
   std::set<std::string> expected;
@@ -85,9 +87,14 @@ TEST(ClientConnection, FramesFromManyThreadsArriveWholeAndUnmixed) {
     const std::size_t size = 60000 + static_cast<std::size_t>(thread) * 1000;
     for (int index = 0; index < kFramesPerThread; ++index)
       expected.insert(PushText(thread, index, size));
+    // Half write as a connection's own thread does, half as the pushing thread does.
     writers.emplace_back([connection, thread, size] {
-      for (int index = 0; index < kFramesPerThread; ++index)
-        SendTextFrame(*connection, PushText(thread, index, size));
+      for (int index = 0; index < kFramesPerThread; ++index) {
+        if (thread % 2 == 0)
+          SendTextFrame(*connection, PushText(thread, index, size));
+        else
+          connection->Push(EncodeTextFrame(PushText(thread, index, size)));
+      }
     });
   }
   std::set<std::string> received;
@@ -154,6 +161,81 @@ TEST(ClientConnection, TheSendTimeoutBoundsTheWholeWriteOfAPeerThatBarelyReads) 
   done = true;
   trickle.join();
   EXPECT_LT(took, std::chrono::milliseconds(server::kSendTimeoutMilliseconds + 3000));
+}
+
+// A push never waits on the peer: one that does not read is cut off once its queue would
+// pass the bound, at once rather than after a send time-out.
+TEST(ClientConnection, APeerThatNeverReadsIsCutOffOnceItsQueuePassesTheBound) {
+  SocketPair pair;
+  constexpr std::size_t kBound = 256 * 1024;
+  ClientConnection connection(pair.engine, kBound);
+  const std::string frame = EncodeTextFrame(std::string(8 * 1024, 'p'));
+  const auto start = std::chrono::steady_clock::now();
+  std::size_t pushed = 0;
+  // Far more than the bound and the socket's buffers together.
+  while (pushed < (256u << 20) && connection.Push(frame))
+    pushed += frame.size();
+  EXPECT_LT(pushed, 256u << 20) << "the queue grew past its bound";
+  EXPECT_GE(pushed, kBound - frame.size()) << "cut off before the queue was full";
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1))
+      << "a push waited on the peer";
+  EXPECT_FALSE(connection.Push(frame));
+  // The connection's own reader now ends instead of waiting for the peer.
+  EXPECT_EQ(ReadTextMessage(connection), "");
+}
+
+// The upgrade request is taken to its blank line and no further, whatever the segments.
+TEST(ClientConnection, TheFirstFrameSentWithTheRequestIsReadAfterTheHandshake) {
+  SocketPair pair;
+  ClientConnection connection(pair.engine);
+  const std::string stream =
+      zyltest::UpgradeRequest() + zyltest::EncodeClientFrame(0x1, "get.version");
+  ASSERT_EQ(platform::SendSome(pair.peer, stream.data(), stream.size()),
+            static_cast<std::ptrdiff_t>(stream.size()));
+  EXPECT_TRUE(PerformHandshake(connection));
+  EXPECT_EQ(ReadTextMessage(connection), "get.version");
+  const std::string reply = AcceptReply(zyltest::kSampleKey);
+  std::string received(reply.size(), '\0');
+  ASSERT_EQ(platform::Receive(pair.peer, received.data(), received.size(), true),
+            static_cast<std::ptrdiff_t>(reply.size()));
+  EXPECT_EQ(received, reply);
+}
+
+TEST(ClientConnection, ARequestArrivingOneByteAtATimeIsReadWhole) {
+  SocketPair pair;
+  ClientConnection connection(pair.engine);
+  const std::string stream =
+      zyltest::UpgradeRequest() + zyltest::EncodeClientFrame(0x1, "get.version");
+  std::thread trickle([&] {
+    for (const char byte : stream) {
+      platform::SendSome(pair.peer, &byte, 1);
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  EXPECT_TRUE(PerformHandshake(connection));
+  EXPECT_EQ(ReadTextMessage(connection), "get.version");
+  trickle.join();
+}
+
+// Frames that arrive together are taken from one buffer: sizes around and above its
+// capacity, and a ping between them, must come out whole and in order.
+TEST(ClientConnection, MessagesThatArriveTogetherAreReadWholeAndInOrder) {
+  SocketPair pair;
+  ClientConnection connection(pair.engine);
+  std::vector<std::string> texts;
+  std::string stream;
+  for (const std::size_t size : {5u, 4090u, 4096u, 5000u, 1u, 65535u, 300u, 8191u}) {
+    texts.push_back(PushText(static_cast<int>(texts.size()), 0, size));
+    stream += zyltest::EncodeClientFrame(0x1, texts.back(), texts.size() % 2 == 0);
+    if (texts.size() == 3) stream += zyltest::EncodeClientFrame(0x9, "mid");
+  }
+  std::thread writer([&] { platform::SendSome(pair.peer, stream.data(), stream.size()); });
+  for (const std::string& text : texts)
+    EXPECT_EQ(ReadTextMessage(connection), text);
+  writer.join();
+  std::string pong(5, '\0');
+  ASSERT_EQ(platform::Receive(pair.peer, pong.data(), pong.size(), true), 5);
+  EXPECT_EQ(pong, "\x8A\x03mid");
 }
 
 TEST(ClientConnection, ReaderAnswersControlFramesOnTheSameSocket) {

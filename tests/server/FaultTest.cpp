@@ -149,6 +149,31 @@ TEST(EngineFaults, ASubscriberThatNeverReadsIsCutOffWithoutHoldingUpTheOthers) {
   EXPECT_TRUE(AnswersVersion(reader));
 }
 
+// Regression: each push waited on every subscriber's send in turn, so subscribers that
+// never read held every other one up by the send bound apiece, here for half a minute.
+TEST(EngineFaults, FourteenSubscribersThatNeverReadHoldUpNoPush) {
+  EngineHarness engine;
+  ASSERT_TRUE(engine.Started());
+  std::vector<WsTestClient> starved(14);
+  for (WsTestClient& client : starved)
+    ASSERT_TRUE(OpenStarvedSubscriber(client));
+  WsTestClient reader;
+  ASSERT_TRUE(reader.Open());
+  ASSERT_TRUE(zyltest::Subscribe(reader));
+
+  EventReader events(reader);
+  zyltest::TransportToggler host(engine, 500us);
+  std::this_thread::sleep_for(std::chrono::seconds(Scaled(4, 6)));
+  const int fired = host.Stop();
+  EXPECT_EQ(host.Failures(), 0);
+  events.Await(fired, Millis(15000));
+
+  EXPECT_EQ(events.Received(), fired) << "the subscriber that reads lost events";
+  EXPECT_EQ(events.Fault(), "");
+  EXPECT_LT(events.LongestGap(), 1s) << "pushes waited behind the subscribers that never read";
+  EXPECT_TRUE(AnswersVersion(reader));
+}
+
 TEST(EngineFaults, DetachReturnsPromptlyWhileASubscriberIsStuck) {
   EngineHarness engine;
   ASSERT_TRUE(engine.Started());

@@ -1,0 +1,27 @@
+#include "server/ReceiveBuffer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace ZYL {
+
+bool ReceiveBuffer::ReadExactly(platform::Socket socket, char* out, std::size_t size) {
+  for (;;) {
+    const std::size_t buffered = std::min(size, end_ - start_);
+    if (buffered > 0) std::memcpy(out, bytes_.get() + start_, buffered);
+    start_ += buffered;
+    out += buffered;
+    size -= buffered;
+    if (size == 0) return true;
+    // A payload at least as large as the buffer goes straight to its place.
+    if (size >= kCapacity)
+      return platform::Receive(socket, out, size, true) == static_cast<std::ptrdiff_t>(size);
+    if (!bytes_) bytes_ = std::make_unique<char[]>(kCapacity);
+    const std::ptrdiff_t got = platform::Receive(socket, bytes_.get(), kCapacity, false);
+    if (got <= 0) return false;
+    start_ = 0;
+    end_ = static_cast<std::size_t>(got);
+  }
+}
+
+} // namespace ZYL

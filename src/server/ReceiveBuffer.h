@@ -1,0 +1,28 @@
+// Bytes received from a socket ahead of their use. Each receive takes whatever has arrived,
+// up to the buffer's size, so a frame whose header, masking key and payload came together
+// (as they do from every client) costs one system call instead of three.
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <cstddef>
+#include <memory>
+
+namespace ZYL {
+
+class ReceiveBuffer {
+public:
+  // Fills `out` with exactly `size` bytes: what is buffered first, then from `socket`,
+  // waiting as long as it takes. False when the peer closed or the connection failed first.
+  bool ReadExactly(platform::Socket socket, char* out, std::size_t size);
+
+private:
+  static constexpr std::size_t kCapacity = 4096;
+  // Taken on the first read, so a connection that never gets past its handshake costs
+  // nothing.
+  std::unique_ptr<char[]> bytes_;
+  std::size_t start_ = 0; // first buffered byte not yet handed out
+  std::size_t end_ = 0;   // one past the last buffered byte
+};
+
+} // namespace ZYL
