@@ -69,7 +69,7 @@ std::string BatchResponseMessage(const RequestId& id, const std::vector<Outcome>
       "{\"op\":\"batchResponse\",\"id\":" + IdText(id) + ",\"ok\":true,\"results\":[";
   for (std::size_t i = 0; i < outcomes.size(); ++i) {
     if (i > 0) text += ',';
-    text += "{" + OutcomeMembers(outcomes[i]) + "}";
+    text.append("{").append(OutcomeMembers(outcomes[i])).append("}");
   }
   return text + "]}";
 }

@@ -18,7 +18,11 @@ TransportToggler::TransportToggler(EngineHarness& engine, std::chrono::microseco
           if (!engine.Execute("play on")) ++failures_;
           if (!engine.Execute("play off")) ++failures_;
           events_ += 2;
-          std::this_thread::sleep_for(pause);
+          // Waited out on the clock: some thread libraries return from a sleep this short at
+          // once, which would turn a steady host into a flood.
+          const auto until = std::chrono::steady_clock::now() + pause;
+          while (std::chrono::steady_clock::now() < until && !stop_.load())
+            std::this_thread::yield();
         } while (!stop_.load());
       }) {}
 
