@@ -5,7 +5,7 @@
 #include "FuzzCheck.h"
 #include "protocol/MessageReader.h"
 #include "protocol/MessageWriter.h"
-#include "protocol/ValidUtf8.h"
+#include "server/ValidUtf8.h"
 #include "server/ClosePayload.h"
 
 #include <cstddef>

@@ -2,6 +2,7 @@
 #include "hostsdk/MediaSuites.h"
 #include "protocol/CommandArguments.h"
 #include "protocol/CommandTable.h"
+#include "protocol/SequenceReading.h"
 
 #include <cstdio>
 #include <string>
@@ -42,15 +43,15 @@ bool HasSequenceEntries(const hostsdk::SequenceInfoSuite9& info) noexcept {
 
 // Fills `format` from the Sequence Info suite, held only for these calls. Only the frame
 // duration decides success, since without it there is no frame rate; returns the error
-// reply, or nothing when the format was read.
+// token, or nothing when the format was read.
 std::optional<std::string> ReadSequenceFormat(const hostsdk::BasicSuite* basic,
                                               std::int32_t timeline, SequenceFormat& format) {
   const ScopedSuite<hostsdk::SequenceInfoSuite9> info(basic, hostsdk::kSequenceInfoSuiteName,
                                                       hostsdk::kSequenceInfoSuiteVersion);
-  if (!info || !HasSequenceEntries(*info.get())) return "sequence.error:nosuite";
+  if (!info || !HasSequenceEntries(*info.get())) return "nosuite";
   const hostsdk::ErrorCode status = info->GetFrameDuration(timeline, &format.ticksPerFrame);
   if (status != hostsdk::kSuccess || format.ticksPerFrame <= 0)
-    return "sequence.error:" + std::to_string(status); // 0 for a duration not positive
+    return std::to_string(status); // 0 for a duration not positive
   info->GetFrameRect(timeline, &format.rect);
   info->GetPixelAspectRatio(timeline, &format.parNum, &format.parDen);
   info->GetDropFrame(timeline, &format.dropFrame);
@@ -75,12 +76,13 @@ std::int32_t Extent(std::int32_t low, std::int32_t high) noexcept {
                                    static_cast<std::uint32_t>(low));
 }
 
+// The record's JSON object.
 std::string SequenceRecord(std::int32_t timeline, std::int64_t ticksPerSecond,
                            const SequenceFormat& format) {
   // Room for every value at its widest.
   char record[320];
   std::snprintf(record, sizeof(record),
-                "sequence:{\"timelineID\":%lld,\"ticksPerSecond\":%lld,\"ticksPerFrame\":%lld,"
+                "{\"timelineID\":%lld,\"ticksPerSecond\":%lld,\"ticksPerFrame\":%lld,"
                 "\"fps\":%.3f,\"dropFrame\":%s,\"width\":%d,\"height\":%d,\"parNum\":%u,"
                 "\"parDen\":%u,\"zeroPointTicks\":%lld}",
                 static_cast<long long>(timeline), static_cast<long long>(ticksPerSecond),
@@ -97,25 +99,31 @@ std::string SequenceRecord(std::int32_t timeline, std::int64_t ticksPerSecond,
 
 // Any non-negative id is asked of the host as given: the host, not the engine's cache, knows
 // which timelines exist.
-void GetSequenceCommand(EngineParts& engine, ReplySink& client,
-                        std::string_view rest) {
+SequenceReading ReadSequence(EngineParts& engine, std::optional<std::int32_t> requested) {
+  SequenceReading reading;
+  reading.timeline = ChooseTimeline(engine.timelines, requested);
+  if (reading.timeline < 0) {
+    reading.fault = "notimeline";
+    return reading;
+  }
+  SequenceFormat format;
+  if (std::optional<std::string> error =
+          ReadSequenceFormat(engine.host.basicSuite, reading.timeline, format)) {
+    reading.fault = std::move(error);
+    return reading;
+  }
+  reading.record = SequenceRecord(reading.timeline, TicksPerSecond(engine.host.basicSuite), format);
+  return reading;
+}
+
+void GetSequenceCommand(EngineParts& engine, ReplySink& client, std::string_view rest) {
   const std::optional<SequenceArguments> arguments = SplitSequence(rest);
   if (!arguments) {
     client.Send("sequence.error:parse");
     return;
   }
-  const std::int32_t timeline = ChooseTimeline(engine.timelines, arguments->timeline);
-  if (timeline < 0) {
-    client.Send("sequence.error:notimeline");
-    return;
-  }
-  SequenceFormat format;
-  if (const std::optional<std::string> error =
-          ReadSequenceFormat(engine.host.basicSuite, timeline, format)) {
-    client.Send(*error);
-    return;
-  }
-  client.Send(SequenceRecord(timeline, TicksPerSecond(engine.host.basicSuite), format));
+  const SequenceReading reading = ReadSequence(engine, arguments->timeline);
+  client.Send(reading.fault ? "sequence.error:" + *reading.fault : "sequence:" + reading.record);
 }
 
 } // namespace ZYL

@@ -47,6 +47,13 @@ bool ClientConnection::Break() noexcept {
   return false;
 }
 
+void ClientConnection::SendLast(std::string_view bytes) noexcept {
+  if (SendBytes(bytes)) {
+    const std::lock_guard<std::mutex> lock(sendLock_);
+    Break();
+  }
+}
+
 void ClientConnection::Shutdown() noexcept { platform::ShutdownBoth(socket_); }
 
 } // namespace ZYL

@@ -4,10 +4,13 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "server/Admission.h"
+#include "server/Conversation.h"
 #include "server/ReplySink.h"
 
 #include <mutex>
 #include <string_view>
+#include <utility>
 
 namespace ZYL {
 
@@ -30,9 +33,19 @@ public:
   // when the bytes did not all go out.
   bool SendBytes(std::string_view bytes) noexcept;
 
+  // Sends `bytes` (a close frame) as the last thing on this connection, then shuts it down
+  // as Shutdown does; nothing another thread sends can follow them.
+  void SendLast(std::string_view bytes) noexcept;
+
   // Makes the owner's pending and future reads fail (server stop); the socket stays open
   // until the last holder lets go.
   void Shutdown() noexcept;
+
+  // Set by the handshake before the first message is read, and not changed after.
+  void Admit(Admission admission) noexcept { admission_ = std::move(admission); }
+  const Admission& Admitted() const noexcept { return admission_; }
+  // The connection thread's and its handler's, never another thread's.
+  Conversation& Talk() noexcept { return conversation_; }
 
 private:
   // Marks the connection broken and shuts it down (sendLock_ held); always false.
@@ -41,6 +54,8 @@ private:
   const platform::Socket socket_;
   std::mutex sendLock_;
   bool broken_ = false; // guarded by sendLock_
+  Admission admission_;
+  Conversation conversation_;
 };
 
 } // namespace ZYL

@@ -5,10 +5,22 @@
 
 namespace ZYL {
 
-std::string ReadTextMessage(ClientConnection& connection) {
-  FrameParser parser;
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+JsonRead ReadMessage(ClientConnection& connection, FrameParser& parser,
+                     std::optional<Clock::time_point> deadline) {
   std::string field;
   for (;;) {
+    if (deadline) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+      const platform::WaitResult wait =
+          left > 0 ? platform::WaitReadable(connection.Socket(), static_cast<int>(left))
+                   : platform::WaitResult::TimedOut;
+      if (wait == platform::WaitResult::TimedOut) return {JsonRead::Status::Late, {}};
+    }
     // One waiting receive per field (header, length, key, payload), each of the exact size
     // the parser asks for, so no byte of the next frame is taken early.
     const std::size_t wanted = parser.BytesWanted();
@@ -20,7 +32,7 @@ std::string ReadTextMessage(ClientConnection& connection) {
     case FrameParser::Outcome::NeedMore:
       break;
     case FrameParser::Outcome::Message:
-      return std::move(step.data);
+      return {JsonRead::Status::Message, std::move(step.data)};
     case FrameParser::Outcome::Reply:
       connection.SendBytes(step.data);
       break;
@@ -29,6 +41,18 @@ std::string ReadTextMessage(ClientConnection& connection) {
       return {};
     }
   }
+}
+
+} // namespace
+
+std::string ReadTextMessage(ClientConnection& connection) {
+  FrameParser parser;
+  return ReadMessage(connection, parser, std::nullopt).message;
+}
+
+JsonRead ReadJsonMessage(ClientConnection& connection, std::optional<Clock::time_point> deadline) {
+  FrameParser parser(FrameParser::Rules::Json);
+  return ReadMessage(connection, parser, deadline);
 }
 
 } // namespace ZYL

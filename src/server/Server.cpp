@@ -2,6 +2,7 @@
 #include "server/Server.h"
 
 #include "server/ClientConnection.h"
+#include "server/ClosePayload.h"
 #include "server/ServerRegistry.h"
 
 #include <chrono>
@@ -122,9 +123,8 @@ void Server::Start(MessageHandler& handler) {
   TryListen(*registry_, port_, warned);
   registry_->running.store(true);
   try {
-    acceptThread_ = std::thread([registry = registry_, port = port_, warned] {
-      AcceptLoop(registry, port, warned);
-    });
+    acceptThread_ = std::thread(
+        [registry = registry_, port = port_, warned] { AcceptLoop(registry, port, warned); });
   } catch (...) {
     // The system refused a thread: end fully stopped, listener closed, nothing running.
     registry_->running.store(false);
@@ -164,6 +164,11 @@ void Server::Stop() noexcept {
   std::vector<std::thread> threads;
   {
     const std::lock_guard<std::mutex> lock(registry.clientLock);
+    // A JSON-protocol client is told why (going away) before its socket is shut down.
+    static constexpr std::uint16_t kGoingAway = 1001;
+    const std::string goingAway = CloseFrame(kGoingAway, "the engine is stopping");
+    for (const auto& [socket, connection] : registry.clients)
+      if (connection->Admitted().protocol == WireProtocol::Json) connection->SendLast(goingAway);
     for (const auto& [socket, connection] : registry.connections)
       connection->Shutdown();
     for (auto& [id, thread] : registry.connectionThreads)

@@ -3,7 +3,7 @@
 #include "protocol/MessageWriter.h"
 
 #include "protocol/RequestParams.h"
-#include "protocol/ValidUtf8.h"
+#include "server/ValidUtf8.h"
 #include "server/ClosePayload.h"
 
 #include <gtest/gtest.h>
