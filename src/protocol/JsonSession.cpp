@@ -25,7 +25,6 @@ constexpr std::uint16_t kInternalError = 1011;
 struct SessionState final : ConversationState {
   bool identified = false;
   std::optional<AuthenticationDigests> expected; // set when a password is asked
-  TopicSet topics;
 };
 
 SessionState& State(ClientConnection& connection) {
@@ -41,7 +40,16 @@ void Close(ClientConnection& connection, CloseCode code, std::string_view reason
   Close(connection, static_cast<std::uint16_t>(code), reason);
 }
 
-void Identified(ClientConnection& connection, const Identify& identify) {
+// Sends `text` and holds `topics` from then on.
+void SendThenHoldTopics(EngineParts& engine, ClientConnection& connection, std::string_view text,
+                        TopicSet topics) {
+  // The publisher sends only to registered subscribers (one already registered stays), so
+  // the registration comes first; the connection gets no push of a topic it does not hold.
+  if (!topics.Topics().empty()) engine.server.Subscribe(connection);
+  connection.SendThenSetTopics(text, topics);
+}
+
+void Identified(EngineParts& engine, ClientConnection& connection, const Identify& identify) {
   SessionState& state = State(connection);
   if (state.expected &&
       !AnswerMatches(identify.authentication.value_or(""), state.expected->answer)) {
@@ -50,11 +58,11 @@ void Identified(ClientConnection& connection, const Identify& identify) {
     return;
   }
   state.identified = true;
-  state.topics = identify.subscriptions;
   connection.Talk().readDeadline.reset();
   std::optional<std::string> proof;
   if (state.expected) proof = state.expected->serverProof;
-  connection.Send(IdentifiedMessage(state.topics, proof));
+  SendThenHoldTopics(engine, connection, IdentifiedMessage(identify.subscriptions, proof),
+                     identify.subscriptions);
 }
 
 Json SubscriptionsResult(TopicSet topics) {
@@ -76,18 +84,22 @@ std::vector<Outcome> RunBatch(EngineParts& engine, const Batch& batch) {
 
 // The messages of an identified connection.
 void Serve(EngineParts& engine, ClientConnection& connection, ReadResult& read) {
-  SessionState& state = State(connection);
   if (auto* request = std::get_if<Request>(&read)) {
     connection.Send(
         ResponseMessage(request->id, RunMethod(engine, request->method, request->params)));
   } else if (const auto* batch = std::get_if<Batch>(&read)) {
     connection.Send(BatchResponseMessage(batch->id, RunBatch(engine, *batch)));
   } else if (const auto* subscribe = std::get_if<Subscribe>(&read)) {
-    state.topics.Add(subscribe->topics);
-    connection.Send(ResponseMessage(subscribe->id, SubscriptionsResult(state.topics)));
+    TopicSet topics = connection.Topics();
+    topics.Add(subscribe->topics);
+    SendThenHoldTopics(engine, connection,
+                       ResponseMessage(subscribe->id, SubscriptionsResult(topics)), topics);
   } else if (const auto* unsubscribe = std::get_if<Unsubscribe>(&read)) {
-    state.topics.Remove(unsubscribe->topics);
-    connection.Send(ResponseMessage(unsubscribe->id, SubscriptionsResult(state.topics)));
+    // The topics end before the response that ends them.
+    TopicSet topics = connection.Topics();
+    topics.Remove(unsubscribe->topics);
+    connection.SetTopics(topics);
+    connection.Send(ResponseMessage(unsubscribe->id, SubscriptionsResult(topics)));
   } else if (const auto* rejected = std::get_if<Rejected>(&read)) {
     connection.Send(rejected->reply == Rejected::Reply::BatchResponse
                         ? BatchRefusedMessage(rejected->id, rejected->error)
@@ -133,7 +145,7 @@ void HandleJsonMessage(EngineParts& engine, ClientConnection& connection,
   if (const auto* failure = std::get_if<IdentifyFailure>(&read))
     return Close(connection, failure->code, failure->reason);
   if (const auto* identifyMessage = std::get_if<Identify>(&read))
-    return Identified(connection, *identifyMessage);
+    return Identified(engine, connection, *identifyMessage);
   if (!state.identified) return Close(connection, CloseCode::NotIdentified, "not identified");
   Serve(engine, connection, read);
 }

@@ -16,8 +16,30 @@ ClientConnection::~ClientConnection() { platform::CloseSocket(socket_); }
 
 void ClientConnection::Send(std::string_view text) { SendTextFrame(*this, text); }
 
+void ClientConnection::SetTopics(TopicSet topics) noexcept {
+  const std::lock_guard<std::mutex> lock(sendLock_);
+  topics_.store(topics.Bits());
+}
+
+void ClientConnection::SendThenSetTopics(std::string_view text, TopicSet topics) {
+  const std::string frame = EncodeTextFrame(text);
+  const std::lock_guard<std::mutex> lock(sendLock_);
+  SendLocked(frame);
+  topics_.store(topics.Bits());
+}
+
+bool ClientConnection::SendPush(Topic topic, std::string_view bytes) noexcept {
+  const std::lock_guard<std::mutex> lock(sendLock_);
+  if (!Topics().Contains(topic)) return false;
+  return SendLocked(bytes);
+}
+
 bool ClientConnection::SendBytes(std::string_view bytes) noexcept {
   std::lock_guard<std::mutex> lock(sendLock_);
+  return SendLocked(bytes);
+}
+
+bool ClientConnection::SendLocked(std::string_view bytes) noexcept {
   if (broken_) return false;
   // The bound holds for the whole write, not for each call: a peer whose buffers take a few
   // more bytes now and then would otherwise hold the sender for a full bound per trickle.

@@ -6,8 +6,11 @@
 #include "platform/Platform.h"
 #include "server/Admission.h"
 #include "server/Conversation.h"
+#include "server/PushTopics.h"
 #include "server/ReplySink.h"
 
+#include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <string_view>
 #include <utility>
@@ -33,6 +36,17 @@ public:
   // when the bytes did not all go out.
   bool SendBytes(std::string_view bytes) noexcept;
 
+  // The topics whose pushes a JSON-protocol connection receives. Changed and checked under
+  // the send lock, so no push of a topic follows the response that ends it.
+  void SetTopics(TopicSet topics) noexcept;
+  // Sends `text` as one text frame and sets the topics with no push between the two: pushes
+  // of new topics follow the message (the response that subscribes), and a push caused
+  // after the client read it is not missed.
+  void SendThenSetTopics(std::string_view text, TopicSet topics);
+  TopicSet Topics() const noexcept { return TopicSet::FromBits(topics_.load()); }
+  // Sends a push of `topic` while the connection holds that topic; false otherwise.
+  bool SendPush(Topic topic, std::string_view bytes) noexcept;
+
   // Sends `bytes` (a close frame) as the last thing on this connection, then shuts it down
   // as Shutdown does; nothing another thread sends can follow them.
   void SendLast(std::string_view bytes) noexcept;
@@ -48,12 +62,15 @@ public:
   Conversation& Talk() noexcept { return conversation_; }
 
 private:
+  // SendBytes with sendLock_ held.
+  bool SendLocked(std::string_view bytes) noexcept;
   // Marks the connection broken and shuts it down (sendLock_ held); always false.
   bool Break() noexcept;
 
   const platform::Socket socket_;
   std::mutex sendLock_;
-  bool broken_ = false; // guarded by sendLock_
+  bool broken_ = false;                 // guarded by sendLock_
+  std::atomic<std::uint8_t> topics_{0}; // written under sendLock_
   Admission admission_;
   Conversation conversation_;
 };

@@ -5,11 +5,13 @@
 #include "server/FrameWriter.h"
 #include "server/Server.h"
 #include "vitals/BuildVitalsRecord.h"
+#include "vitals/JsonPush.h"
 #include "vitals/VitalsState.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstddef>
+#include <optional>
 #include <string_view>
 
 namespace ZYL {
@@ -74,12 +76,31 @@ std::vector<std::string> EventBlocks(const std::vector<std::string>& events) {
   return blocks;
 }
 
+// Sends each JSON-protocol subscriber the frame of `text` when it holds the text's topic.
+void SendToJsonSubscribers(const Subscribers& subscribers, std::string_view text) {
+  const std::optional<JsonPush> push = JsonPushOf(text);
+  if (!push) return;
+  const std::string frame = EncodeTextFrame(push->text);
+  for (const std::shared_ptr<ClientConnection>& subscriber : subscribers)
+    subscriber->SendPush(push->topic, frame);
+}
+
 void RunVitalsPass(VitalsPublisher::Loop& loop, const VitalsSources& sources, Server& server,
                    VitalsState& state) {
   const std::vector<std::string> events = TakeQueuedEvents(loop);
   if (!loop.running.load()) return;
-  const Subscribers subscribers = server.Subscribers();
+  Subscribers subscribers = server.Subscribers();
   if (subscribers.empty()) return;
+  // Each push is framed once per protocol: the text frames for text-protocol subscribers,
+  // the JSON event for each JSON-protocol subscriber that holds its topic.
+  Subscribers jsonSubscribers;
+  std::erase_if(subscribers, [&](const std::shared_ptr<ClientConnection>& subscriber) {
+    if (subscriber->Admitted().protocol != WireProtocol::Json) return false;
+    jsonSubscribers.push_back(subscriber);
+    return true;
+  });
+  for (const std::string& event : events)
+    SendToJsonSubscribers(jsonSubscribers, event);
   // One send per block and subscriber, not one per event: a send is a system call (and far
   // dearer under some socket layers), so a thread that sent event by event could fall behind
   // a host that fires events quickly, and the queue and the pushes' delay would grow without
@@ -90,7 +111,9 @@ void RunVitalsPass(VitalsPublisher::Loop& loop, const VitalsSources& sources, Se
 
   const std::int64_t now = SteadyNanoseconds();
   if (!ClaimRecordSlot(now)) return;
-  SendToAll(subscribers, EncodeTextFrame(BuildVitalsRecord(sources, state, now)));
+  const std::string record = BuildVitalsRecord(sources, state, now);
+  SendToAll(subscribers, EncodeTextFrame(record));
+  SendToJsonSubscribers(jsonSubscribers, record);
 }
 
 void VitalsLoop(const std::shared_ptr<VitalsPublisher::Loop>& loop, const VitalsSources& sources,

@@ -242,6 +242,24 @@ TEST_F(JsonSession, RequestsAndBatchesAnswerWithResultsOrTypedErrors) {
   EXPECT_EQ(info["result"]["protocols"], Json({1, 2}));
 }
 
+TEST_F(JsonSession, EventsComeOnlyForHeldTopicsBetweenSubscribeAndUnsubscribe) {
+  WsTestClient transport;
+  WsTestClient markers;
+  ASSERT_TRUE(Identify(transport));
+  ASSERT_TRUE(Identify(markers));
+  EXPECT_EQ(Ask(transport, R"({"op":"subscribe","id":1,"topics":["transport"]})")["ok"], true);
+  EXPECT_EQ(Ask(markers, R"({"op":"subscribe","id":1,"topics":["marker"]})")["ok"], true);
+  ASSERT_TRUE(engine_->Execute("play on"));
+  EXPECT_EQ(transport.ReceiveText(Millis(5000), false),
+            R"({"op":"event","topic":"transport","data":{"type":"play","on":true}})");
+  const Json unsubscribed = Ask(transport, R"({"op":"unsubscribe","id":2,"topics":["transport"]})");
+  EXPECT_EQ(unsubscribed["result"]["subscriptions"], Json::array());
+  ASSERT_TRUE(engine_->Execute("play off"));
+  // Each connection's next text is the answer to its request: no event came between.
+  for (WsTestClient* client : {&transport, &markers})
+    EXPECT_EQ(Ask(*client, R"({"op":"request","id":3,"method":"version"})")["op"], "response");
+}
+
 TEST_F(JsonSession, StoppingTheEngineSaysGoingAway) {
   WsTestClient client;
   ASSERT_TRUE(Identify(client));
