@@ -26,6 +26,14 @@ std::vector<Method> BuildMethods() {
       {"sequence.get", {{"timeline", kInteger, kOptional}}, SequenceMethod},
       {"angle.get", {{"ticks", kInteger, kRequired}, {"track", kInteger, kOptional}}, AngleMethod},
       {"transport.get", {}, TransportMethod},
+      {"debug.dumpAngle",
+       {{"ticks", kInteger, kRequired}, {"track", kInteger, kOptional}},
+       DumpAngleMethod},
+      {"debug.timelineScan",
+       {{"from", kInteger, kOptional},
+        {"to", kInteger, kOptional},
+        {"budgetMs", kInteger, kOptional}},
+       TimelineScanMethod},
   };
 }
 

@@ -50,5 +50,7 @@ Outcome MulticamMethod(EngineParts& engine, RequestParams& params);
 Outcome SequenceMethod(EngineParts& engine, RequestParams& params);
 Outcome AngleMethod(EngineParts& engine, RequestParams& params);
 Outcome TransportMethod(EngineParts& engine, RequestParams& params);
+Outcome DumpAngleMethod(EngineParts& engine, RequestParams& params);
+Outcome TimelineScanMethod(EngineParts& engine, RequestParams& params);
 
 } // namespace ZYL

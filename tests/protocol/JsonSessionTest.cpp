@@ -238,6 +238,12 @@ TEST_F(JsonSession, RequestsAndBatchesAnswerWithResultsOrTypedErrors) {
   const Json subscribed =
       Ask(client, R"({"op":"subscribe","id":1,"topics":["vitals","transport"]})");
   EXPECT_EQ(subscribed["result"]["subscriptions"], Json({"transport", "vitals"}));
+  const Json scan = Ask(client, R"({"op":"request","id":3,"method":"debug.timelineScan",)"
+                                R"("params":{"from":0,"to":10,"budgetMs":500}})");
+  EXPECT_TRUE(scan["result"].is_object()) << scan;
+  const Json dump = Ask(client, R"({"op":"request","id":4,"method":"debug.dumpAngle",)"
+                                R"("params":{"ticks":0}})");
+  EXPECT_FALSE(dump["result"]["lines"].empty()) << dump;
   const Json info = Ask(client, R"({"op":"request","id":2,"method":"info"})");
   EXPECT_EQ(info["result"]["protocols"], Json({1, 2}));
 }
