@@ -67,6 +67,8 @@ void Serve(Server::Registry& registry, const std::shared_ptr<ClientConnection>& 
     if (read.status != JsonRead::Status::Message) break;
     registry.handler->HandleMessage(*connection, read.message);
   }
+  // The stop came between two reads: Stop may no longer find this connection registered.
+  if (!registry.running.load() && !talk.ended) SendGoingAway(*connection);
 }
 
 // This thread's work is done: it moves itself to the threads to be joined (unless Stop has
