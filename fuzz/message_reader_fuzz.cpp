@@ -5,8 +5,8 @@
 #include "FuzzCheck.h"
 #include "protocol/MessageReader.h"
 #include "protocol/MessageWriter.h"
-#include "protocol/ValidUtf8.h"
 #include "server/ClosePayload.h"
+#include "server/ValidUtf8.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -4,7 +4,7 @@ namespace ZYL {
 
 ZYLEngineControlSurface::ZYLEngineControlSurface(const hostsdk::BasicSuite* basic)
     : host{.basicSuite = basic}, timelines(basic, server.Running()),
-      vitals(VitalsSources{host, transport, timelines}, server), textProtocol(Parts()) {}
+      vitals(VitalsSources{host, transport, timelines}, server), protocols(Parts()) {}
 
 ZYLEngineControlSurface::~ZYLEngineControlSurface() {
   // Normally AttachHost(0) has stopped everything already.
@@ -12,7 +12,7 @@ ZYLEngineControlSurface::~ZYLEngineControlSurface() {
 }
 
 void ZYLEngineControlSurface::StartServer() {
-  server.Start(textProtocol);
+  server.Start(protocols);
   vitals.Start();
 }
 

@@ -6,7 +6,7 @@
 #include "host/TransportState.h"
 #include "hostsdk/ControlSurfaceWrappers.h"
 #include "plugin/SurfaceCommand.h"
-#include "protocol/DispatchCommand.h"
+#include "protocol/ProtocolRouter.h"
 #include "server/Server.h"
 #include "timeline/TimelineCache.h"
 #include "vitals/VitalsPublisher.h"
@@ -67,7 +67,7 @@ public:
   Server server;
   TimelineCache timelines;
   VitalsPublisher vitals;
-  TextProtocol textProtocol;
+  ProtocolRouter protocols;
 
   // Where the notifications publish: the publisher, or a test's recorder.
   EventSink* events = &vitals;

@@ -2,7 +2,6 @@
 
 #include "host/HostCommands.h"
 #include "protocol/CommandTable.h"
-#include "server/ClientConnection.h"
 
 namespace ZYL {
 
@@ -20,10 +19,6 @@ void DispatchCommand(EngineParts& engine, ReplySink& client, std::string_view te
   // Any other text is the name of a host command; whether or not the host knows it, the
   // client hears nothing back.
   RunHostCommand(engine.host, text);
-}
-
-void TextProtocol::HandleMessage(ClientConnection& connection, std::string_view message) {
-  DispatchCommand(engine_, connection, message);
 }
 
 } // namespace ZYL

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "protocol/EngineParts.h"
-#include "server/MessageHandler.h"
 #include "server/ReplySink.h"
 
 #include <string_view>
@@ -12,15 +11,5 @@ namespace ZYL {
 // Selects the command `text` names and runs its handler; any other text is run as a host
 // command and gets no reply.
 void DispatchCommand(EngineParts& engine, ReplySink& client, std::string_view text);
-
-// What a connection hands its messages to.
-class TextProtocol final : public MessageHandler {
-public:
-  explicit TextProtocol(EngineParts engine) : engine_(engine) {}
-  void HandleMessage(ClientConnection& connection, std::string_view message) override;
-
-private:
-  EngineParts engine_;
-};
 
 } // namespace ZYL

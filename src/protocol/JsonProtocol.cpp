@@ -50,11 +50,4 @@ std::optional<Topic> TopicNamed(std::string_view name) noexcept {
   return std::nullopt;
 }
 
-std::vector<Topic> TopicSet::Topics() const {
-  std::vector<Topic> topics;
-  for (const Topic topic : kTopicsInOrder)
-    if (Contains(topic)) topics.push_back(topic);
-  return topics;
-}
-
 } // namespace ZYL

@@ -3,6 +3,8 @@
 // reader, the reply writer and the dispatcher.
 #pragma once
 
+#include "server/PushTopics.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -64,29 +66,9 @@ struct ResponseError {
 // (monostate) when the client's id was missing or unusable.
 using RequestId = std::variant<std::monostate, std::int64_t, std::string>;
 
-enum class Topic : std::uint8_t { Transport, Marker, Vitals };
-
 // The wire name of a topic: "transport", "marker", "vitals".
 std::string_view TopicName(Topic topic) noexcept;
 // The topic of a wire name; nothing when no topic has it.
 std::optional<Topic> TopicNamed(std::string_view name) noexcept;
-
-// A set of topics, listed in the protocol's order: transport, marker, vitals.
-class TopicSet {
-public:
-  void Add(Topic topic) noexcept { bits_ |= Bit(topic); }
-  void Remove(Topic topic) noexcept { bits_ &= static_cast<std::uint8_t>(~Bit(topic)); }
-  void Add(TopicSet other) noexcept { bits_ |= other.bits_; }
-  void Remove(TopicSet other) noexcept { bits_ &= static_cast<std::uint8_t>(~other.bits_); }
-  bool Contains(Topic topic) const noexcept { return (bits_ & Bit(topic)) != 0; }
-  std::vector<Topic> Topics() const;
-  bool operator==(const TopicSet&) const = default;
-
-private:
-  static std::uint8_t Bit(Topic topic) noexcept {
-    return static_cast<std::uint8_t>(1U << static_cast<unsigned>(topic));
-  }
-  std::uint8_t bits_ = 0;
-};
 
 } // namespace ZYL

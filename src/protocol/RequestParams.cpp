@@ -11,7 +11,7 @@ std::string Named(std::string_view name) {
 
 } // namespace
 
-void RequestParams::RejectUnknown(std::initializer_list<std::string_view> known) {
+void RequestParams::RejectUnknown(std::span<const std::string_view> known) {
   if (error_) return;
   for (const auto& [name, value] : params_.items()) {
     bool listed = false;

@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -21,7 +22,10 @@ public:
   explicit RequestParams(const nlohmann::json& params) noexcept : params_(params) {}
 
   // Faults the first param whose name is not among `known`.
-  void RejectUnknown(std::initializer_list<std::string_view> known);
+  void RejectUnknown(std::initializer_list<std::string_view> known) {
+    RejectUnknown(std::span<const std::string_view>(known.begin(), known.size()));
+  }
+  void RejectUnknown(std::span<const std::string_view> known);
 
   // A JSON integer (3.0 and 1e3 are not) within [minimum, maximum]; nothing when absent
   // or at fault.

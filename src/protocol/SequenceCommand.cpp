@@ -2,6 +2,7 @@
 #include "hostsdk/MediaSuites.h"
 #include "protocol/CommandArguments.h"
 #include "protocol/CommandTable.h"
+#include "protocol/SequenceReading.h"
 
 #include <cstdio>
 #include <string>
@@ -24,6 +25,21 @@ struct SequenceFormat {
   std::int64_t zeroPointTicks = 0;
 };
 
+// The timeline the client named (none for a negative id); else the timelines the engine
+// knows, best first, and when it knows none (or none it knew is left), those a scan finds. A
+// scan runs only when none ever did or the cache turned out wrong, so a project without
+// timelines is not rescanned on every request.
+std::vector<std::int32_t> Candidates(TimelineCache& timelines,
+                                     std::optional<std::int32_t> requested) {
+  if (requested) {
+    if (*requested < 0) return {};
+    return {*requested};
+  }
+  std::vector<std::int32_t> ordered = timelines.OrderedTimelines();
+  if (ordered.empty()) ordered = timelines.ScanTimelines(false);
+  return ordered;
+}
+
 bool HasSequenceEntries(const hostsdk::SequenceInfoSuite9& info) noexcept {
   return info.GetFrameRect != nullptr && info.GetPixelAspectRatio != nullptr &&
          info.GetFrameDuration != nullptr && info.GetZeroPoint != nullptr &&
@@ -32,17 +48,17 @@ bool HasSequenceEntries(const hostsdk::SequenceInfoSuite9& info) noexcept {
 
 // Fills `format` from the Sequence Info suite, held only for these calls. Only the frame
 // duration decides success, since without it there is no frame rate; returns the error
-// reply, or nothing when the format was read.
+// token, or nothing when the format was read.
 std::optional<std::string> ReadSequenceFormat(const hostsdk::BasicSuite* basic,
                                               std::int32_t timeline, SequenceFormat& format,
                                               hostsdk::ErrorCode& status) {
   const ScopedSuite<hostsdk::SequenceInfoSuite9> info(basic, hostsdk::kSequenceInfoSuiteName,
                                                       hostsdk::kSequenceInfoSuiteVersion);
   status = hostsdk::kSuccess;
-  if (!info || !HasSequenceEntries(*info.get())) return "sequence.error:nosuite";
+  if (!info || !HasSequenceEntries(*info.get())) return "nosuite";
   status = info->GetFrameDuration(timeline, &format.ticksPerFrame);
   if (status != hostsdk::kSuccess || format.ticksPerFrame <= 0)
-    return "sequence.error:" + std::to_string(status); // 0 for a duration not positive
+    return std::to_string(status); // 0 for a duration not positive
   info->GetFrameRect(timeline, &format.rect);
   info->GetPixelAspectRatio(timeline, &format.parNum, &format.parDen);
   info->GetDropFrame(timeline, &format.dropFrame);
@@ -67,12 +83,13 @@ std::int32_t Extent(std::int32_t low, std::int32_t high) noexcept {
                                    static_cast<std::uint32_t>(low));
 }
 
+// The record's JSON object.
 std::string SequenceRecord(std::int32_t timeline, std::int64_t ticksPerSecond,
                            const SequenceFormat& format) {
   // Room for every value at its widest.
   char record[320];
   std::snprintf(record, sizeof(record),
-                "sequence:{\"timelineID\":%lld,\"ticksPerSecond\":%lld,\"ticksPerFrame\":%lld,"
+                "{\"timelineID\":%lld,\"ticksPerSecond\":%lld,\"ticksPerFrame\":%lld,"
                 "\"fps\":%.3f,\"dropFrame\":%s,\"width\":%d,\"height\":%d,\"parNum\":%u,"
                 "\"parDen\":%u,\"zeroPointTicks\":%lld}",
                 static_cast<long long>(timeline), static_cast<long long>(ticksPerSecond),
@@ -85,48 +102,30 @@ std::string SequenceRecord(std::int32_t timeline, std::int64_t ticksPerSecond,
   return record;
 }
 
-// The timeline the client named (none for a negative id); else the timelines the engine knows, best
-// first, and when it knows none (or none it knew is left), those a scan finds. A scan runs only
-// when none ever did or the cache turned out wrong, so a project without timelines is not rescanned
-// on every request.
-std::vector<std::int32_t> Candidates(TimelineCache& timelines,
-                                     std::optional<std::int32_t> requested) {
-  if (requested) {
-    if (*requested < 0) return {};
-    return {*requested};
-  }
-  std::vector<std::int32_t> ordered = timelines.OrderedTimelines();
-  if (ordered.empty()) ordered = timelines.ScanTimelines(false);
-  return ordered;
-}
-
 } // namespace
 
 // Any non-negative id is asked of the host as given: the host, not the engine's cache, knows
 // which timelines exist.
-void GetSequenceCommand(EngineParts& engine, ReplySink& client, std::string_view rest) {
-  const std::optional<SequenceArguments> arguments = SplitSequence(rest);
-  if (!arguments) {
-    client.Send("sequence.error:parse");
-    return;
-  }
-  std::optional<std::string> error;
+SequenceReading ReadSequence(EngineParts& engine, std::optional<std::int32_t> requested) {
+  SequenceReading reading;
+  reading.fault = "notimeline";
   // Two rounds at most: the second asks what a new scan finds, once the host refused every
   // id the cache held.
   for (int round = 0; round < 2; ++round) {
-    const std::vector<std::int32_t> candidates = Candidates(engine.timelines, arguments->timeline);
+    const std::vector<std::int32_t> candidates = Candidates(engine.timelines, requested);
     bool everyOneRefused = !candidates.empty();
     for (const std::int32_t timeline : candidates) {
       SequenceFormat format;
       hostsdk::ErrorCode status = hostsdk::kSuccess;
-      error = ReadSequenceFormat(engine.host.basicSuite, timeline, format, status);
-      if (!error) {
-        client.Send(SequenceRecord(timeline, TicksPerSecond(engine.host.basicSuite), format));
-        return;
+      reading.timeline = timeline;
+      reading.fault = ReadSequenceFormat(engine.host.basicSuite, timeline, format, status);
+      if (!reading.fault) {
+        reading.record = SequenceRecord(timeline, TicksPerSecond(engine.host.basicSuite), format);
+        return reading;
       }
       // An id the client named is asked as given; one the engine chose and the host no
       // longer knows leaves the cache, and the next best one is asked.
-      if (arguments->timeline || status != hostsdk::kBadParameter) {
+      if (requested || status != hostsdk::kBadParameter) {
         everyOneRefused = false;
         break;
       }
@@ -134,7 +133,17 @@ void GetSequenceCommand(EngineParts& engine, ReplySink& client, std::string_view
     }
     if (!everyOneRefused) break;
   }
-  client.Send(error.value_or("sequence.error:notimeline"));
+  return reading;
+}
+
+void GetSequenceCommand(EngineParts& engine, ReplySink& client, std::string_view rest) {
+  const std::optional<SequenceArguments> arguments = SplitSequence(rest);
+  if (!arguments) {
+    client.Send("sequence.error:parse");
+    return;
+  }
+  const SequenceReading reading = ReadSequence(engine, arguments->timeline);
+  client.Send(reading.fault ? "sequence.error:" + *reading.fault : "sequence:" + reading.record);
 }
 
 } // namespace ZYL

@@ -1,4 +1,5 @@
 #include "protocol/CommandTable.h"
+#include "protocol/InfoRecord.h"
 
 #include <string>
 
@@ -24,8 +25,8 @@ template <typename Filter> std::string CommandNames(Filter filter) {
 }
 
 // Clients parse this record by member order as well as by name, so it stays byte for byte.
-std::string BuildInfoReply() {
-  return "info:{\"engine\":\"ZYL Engine\",\"version\":\"" ZYL_ENGINE_VERSION "\",\"api\":1,"
+std::string BuildInfoRecord() {
+  return "{\"engine\":\"ZYL Engine\",\"version\":\"" ZYL_ENGINE_VERSION "\",\"api\":1,"
          "\"platform\":\"win\",\"commands\":" +
          CommandNames([](const Command& command) { return command.listed; }) +
          ",\"unstable\":" + CommandNames([](const Command& command) { return command.unstable; }) +
@@ -39,12 +40,17 @@ std::string BuildInfoReply() {
 
 } // namespace
 
+const std::string& InfoRecord() {
+  static const std::string record = BuildInfoRecord();
+  return record;
+}
+
 void GetVersionCommand(EngineParts&, ReplySink& client, std::string_view) {
   client.Send(kVersionReply);
 }
 
 void GetInfoCommand(EngineParts&, ReplySink& client, std::string_view) {
-  static const std::string reply = BuildInfoReply();
+  static const std::string reply = "info:" + InfoRecord();
   client.Send(reply);
 }
 

@@ -21,7 +21,27 @@ ClientConnection::~ClientConnection() { platform::CloseSocket(socket_); }
 
 void ClientConnection::Send(std::string_view text) { SendTextFrame(*this, text); }
 
+void ClientConnection::SetTopics(TopicSet topics) noexcept {
+  const std::lock_guard<std::mutex> lock(sendLock_);
+  topics_.store(topics.Bits());
+}
+
+void ClientConnection::SendThenSetTopics(std::string_view text, TopicSet topics) {
+  QueueAndWait(EncodeTextFrame(text), topics);
+}
+
+bool ClientConnection::PushTopic(Topic topic, std::string_view bytes) noexcept {
+  const std::lock_guard<std::mutex> lock(sendLock_);
+  if (!Topics().Contains(topic)) return false;
+  return PushLocked(bytes);
+}
+
 bool ClientConnection::SendBytes(std::string_view bytes) noexcept {
+  return QueueAndWait(bytes, std::nullopt);
+}
+
+bool ClientConnection::QueueAndWait(std::string_view bytes,
+                                    std::optional<TopicSet> topics) noexcept {
   // The bound holds for the whole write, not for each send: a peer whose buffers take a few
   // more bytes now and then would otherwise hold the sender for a full bound per trickle.
   using Clock = std::chrono::steady_clock;
@@ -31,6 +51,8 @@ bool ClientConnection::SendBytes(std::string_view bytes) noexcept {
     const std::lock_guard<std::mutex> lock(sendLock_);
     if (broken_) return false;
     if (!Enqueue(bytes)) return false;
+    // Pushes of the new topics queue behind these bytes, never before them.
+    if (topics) topics_.store(topics->Bits());
     end = queuedTotal_;
     if (!WriteFront()) return false;
     if (writtenTotal_ >= end) return true;
@@ -53,6 +75,10 @@ bool ClientConnection::SendBytes(std::string_view bytes) noexcept {
 
 bool ClientConnection::Push(std::string_view bytes) noexcept {
   const std::lock_guard<std::mutex> lock(sendLock_);
+  return PushLocked(bytes);
+}
+
+bool ClientConnection::PushLocked(std::string_view bytes) noexcept {
   if (broken_) return false;
   // A peer this far behind is not reading: it is cut off rather than let grow without end.
   if (queue_.size() + bytes.size() > queueBound_) return Break();
@@ -103,6 +129,13 @@ bool ClientConnection::Break() noexcept {
   std::string().swap(queue_);
   platform::ShutdownBoth(socket_);
   return false;
+}
+
+void ClientConnection::SendLast(std::string_view bytes) noexcept {
+  if (SendBytes(bytes)) {
+    const std::lock_guard<std::mutex> lock(sendLock_);
+    Break();
+  }
 }
 
 void ClientConnection::Shutdown() noexcept { platform::ShutdownBoth(socket_); }

@@ -8,16 +8,22 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "server/Admission.h"
+#include "server/Conversation.h"
+#include "server/PushTopics.h"
 #include "server/ReceiveBuffer.h"
 #include "server/ReplySink.h"
 #include "server/ServerLimits.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace ZYL {
 
@@ -57,10 +63,33 @@ public:
   bool ReceiveExactly(char* out, std::size_t size) {
     return received_.ReadExactly(socket_, out, size);
   }
+  // Whether bytes from the peer wait in the buffer, so that a read needs no wait.
+  bool HasBufferedBytes() const noexcept { return received_.HasBuffered(); }
+
+  // The topics whose pushes a JSON-protocol connection receives. Changed and checked under
+  // the send lock, so no push of a topic follows the response that ends it.
+  void SetTopics(TopicSet topics) noexcept;
+  // Sends `text` as one text frame and sets the topics with no push between the two: pushes
+  // of new topics follow the message (the response that subscribes), and a push caused
+  // after the client read it is not missed.
+  void SendThenSetTopics(std::string_view text, TopicSet topics);
+  TopicSet Topics() const noexcept { return TopicSet::FromBits(topics_.load()); }
+  // Pushes `bytes` as Push does while the connection holds `topic`; false otherwise.
+  bool PushTopic(Topic topic, std::string_view bytes) noexcept;
+
+  // Sends `bytes` (a close frame) as the last thing on this connection, then shuts it down
+  // as Shutdown does; nothing another thread sends can follow them.
+  void SendLast(std::string_view bytes) noexcept;
 
   // Makes the owner's pending and future reads fail (server stop); the socket stays open
   // until the last holder lets go.
   void Shutdown() noexcept;
+
+  // Set by the handshake before the first message is read, and not changed after.
+  void Admit(Admission admission) noexcept { admission_ = std::move(admission); }
+  const Admission& Admitted() const noexcept { return admission_; }
+  // The connection thread's and its handler's, never another thread's.
+  Conversation& Talk() noexcept { return conversation_; }
 
 private:
   // Writes from the queue's front until it is empty or the socket is full (sendLock_
@@ -69,6 +98,11 @@ private:
   // Appends `bytes` to the queue (sendLock_ held). False when memory ran out; the
   // connection is then broken.
   bool Enqueue(std::string_view bytes) noexcept;
+  // Queues `bytes` and, when given, sets the topics with no push between the two; then waits
+  // for those bytes to go out, as SendBytes does.
+  bool QueueAndWait(std::string_view bytes, std::optional<TopicSet> topics) noexcept;
+  // Push with sendLock_ held.
+  bool PushLocked(std::string_view bytes) noexcept;
   // Breaks the connection when bytes have waited for the send time-out without the peer
   // taking any (sendLock_ held). False when it did.
   bool CheckProgress() noexcept;
@@ -86,6 +120,9 @@ private:
   std::uint64_t writtenTotal_ = 0; // bytes ever written
   std::chrono::steady_clock::time_point lastProgress_; // last write, or queue start
   bool broken_ = false;
+  std::atomic<std::uint8_t> topics_{0}; // written under sendLock_
+  Admission admission_;
+  Conversation conversation_;
 };
 
 } // namespace ZYL

@@ -18,4 +18,13 @@ std::string ClosePayload(std::uint16_t code, std::string_view reason) {
   return payload;
 }
 
+std::string CloseFrame(std::uint16_t code, std::string_view reason) {
+  const std::string payload = ClosePayload(code, reason);
+  std::string frame;
+  frame.push_back('\x88');
+  frame.push_back(static_cast<char>(payload.size())); // at most 125: a 7-bit length
+  frame.append(payload);
+  return frame;
+}
+
 } // namespace ZYL

@@ -15,4 +15,7 @@ inline constexpr std::size_t kMaxCloseReasonBytes = 123;
 // without splitting a UTF-8 sequence (the peer must find valid UTF-8 there).
 std::string ClosePayload(std::uint16_t code, std::string_view reason);
 
+// The whole close frame (opcode 8, unmasked) carrying ClosePayload(code, reason).
+std::string CloseFrame(std::uint16_t code, std::string_view reason);
+
 } // namespace ZYL

@@ -50,12 +50,25 @@ void Serve(Server::Registry& registry, const std::shared_ptr<ClientConnection>& 
     const std::lock_guard<std::mutex> lock(registry.clientLock);
     registered = registry.clients.emplace(socket, connection).second;
   }
+  if (!registered) return;
+  registry.handler->Opened(*connection);
+  const bool json = connection->Admitted().protocol == WireProtocol::Json;
+  Conversation& talk = connection->Talk();
   // A message being handled when the server stops is finished; no new read starts.
-  while (registered && registry.running.load()) {
-    const std::string message = ReadTextMessage(*connection);
-    if (message.empty()) break;
-    registry.handler->HandleMessage(*connection, message);
+  while (registry.running.load() && !talk.ended) {
+    if (!json) {
+      const std::string message = ReadTextMessage(*connection);
+      if (message.empty()) break;
+      registry.handler->HandleMessage(*connection, message);
+      continue;
+    }
+    const JsonRead read = ReadJsonMessage(*connection, talk.readDeadline);
+    if (read.status == JsonRead::Status::Late) registry.handler->Late(*connection);
+    if (read.status != JsonRead::Status::Message) break;
+    registry.handler->HandleMessage(*connection, read.message);
   }
+  // The stop came between two reads: Stop may no longer find this connection registered.
+  if (!registry.running.load() && !talk.ended) SendGoingAway(*connection);
 }
 
 // This thread's work is done: it moves itself to the threads to be joined (unless Stop has

@@ -1,14 +1,24 @@
 #include "server/FrameParser.h"
 
+#include "server/ClosePayload.h"
+#include "server/ValidUtf8.h"
+
 #include <algorithm>
 
 namespace ZYL {
 
 namespace {
 
+constexpr std::uint8_t kOpcodeContinuation = 0x0;
 constexpr std::uint8_t kOpcodeText = 0x1;
+constexpr std::uint8_t kOpcodeBinary = 0x2;
 constexpr std::uint8_t kOpcodeClose = 0x8;
 constexpr std::uint8_t kOpcodePing = 0x9;
+constexpr std::uint8_t kOpcodePong = 0xA;
+constexpr std::uint16_t kProtocolError = 1002;
+constexpr std::uint16_t kUnacceptableData = 1003;
+constexpr std::uint16_t kInvalidPayload = 1007;
+constexpr std::uint16_t kMessageTooBig = 1009;
 constexpr std::uint8_t kLengthCode16Bit = 126;
 constexpr std::uint8_t kLengthCode64Bit = 127;
 constexpr std::size_t kLargestControlPayload = 125;
@@ -59,9 +69,17 @@ FrameParser::Step FrameParser::Feed(std::string_view bytes) {
 bool FrameParser::FinishField(Step& step) {
   switch (phase_) {
   case Phase::Header: {
-    opcode_ = field_[0] & 0x0F; // FIN and RSV1-3 are not examined
+    opcode_ = field_[0] & 0x0F; // the text rules examine neither FIN nor RSV1-3
+    final_ = (field_[0] & 0x80) != 0;
+    reservedBits_ = (field_[0] & 0x70) != 0;
     masked_ = (field_[1] & 0x80) != 0;
     const std::uint8_t lengthCode = field_[1] & 0x7F;
+    if (rules_ == Rules::Json && lengthCode == kLengthCode64Bit) {
+      // The shortest form is required, so a 64-bit length is more than 65535 bytes; a
+      // control frame's checks come first.
+      payloadLength_ = kMaxJsonMessageBytes + 1;
+      return CheckJsonHeader(step);
+    }
     if (lengthCode == kLengthCode64Bit) {
       // 64-bit length: no message of ours is that large, so the connection ends.
       step.outcome = Outcome::End;
@@ -75,10 +93,12 @@ bool FrameParser::FinishField(Step& step) {
       return false;
     }
     payloadLength_ = lengthCode;
+    if (rules_ == Rules::Json && CheckJsonHeader(step)) return true;
     break;
   }
   case Phase::ExtendedLength:
     payloadLength_ = static_cast<std::size_t>(field_[0]) << 8 | field_[1];
+    if (rules_ == Rules::Json && CheckJsonHeader(step)) return true;
     break;
   case Phase::MaskKey:
     std::copy_n(field_.begin(), 4, maskKey_.begin());
@@ -112,6 +132,7 @@ bool FrameParser::FinishFrame(Step& step) {
   const std::uint8_t opcode = opcode_;
   std::string payload = std::move(payload_);
   ResetForNextFrame();
+  if (rules_ == Rules::Json) return FinishJsonFrame(opcode, std::move(payload), step);
   switch (opcode) {
   case kOpcodeClose:
     step.outcome = Outcome::End;
@@ -136,6 +157,65 @@ bool FrameParser::FinishFrame(Step& step) {
     // Continuation, binary, pong and reserved opcodes carry nothing for us.
     return false;
   }
+}
+
+bool FrameParser::CheckJsonHeader(Step& step) {
+  if (reservedBits_) return Violate(step, kProtocolError, "reserved bit set");
+  switch (opcode_) {
+  case kOpcodeClose:
+  case kOpcodePing:
+  case kOpcodePong:
+    if (!final_) return Violate(step, kProtocolError, "fragmented control frame");
+    if (payloadLength_ > kLargestControlPayload)
+      return Violate(step, kProtocolError, "control frame longer than 125 bytes");
+    return false;
+  case kOpcodeBinary:
+    return Violate(step, kUnacceptableData, "binary messages are not accepted");
+  case kOpcodeText:
+    if (fragmented_) return Violate(step, kProtocolError, "new message inside a fragmented one");
+    break;
+  case kOpcodeContinuation:
+    if (!fragmented_) return Violate(step, kProtocolError, "continuation without a message");
+    break;
+  default:
+    return Violate(step, kProtocolError, "reserved opcode");
+  }
+  // Checked before the payload is read, so a long message is never held.
+  if (payloadLength_ > kMaxJsonMessageBytes - message_.size())
+    return Violate(step, kMessageTooBig, "message too long");
+  return false;
+}
+
+bool FrameParser::FinishJsonFrame(std::uint8_t opcode, std::string payload, Step& step) {
+  switch (opcode) {
+  case kOpcodeClose:
+    step.outcome = Outcome::End;
+    step.reason = EndReason::CloseFrame;
+    step.data = CloseReply(payload);
+    return true;
+  case kOpcodePing:
+    step.outcome = Outcome::Reply;
+    step.data = PongReply(payload);
+    return true;
+  case kOpcodePong:
+    return false;
+  default: // text or continuation, as CheckJsonHeader let through
+    message_.append(payload);
+    fragmented_ = !final_;
+    if (fragmented_) return false;
+    if (!IsValidUtf8(message_)) return Violate(step, kInvalidPayload, "invalid UTF-8");
+    step.outcome = Outcome::Message;
+    step.data = std::move(message_);
+    message_.clear();
+    return true;
+  }
+}
+
+bool FrameParser::Violate(Step& step, std::uint16_t code, std::string_view reason) {
+  step.outcome = Outcome::End;
+  step.reason = EndReason::Violation;
+  step.data = CloseFrame(code, reason);
+  return true;
 }
 
 void FrameParser::ResetForNextFrame() noexcept {

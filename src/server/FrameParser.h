@@ -1,6 +1,8 @@
 // Reads a client's frames from bytes, without a socket: fed any slice of the stream, it
 // reports that it needs more, a complete text message, a control reply to send before
-// reading on, or the end of the connection.
+// reading on, or the end of the connection. Two rule sets share the header reading: the
+// text protocol's lenient one, and the JSON protocol's, which follows RFC 6455 (fragments
+// joined, faults closed with their status code).
 #pragma once
 
 #include <array>
@@ -13,13 +15,21 @@ namespace ZYL {
 
 class FrameParser {
 public:
+  enum class Rules {
+    Text, // FIN and reserved bits ignored; continuation, binary and pong frames skipped
+    Json, // RFC 6455: fragments joined, messages of at most kMaxJsonMessageBytes, UTF-8
+  };
+  static constexpr std::size_t kMaxJsonMessageBytes = 65535;
+
+  explicit FrameParser(Rules rules = Rules::Text) noexcept : rules_(rules) {}
+
   enum class Outcome {
     NeedMore, // every byte given was taken; the frame is not complete
-    Message,  // `data` is a text message (never empty)
+    Message,  // `data` is a text message (never empty under the text rules)
     Reply,    // `data` is a pong to send; then feed on
     End,      // the connection is over; `data` is a close reply to send first, or empty
   };
-  enum class EndReason { None, CloseFrame, EmptyText, LongLength };
+  enum class EndReason { None, CloseFrame, EmptyText, LongLength, Violation };
 
   struct Step {
     Outcome outcome = Outcome::NeedMore;
@@ -43,13 +53,23 @@ private:
   bool FinishField(Step& step);
   bool StartPayload(Step& step);
   bool FinishFrame(Step& step);
+  // The JSON rules' checks of a frame whose header and length are known.
+  bool CheckJsonHeader(Step& step);
+  bool FinishJsonFrame(std::uint8_t opcode, std::string payload, Step& step);
+  // Ends the connection with a close frame carrying `code` and `reason`.
+  static bool Violate(Step& step, std::uint16_t code, std::string_view reason);
   void ResetForNextFrame() noexcept;
 
+  const Rules rules_;
   Phase phase_ = Phase::Header;
   std::array<std::uint8_t, 4> field_{};
   std::size_t fieldSize_ = 0;
   std::size_t fieldWanted_ = 2;
   std::uint8_t opcode_ = 0;
+  bool final_ = true;
+  bool reservedBits_ = false;
+  bool fragmented_ = false; // a message's first fragment has come, its last not yet
+  std::string message_;     // the fragments so far
   bool masked_ = false;
   std::array<std::uint8_t, 4> maskKey_{};
   std::size_t payloadLength_ = 0;

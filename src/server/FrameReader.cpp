@@ -5,10 +5,24 @@
 
 namespace ZYL {
 
-std::string ReadTextMessage(ClientConnection& connection) {
-  FrameParser parser;
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+JsonRead ReadMessage(ClientConnection& connection, FrameParser& parser,
+                     std::optional<Clock::time_point> deadline) {
   std::string field;
   for (;;) {
+    // Bytes already buffered need no wait; otherwise a read with a deadline waits only until
+    // then.
+    if (deadline && !connection.HasBufferedBytes()) {
+      const auto left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+      const platform::WaitResult wait =
+          left > 0 ? platform::WaitReadable(connection.Socket(), static_cast<int>(left))
+                   : platform::WaitResult::TimedOut;
+      if (wait == platform::WaitResult::TimedOut) return {JsonRead::Status::Late, {}};
+    }
     // One field at a time (header, length, key, payload), each of the exact size the parser
     // asks for; the connection buffers what arrived with it, so a whole frame usually costs
     // one receive.
@@ -20,7 +34,7 @@ std::string ReadTextMessage(ClientConnection& connection) {
     case FrameParser::Outcome::NeedMore:
       break;
     case FrameParser::Outcome::Message:
-      return std::move(step.data);
+      return {JsonRead::Status::Message, std::move(step.data)};
     case FrameParser::Outcome::Reply:
       connection.SendBytes(step.data);
       break;
@@ -29,6 +43,18 @@ std::string ReadTextMessage(ClientConnection& connection) {
       return {};
     }
   }
+}
+
+} // namespace
+
+std::string ReadTextMessage(ClientConnection& connection) {
+  FrameParser parser;
+  return ReadMessage(connection, parser, std::nullopt).message;
+}
+
+JsonRead ReadJsonMessage(ClientConnection& connection, std::optional<Clock::time_point> deadline) {
+  FrameParser parser(FrameParser::Rules::Json);
+  return ReadMessage(connection, parser, deadline);
 }
 
 } // namespace ZYL

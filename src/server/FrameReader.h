@@ -1,6 +1,8 @@
 // The connection thread's reader: frames from the socket into text messages.
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <string>
 
 namespace ZYL {
@@ -12,5 +14,19 @@ class ClientConnection;
 // over: the peer closed or failed, or sent a close frame (answered first), an empty text
 // frame or a frame with a 64-bit length.
 std::string ReadTextMessage(ClientConnection& connection);
+
+// The JSON protocol's read: fragments joined and every framing fault closed with its status
+// code (FrameParser::Rules::Json). A message may be empty.
+struct JsonRead {
+  enum class Status {
+    Message, // `message` holds the next message
+    Ended,   // the peer closed or failed, or a framing fault was closed
+    Late,    // `deadline` passed first; the connection is as it was
+  };
+  Status status = Status::Ended;
+  std::string message;
+};
+JsonRead ReadJsonMessage(ClientConnection& connection,
+                         std::optional<std::chrono::steady_clock::time_point> deadline);
 
 } // namespace ZYL

@@ -4,10 +4,15 @@
 #include "server/Base64.h"
 #include "server/ClientConnection.h"
 #include "server/OriginPolicy.h"
+#include "server/ServerErrorReply.h"
 #include "server/ServerLimits.h"
 
 #include <array>
 #include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <variant>
 
 namespace ZYL {
 
@@ -19,6 +24,7 @@ constexpr std::string_view kAcceptReplyStart = "HTTP/1.1 101 Switching Protocols
                                                "Connection: Upgrade\r\n"
                                                "Sec-WebSocket-Accept: ";
 constexpr std::string_view kAcceptReplyEnd = "\r\n\r\n";
+constexpr std::string_view kJsonProtocolLine = "\r\nSec-WebSocket-Protocol: zyl.v2";
 // How many bytes one look at the socket may take in.
 constexpr std::size_t kPeekBytes = 4096;
 
@@ -57,6 +63,22 @@ bool ReadRequest(ClientConnection& connection, HandshakeRequestReader& reader) {
   }
 }
 
+// A password that the text protocol walks around protects nothing; the user may still choose
+// both, and is told once for each password so chosen (not on every handshake).
+void WarnWhenTextProtocolBypassesPassword(const Settings& settings) {
+  if (!settings.RequiresAuthentication() || settings.textProtocol != true) return;
+  static std::mutex lock;
+  static std::optional<std::array<std::uint8_t, 32>> warnedFor; // digest, not the password
+  const auto digest = platform::Sha256(settings.password);
+  {
+    const std::lock_guard<std::mutex> guard(lock);
+    if (digest && warnedFor == digest) return;
+    warnedFor = digest;
+  }
+  platform::WriteDiagnostic("ZYL Engine: settings.json sets a password and \"textProtocol\": "
+                            "true; text-protocol clients connect without the password");
+}
+
 } // namespace
 
 std::string ComputeAcceptKey(std::string_view key) {
@@ -65,9 +87,10 @@ std::string ComputeAcceptKey(std::string_view key) {
   return Base64Encode(platform::Sha1(input));
 }
 
-std::string AcceptReply(std::string_view key) {
+std::string AcceptReply(std::string_view key, WireProtocol protocol) {
   std::string reply(kAcceptReplyStart);
   reply.append(ComputeAcceptKey(key));
+  if (protocol == WireProtocol::Json) reply.append(kJsonProtocolLine);
   reply.append(kAcceptReplyEnd);
   return reply;
 }
@@ -78,22 +101,46 @@ HandshakeVerdict JudgeRequest(const HandshakeRequest& request, const std::string
                                                         : HandshakeVerdict::Refuse;
 }
 
+HandshakeAnswer AnswerRequest(const HandshakeRequest& request, const std::string& allowListPath,
+                              const std::string& settingsPath) {
+  HandshakeAnswer answer;
+  switch (JudgeRequest(request, allowListPath)) {
+  case HandshakeVerdict::Silent:
+    return answer;
+  case HandshakeVerdict::Refuse:
+    answer.reply = kRefusalReply;
+    return answer;
+  case HandshakeVerdict::Accept:
+    break;
+  }
+  SettingsResult settings = ReadSettingsFile(settingsPath);
+  if (const auto* broken = std::get_if<SettingsError>(&settings)) {
+    answer.reply = ServerErrorReply(broken->problem);
+    return answer;
+  }
+  Admission admission{OffersJsonProtocol(request.protocols) ? WireProtocol::Json
+                                                            : WireProtocol::Text,
+                      std::move(std::get<Settings>(settings))};
+  WarnWhenTextProtocolBypassesPassword(admission.settings);
+  if (admission.protocol == WireProtocol::Text && !admission.settings.AdmitsTextProtocol()) {
+    answer.reply = kRefusalReply;
+    return answer;
+  }
+  answer.reply = AcceptReply(request.key, admission.protocol);
+  answer.admission = std::move(admission);
+  return answer;
+}
+
 bool PerformHandshake(ClientConnection& connection) {
   HandshakeRequestReader reader;
   if (!ReadRequest(connection, reader)) return false;
-  const HandshakeRequest& request = reader.Request();
-  // The allow-list file is read anew for each request, so edits apply to the next client.
-  switch (JudgeRequest(request, AllowListFilePath())) {
-  case HandshakeVerdict::Silent:
-    return false;
-  case HandshakeVerdict::Refuse:
-    connection.SendBytes(kRefusalReply);
-    return false;
-  case HandshakeVerdict::Accept:
-    connection.SendBytes(AcceptReply(request.key));
-    return true;
-  }
-  return false;
+  // The allow-list and settings files are read anew for each request, so edits apply to the
+  // next client.
+  HandshakeAnswer answer = AnswerRequest(reader.Request(), AllowListFilePath(), SettingsFilePath());
+  if (!answer.reply.empty()) connection.SendBytes(answer.reply);
+  if (!answer.admission) return false;
+  connection.Admit(std::move(*answer.admission));
+  return true;
 }
 
 } // namespace ZYL

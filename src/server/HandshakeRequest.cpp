@@ -9,6 +9,8 @@ namespace {
 
 constexpr std::string_view kKeyHeader = "sec-websocket-key:";
 constexpr std::string_view kOriginHeader = "origin:";
+constexpr std::string_view kProtocolHeader = "sec-websocket-protocol:";
+constexpr std::string_view kJsonSubprotocol = "zyl.v2";
 
 // Whether `line` starts with `name` (given in lower case), ignoring ASCII case.
 bool HasHeaderName(std::string_view line, std::string_view name) {
@@ -22,6 +24,15 @@ bool HasHeaderName(std::string_view line, std::string_view name) {
 }
 
 } // namespace
+
+bool OffersJsonProtocol(std::string_view protocols) {
+  for (;;) {
+    const std::size_t comma = protocols.find(',');
+    if (TrimSpace(protocols.substr(0, comma)) == kJsonSubprotocol) return true;
+    if (comma == std::string_view::npos) return false;
+    protocols.remove_prefix(comma + 1);
+  }
+}
 
 HandshakeRequestReader::Step HandshakeRequestReader::Feed(std::string_view bytes) {
   Step step;
@@ -61,6 +72,10 @@ HandshakeRequestReader::Status HandshakeRequestReader::EndLine() {
     request_.key = TrimSpace(line.substr(kKeyHeader.size()));
   } else if (line.size() >= kOriginHeader.size() + 1 && HasHeaderName(line, kOriginHeader)) {
     request_.origin = TrimSpace(line.substr(kOriginHeader.size()));
+  } else if (HasHeaderName(line, kProtocolHeader)) {
+    // Several headers of this name form one list.
+    if (!request_.protocols.empty()) request_.protocols.push_back(',');
+    request_.protocols.append(line.substr(kProtocolHeader.size()));
   }
   // Every other line, the request line included, is not examined.
   line_.clear();

@@ -1,5 +1,5 @@
-// Reads a client's upgrade request from bytes, without a socket, keeping only the two
-// headers the engine looks at.
+// Reads a client's upgrade request from bytes, without a socket, keeping only the headers
+// the engine looks at.
 #pragma once
 
 #include <cstddef>
@@ -11,7 +11,12 @@ namespace ZYL {
 struct HandshakeRequest {
   std::string key;    // trimmed Sec-WebSocket-Key value, case kept; "" when none
   std::string origin; // trimmed Origin value; "" when none
+  // The Sec-WebSocket-Protocol values, several headers joined with ","; "" when none.
+  std::string protocols = {}; // = {}: a request given as {key, origin} stays complete
 };
+
+// Whether the comma-separated `protocols` list "zyl.v2" as one of its (trimmed) entries.
+bool OffersJsonProtocol(std::string_view protocols);
 
 class HandshakeRequestReader {
 public:

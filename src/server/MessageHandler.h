@@ -15,6 +15,11 @@ public:
   // message is read only after this returns, so replies keep the order of the requests.
   // May throw: the connection then ends, and only that one.
   virtual void HandleMessage(ClientConnection& connection, std::string_view message) = 0;
+  // Called on the connection's thread once the 101 went out, before the first read.
+  virtual void Opened(ClientConnection& connection) = 0;
+  // The connection's read deadline (Conversation::readDeadline) passed with no message; the
+  // connection ends when this returns.
+  virtual void Late(ClientConnection& connection) = 0;
 };
 
 } // namespace ZYL

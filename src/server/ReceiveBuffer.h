@@ -15,6 +15,8 @@ public:
   // Fills `out` with exactly `size` bytes: what is buffered first, then from `socket`,
   // waiting as long as it takes. False when the peer closed or the connection failed first.
   bool ReadExactly(platform::Socket socket, char* out, std::size_t size);
+  // Whether bytes wait here that no read has taken yet.
+  bool HasBuffered() const noexcept { return start_ < end_; }
 
 private:
   static constexpr std::size_t kCapacity = 4096;

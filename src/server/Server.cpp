@@ -2,6 +2,7 @@
 #include "server/Server.h"
 
 #include "server/ClientConnection.h"
+#include "server/ClosePayload.h"
 #include "server/ServerRegistry.h"
 
 #include <chrono>
@@ -102,6 +103,12 @@ void AcceptLoop(const RegistryPointer& registry, std::uint16_t port, bool warned
 
 } // namespace
 
+void SendGoingAway(ClientConnection& connection) noexcept {
+  static constexpr std::uint16_t kGoingAway = 1001;
+  if (connection.Admitted().protocol == WireProtocol::Json)
+    connection.SendLast(CloseFrame(kGoingAway, "the engine is stopping"));
+}
+
 Server::Server(std::uint16_t port) : port_(port), registry_(std::make_shared<Registry>()) {}
 
 Server::~Server() { Stop(); }
@@ -164,6 +171,10 @@ void Server::Stop() noexcept {
   std::vector<std::thread> threads;
   {
     const std::lock_guard<std::mutex> lock(registry.clientLock);
+    // A JSON-protocol client is told why (going away) before its socket is shut down; one
+    // whose thread saw the stop between two reads is told by that thread.
+    for (const auto& [socket, connection] : registry.clients)
+      SendGoingAway(*connection);
     for (const auto& [socket, connection] : registry.connections)
       connection->Shutdown();
     for (auto& [id, thread] : registry.connectionThreads)

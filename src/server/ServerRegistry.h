@@ -40,6 +40,10 @@ struct Server::Registry {
   std::atomic<std::int32_t> subscriberCount{0};
 };
 
+// Closes a JSON-protocol connection with 1001 (the engine is stopping) and shuts it down; a
+// connection already shut down or speaking the text protocol is left as it is.
+void SendGoingAway(ClientConnection& connection) noexcept;
+
 // One connection's life: first-byte wait, handshake, then one message after another.
 void HandleClient(const std::shared_ptr<Server::Registry>& registry, platform::Socket socket);
 

@@ -14,6 +14,7 @@ struct AngleQuery {
   std::int64_t ticks;
   std::int32_t track;
   std::int32_t angle = 0;
+  std::int32_t answeredBy = -1;
 };
 
 bool ProbeAngle(AngleQuery& query, std::int32_t timeline, bool exact) {
@@ -27,18 +28,22 @@ bool ProbeAngle(AngleQuery& query, std::int32_t timeline, bool exact) {
   }
   // A loose answer is a guess and does not move the current timeline.
   if (query.angle > 0 && exact) query.timelines.SetCurrentTimeline(timeline);
+  if (query.angle != 0) query.answeredBy = timeline;
   return query.angle != 0;
 }
 
 } // namespace
 
-std::int32_t FindAngleAtTime(TimelineCache& timelines, std::int64_t ticks, std::int32_t track) {
+std::int32_t FindAngleAtTime(TimelineCache& timelines, std::int64_t ticks, std::int32_t track,
+                             std::int32_t* answeredBy) {
+  if (answeredBy != nullptr) *answeredBy = -1;
   const VideoSegmentSuite suite(timelines.BasicSuite());
   if (!suite) return 0;
   AngleQuery query{*suite, timelines, ticks, track};
   SearchExactThenLoose(timelines, [&query](std::int32_t timeline, bool exact) {
     return ProbeAngle(query, timeline, exact);
   });
+  if (answeredBy != nullptr) *answeredBy = query.answeredBy;
   return query.angle;
 }
 

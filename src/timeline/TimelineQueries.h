@@ -14,10 +14,11 @@
 namespace ZYL {
 
 // The multicam angle playing at `ticks` on `track` (-1: any track); 0 when none is found.
-std::int32_t FindAngleAtTime(TimelineCache& timelines, std::int64_t ticks, std::int32_t track);
+// `answeredBy`, when given, receives the timeline that gave the angle (-1: none did).
+std::int32_t FindAngleAtTime(TimelineCache& timelines, std::int64_t ticks, std::int32_t track,
+                             std::int32_t* answeredBy = nullptr);
 // The same at the first marker named exactly `name`; 0 when none is found.
-std::int32_t FindAngleAtMarker(TimelineCache& timelines, std::string_view name,
-                               std::int32_t track);
+std::int32_t FindAngleAtMarker(TimelineCache& timelines, std::string_view name, std::int32_t track);
 
 // The source frame size of the clip at `ticks` (`end`: the clip's end, -1 for none);
 // 0 by 0 when nothing is found.

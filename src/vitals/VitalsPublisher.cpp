@@ -5,6 +5,7 @@
 #include "server/FrameWriter.h"
 #include "server/Server.h"
 #include "vitals/BuildVitalsRecord.h"
+#include "vitals/JsonPush.h"
 #include "vitals/VitalsState.h"
 
 #include <atomic>
@@ -12,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <string_view>
 
 namespace ZYL {
@@ -101,6 +103,15 @@ std::vector<std::string> EventBlocks(const std::deque<std::string>& events) {
   return blocks;
 }
 
+// Sends each JSON-protocol subscriber the frame of `text` when it holds the text's topic.
+void SendToJsonSubscribers(const Subscribers& subscribers, std::string_view text) {
+  const std::optional<JsonPush> push = JsonPushOf(text);
+  if (!push) return;
+  const std::string frame = EncodeTextFrame(push->text);
+  for (const std::shared_ptr<ClientConnection>& subscriber : subscribers)
+    subscriber->PushTopic(push->topic, frame);
+}
+
 // What a pass leaves for the next one's wait.
 struct PassOutcome {
   bool anySubscriber = false;
@@ -112,8 +123,18 @@ PassOutcome RunVitalsPass(VitalsPublisher::Loop& loop, const VitalsSources& sour
   const std::deque<std::string> events =
       TakeQueuedEvents(loop, previous.anySubscriber, previous.bytesWaiting);
   if (!loop.running.load()) return {};
-  const Subscribers subscribers = server.Subscribers();
+  Subscribers subscribers = server.Subscribers();
   if (subscribers.empty()) return {};
+  // Each push is framed once per protocol: the text frames for text-protocol subscribers,
+  // the JSON event for each JSON-protocol subscriber that holds its topic.
+  Subscribers jsonSubscribers;
+  std::erase_if(subscribers, [&](const std::shared_ptr<ClientConnection>& subscriber) {
+    if (subscriber->Admitted().protocol != WireProtocol::Json) return false;
+    jsonSubscribers.push_back(subscriber);
+    return true;
+  });
+  for (const std::string& event : events)
+    SendToJsonSubscribers(jsonSubscribers, event);
   // One send per block and subscriber, not one per event: a send is a system call (and far
   // dearer under some socket layers), so a thread that sent event by event could fall behind
   // a host that fires events quickly, and the queue and the pushes' delay would grow without
@@ -123,9 +144,14 @@ PassOutcome RunVitalsPass(VitalsPublisher::Loop& loop, const VitalsSources& sour
     SendToAll(subscribers, block);
 
   const std::int64_t now = SteadyNanoseconds();
-  if (ClaimRecordSlot(now))
-    SendToAll(subscribers, EncodeTextFrame(BuildVitalsRecord(sources, state, now)));
-  return {true, WriteQueuedBytes(subscribers)};
+  if (ClaimRecordSlot(now)) {
+    const std::string record = BuildVitalsRecord(sources, state, now);
+    SendToAll(subscribers, EncodeTextFrame(record));
+    SendToJsonSubscribers(jsonSubscribers, record);
+  }
+  const bool textBytesWaiting = WriteQueuedBytes(subscribers);
+  const bool jsonBytesWaiting = WriteQueuedBytes(jsonSubscribers);
+  return {true, textBytesWaiting || jsonBytesWaiting};
 }
 
 void VitalsLoop(const std::shared_ptr<VitalsPublisher::Loop>& loop, const VitalsSources& sources,

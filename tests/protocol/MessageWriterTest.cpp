@@ -3,8 +3,8 @@
 #include "protocol/MessageWriter.h"
 
 #include "protocol/RequestParams.h"
-#include "protocol/ValidUtf8.h"
 #include "server/ClosePayload.h"
+#include "server/ValidUtf8.h"
 
 #include <gtest/gtest.h>
 #include <string>

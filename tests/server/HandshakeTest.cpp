@@ -3,8 +3,11 @@
 
 #include "server/HandshakeRequest.h"
 #include "server/ServerLimits.h"
+#include "support/TestEnvironment.h"
 #include "support/WsTestClient.h"
 
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -129,6 +132,80 @@ TEST(Handshake, VerdictNeedsAKeyAndAnAllowedOrigin) {
   EXPECT_EQ(JudgeRequest({"k", ""}, noFile), HandshakeVerdict::Accept);
   EXPECT_EQ(JudgeRequest({"k", "http://localhost"}, noFile), HandshakeVerdict::Accept);
   EXPECT_EQ(JudgeRequest({"k", "https://evil.example"}, noFile), HandshakeVerdict::Refuse);
+}
+
+TEST(HandshakeRequestReader, SubprotocolHeadersAreJoinedIntoOneList) {
+  HandshakeRequestReader reader;
+  reader.Feed("GET / HTTP/1.1\r\nSec-WebSocket-Protocol: chat, x\r\nSec-WebSocket-Key: k\r\n"
+              "sec-websocket-protocol:  zyl.v2 \r\n\r\n");
+  EXPECT_EQ(reader.Request().protocols, " chat, x,  zyl.v2 ");
+  EXPECT_TRUE(OffersJsonProtocol(reader.Request().protocols));
+}
+
+TEST(Handshake, OnlyAnEntryOfExactlyZylV2ChoosesTheJsonProtocol) {
+  for (const char* offered : {"zyl.v2", " chat ,zyl.v2", "zyl.v2 , chat", "a,,zyl.v2"})
+    EXPECT_TRUE(OffersJsonProtocol(offered)) << offered;
+  for (const char* offered : {"", "chat", "zyl.v2x", "zyl.v1", "ZYL.V2", "zyl.v2;q=1", ","})
+    EXPECT_FALSE(OffersJsonProtocol(offered)) << offered;
+}
+
+// The allow-list and settings files of one answer, in a folder of the test's own.
+class HandshakeAnswerTest : public ::testing::Test {
+protected:
+  void SetUp() override { std::filesystem::create_directories(folder_); }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+  void WriteSettings(const std::string& text) {
+    std::ofstream(folder_ / "settings.json", std::ios::binary) << text;
+  }
+  HandshakeAnswer Answer(const std::string& origin, const std::string& protocols) {
+    return AnswerRequest({std::string(zyltest::kSampleKey), origin, protocols},
+                         (folder_ / "origins.txt").string(), (folder_ / "settings.json").string());
+  }
+  const std::filesystem::path folder_ = std::filesystem::temp_directory_path() /
+                                        ("zyl-handshake-" + std::to_string(zyltest::ProcessId()));
+};
+
+TEST_F(HandshakeAnswerTest, TheJsonProtocolAddsOneHeaderAndTheTextProtocolReplyIsUnchanged) {
+  const std::string textReply = AcceptReply(zyltest::kSampleKey);
+  const HandshakeAnswer text = Answer("http://localhost", "chat, zyl.v1");
+  EXPECT_EQ(text.reply, textReply);
+  ASSERT_TRUE(text.admission);
+  EXPECT_EQ(text.admission->protocol, WireProtocol::Text);
+
+  const HandshakeAnswer json = Answer("http://localhost", "chat, zyl.v2");
+  EXPECT_EQ(json.reply,
+            textReply.substr(0, textReply.size() - 2) + "Sec-WebSocket-Protocol: zyl.v2\r\n\r\n");
+  ASSERT_TRUE(json.admission);
+  EXPECT_EQ(json.admission->protocol, WireProtocol::Json);
+}
+
+TEST_F(HandshakeAnswerTest, OriginIsJudgedBeforeABrokenSettingsFileWhichFailsClosed) {
+  WriteSettings("{\"password\": 3}");
+  const HandshakeAnswer foreign = Answer("https://evil.example", "zyl.v2");
+  EXPECT_EQ(foreign.reply, kRefusalReply);
+  EXPECT_FALSE(foreign.admission);
+  for (const char* protocols : {"", "zyl.v2"}) {
+    const HandshakeAnswer broken = Answer("http://localhost", protocols);
+    EXPECT_TRUE(broken.reply.starts_with("HTTP/1.1 500 Internal Server Error\r\n")) << broken.reply;
+    EXPECT_NE(broken.reply.find("settings.json"), std::string::npos) << broken.reply;
+    EXPECT_FALSE(broken.admission);
+  }
+}
+
+TEST_F(HandshakeAnswerTest, APasswordRefusesTheTextProtocolUnlessTheFileAdmitsIt) {
+  WriteSettings(R"({"password": "secret"})");
+  const HandshakeAnswer text = Answer("http://localhost", "");
+  EXPECT_EQ(text.reply, kRefusalReply);
+  EXPECT_FALSE(text.admission);
+  const HandshakeAnswer json = Answer("http://localhost", "zyl.v2");
+  ASSERT_TRUE(json.admission);
+  EXPECT_EQ(json.admission->settings.password, "secret");
+
+  WriteSettings(R"({"password": "secret", "textProtocol": true})");
+  EXPECT_TRUE(Answer("http://localhost", "").admission);
+  WriteSettings(R"({"textProtocol": false})");
+  EXPECT_EQ(Answer("http://localhost", "").reply, kRefusalReply);
+  EXPECT_TRUE(Answer("http://localhost", "zyl.v2").admission);
 }
 
 } // namespace

@@ -292,6 +292,8 @@ TEST(ServerStop, AStopFromAConnectionsOwnThreadEndsEveryOtherAndReturns) {
       connection.Send("stopped");
       stopReturned = true;
     }
+    void Opened(ClientConnection&) override {}
+    void Late(ClientConnection&) override {}
     std::atomic<bool> stopReturned{false};
 
   private:

@@ -1,4 +1,4 @@
-#include "protocol/ValidUtf8.h"
+#include "server/ValidUtf8.h"
 
 #include <cstdint>
 
@@ -63,6 +63,20 @@ std::string ToValidUtf8(std::string_view text) {
     i += length;
   }
   return valid;
+}
+
+bool IsValidUtf8(std::string_view text) noexcept {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (static_cast<std::uint8_t>(text[i]) < 0x80) {
+      ++i;
+      continue;
+    }
+    bool wellFormed = false;
+    i += SequenceAt(text, i, wellFormed);
+    if (!wellFormed) return false;
+  }
+  return true;
 }
 
 } // namespace ZYL

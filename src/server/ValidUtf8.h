@@ -1,4 +1,5 @@
-// Host texts as the JSON protocol sends them: valid UTF-8 whatever bytes the host gave.
+// UTF-8 as the JSON protocol needs it: a client's text messages must be valid, and host
+// texts are sent valid whatever bytes the host gave.
 #pragma once
 
 #include <string>
@@ -11,5 +12,9 @@ namespace ZYL {
 // Unicode standard's "maximal subpart" practice, which browsers' decoders follow too).
 // Well-formed text comes back unchanged.
 std::string ToValidUtf8(std::string_view text);
+
+// Whether `text` is well-formed UTF-8 (no overlong forms, surrogates or code points beyond
+// U+10FFFF).
+bool IsValidUtf8(std::string_view text) noexcept;
 
 } // namespace ZYL

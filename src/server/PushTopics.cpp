@@ -1,0 +1,12 @@
+#include "server/PushTopics.h"
+
+namespace ZYL {
+
+std::vector<Topic> TopicSet::Topics() const {
+  std::vector<Topic> topics;
+  for (const Topic topic : {Topic::Transport, Topic::Marker, Topic::Vitals})
+    if (Contains(topic)) topics.push_back(topic);
+  return topics;
+}
+
+} // namespace ZYL

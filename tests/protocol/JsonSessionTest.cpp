@@ -1,0 +1,278 @@
+// The JSON protocol end to end: the built module in the simulated host, a real socket, and
+// the opening, framing, request and close rules a client relies on.
+#include "platform/Platform.h"
+#include "server/Base64.h"
+#include "support/EngineHarness.h"
+#include "support/TestEnvironment.h"
+#include "support/WsTestClient.h"
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+
+namespace ZYL {
+namespace {
+
+using Json = nlohmann::json;
+using zyltest::EngineHarness;
+using zyltest::Millis;
+using zyltest::WsTestClient;
+
+constexpr std::string_view kPlainHello =
+    R"({"op":"hello","engine":"ZYL Engine","version":"1.2.4","protocol":2,"authentication":null})";
+
+std::string JsonUpgradeRequest(std::string_view protocols) {
+  std::string request = zyltest::UpgradeRequest();
+  request.insert(request.size() - 2, "Sec-WebSocket-Protocol: " + std::string(protocols) + "\r\n");
+  return request;
+}
+
+std::string Digest(const std::string& text) {
+  const auto digest = platform::Sha256(text);
+  return digest ? Base64Encode(*digest) : std::string();
+}
+
+// The close frame's status code, or 0 when the next frame is no close frame.
+int CloseCodeOf(const std::optional<zyltest::WsFrame>& frame) {
+  if (!frame || frame->opcode != zyltest::kClose || frame->payload.size() < 2) return 0;
+  return static_cast<unsigned char>(frame->payload[0]) << 8 |
+         static_cast<unsigned char>(frame->payload[1]);
+}
+
+class JsonSession : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    previousAppData_ = zyltest::EnvironmentValue("APPDATA");
+    settings_ = std::filesystem::temp_directory_path() /
+                ("zyl-json-session-" + std::to_string(zyltest::ProcessId()));
+    std::filesystem::create_directories(settings_ / "ZYL Engine");
+    zyltest::SetEnvironmentValue("APPDATA", settings_.string());
+    engine_ = std::make_unique<EngineHarness>();
+  }
+  static void TearDownTestSuite() {
+    engine_.reset();
+    zyltest::SetEnvironmentValue("APPDATA", previousAppData_);
+    std::filesystem::remove_all(settings_);
+  }
+  void SetUp() override { ASSERT_TRUE(engine_->Started()); }
+  void TearDown() override { std::filesystem::remove(SettingsFile()); }
+
+  static std::filesystem::path SettingsFile() { return settings_ / "ZYL Engine" / "settings.json"; }
+  static void WriteSettings(const std::string& text) {
+    std::ofstream(SettingsFile(), std::ios::binary) << text;
+  }
+
+  // Connects with "zyl.v2" offered; returns the hello, "" on failure.
+  static std::string Open(WsTestClient& client, std::string_view protocols = "zyl.v2") {
+    if (!client.Connect()) return "";
+    const std::string reply = client.RawHandshake(JsonUpgradeRequest(protocols));
+    if (!reply.starts_with("HTTP/1.1 101 ")) return "";
+    return client.ReceiveText(Millis(5000), false).value_or("");
+  }
+
+  // Open and identify without a password; true when identified came back.
+  static bool Identify(WsTestClient& client) {
+    if (Open(client).empty()) return false;
+    client.SendText(R"({"op":"identify","protocol":2})");
+    const std::optional<std::string> reply = client.ReceiveText(Millis(5000), false);
+    return reply && *reply == R"({"op":"identified","protocol":2,"subscriptions":[]})";
+  }
+
+  static Json Ask(WsTestClient& client, const std::string& message) {
+    client.SendText(message);
+    return Json::parse(client.ReceiveText(Millis(5000), false).value_or("null"));
+  }
+
+  static inline std::unique_ptr<EngineHarness> engine_;
+  static inline std::filesystem::path settings_;
+  static inline std::optional<std::string> previousAppData_;
+};
+
+TEST_F(JsonSession, TheSubprotocolIsNamedInThe101AndHelloFollows) {
+  WsTestClient client;
+  ASSERT_TRUE(client.Connect());
+  const std::string reply = client.RawHandshake(JsonUpgradeRequest("chat, zyl.v2"));
+  EXPECT_NE(reply.find("\r\nSec-WebSocket-Protocol: zyl.v2\r\n\r\n"), std::string::npos) << reply;
+  EXPECT_EQ(client.ReceiveText(Millis(5000), false), kPlainHello);
+
+  WsTestClient textClient;
+  ASSERT_TRUE(textClient.Connect());
+  const std::string textReply = textClient.RawHandshake(JsonUpgradeRequest("chat"));
+  EXPECT_EQ(textReply.find("Sec-WebSocket-Protocol"), std::string::npos) << textReply;
+  textClient.SendText("get.version");
+  EXPECT_EQ(textClient.ReceiveText(), "version:1.2.4");
+}
+
+TEST_F(JsonSession, OpeningFaultsCloseWithTheirCodes) {
+  struct Case {
+    const char* name;
+    std::string first;
+    std::string second; // sent after identify succeeded, when not empty
+    int code;
+  };
+  const std::string identify = R"({"op":"identify","protocol":2})";
+  const Case cases[] = {
+      {"request before identify", R"({"op":"request","id":1,"method":"version"})", "", 4002},
+      {"another protocol", R"({"op":"identify","protocol":3})", "", 4005},
+      {"not JSON", "{", "", 4000},
+      {"ill-formed identify", R"({"op":"identify","protocol":2,"subscriptions":"x"})", "", 4000},
+      {"unknown op", R"({"op":"dance"})", "", 4001},
+      {"second identify", identify, identify, 4003},
+      {"unknown op after identify", identify, R"({"op":"dance"})", 4001},
+  };
+  for (const Case& test : cases) {
+    WsTestClient client;
+    ASSERT_EQ(Open(client), kPlainHello) << test.name;
+    client.SendText(test.first);
+    if (!test.second.empty()) {
+      ASSERT_TRUE(client.ReceiveText(Millis(5000), false)) << test.name;
+      client.SendText(test.second);
+    }
+    EXPECT_EQ(CloseCodeOf(client.ReceiveFrame()), test.code) << test.name;
+    EXPECT_TRUE(client.WaitClosed(Millis(5000), false)) << test.name;
+  }
+}
+
+TEST_F(JsonSession, FramingFaultsCloseWithTheirCodesAndFragmentsAreJoined) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    int code;
+  };
+  const std::string longText(65536, ' ');
+  std::string reserved = zyltest::EncodeClientFrame(zyltest::kText, "{}");
+  reserved[0] = static_cast<char>(reserved[0] | 0x40);
+  std::string firstFragment = zyltest::EncodeClientFrame(zyltest::kText, "{");
+  firstFragment[0] = static_cast<char>(firstFragment[0] & 0x7F);
+  std::string fragmentedPing = zyltest::EncodeClientFrame(zyltest::kPing, "x");
+  fragmentedPing[0] = static_cast<char>(fragmentedPing[0] & 0x7F);
+  const Case cases[] = {
+      {"binary", zyltest::EncodeClientFrame(zyltest::kBinary, "{}"), 1003},
+      {"invalid UTF-8", zyltest::EncodeClientFrame(zyltest::kText, "\"\xC0\xAF\""), 1007},
+      {"reserved bit", reserved, 1002},
+      {"continuation first", zyltest::EncodeClientFrame(zyltest::kContinuation, "{}"), 1002},
+      {"text inside a fragmented message",
+       firstFragment + zyltest::EncodeClientFrame(zyltest::kText, "{}"), 1002},
+      {"fragmented ping", fragmentedPing, 1002},
+      {"long ping", zyltest::EncodeClientFrame(zyltest::kPing, std::string(126, 'p')), 1002},
+      {"too long", zyltest::EncodeClientFrame(zyltest::kText, longText), 1009},
+  };
+  for (const Case& test : cases) {
+    WsTestClient client;
+    ASSERT_TRUE(Identify(client)) << test.name;
+    client.SendRaw(test.bytes);
+    EXPECT_EQ(CloseCodeOf(client.ReceiveFrame()), test.code) << test.name;
+  }
+
+  WsTestClient client;
+  ASSERT_TRUE(Identify(client));
+  client.SendFrame(zyltest::kPing, "are you there");
+  const std::optional<zyltest::WsFrame> pong = client.ReceiveFrame();
+  ASSERT_TRUE(pong);
+  EXPECT_EQ(pong->opcode, zyltest::kPong);
+  EXPECT_EQ(pong->payload, "are you there");
+  const std::string request = R"({"op":"request","id":"a","method":"version"})";
+  std::string head = zyltest::EncodeClientFrame(zyltest::kText, request.substr(0, 10));
+  head[0] = static_cast<char>(head[0] & 0x7F);
+  std::string middle = zyltest::EncodeClientFrame(zyltest::kContinuation, request.substr(10, 10));
+  middle[0] = static_cast<char>(middle[0] & 0x7F);
+  client.SendRaw(head + middle + zyltest::EncodeClientFrame(zyltest::kPing, "") +
+                 zyltest::EncodeClientFrame(zyltest::kContinuation, request.substr(20)));
+  std::optional<zyltest::WsFrame> frame = client.ReceiveFrame();
+  ASSERT_TRUE(frame);
+  EXPECT_EQ(frame->opcode, zyltest::kPong);
+  EXPECT_EQ(client.ReceiveText(Millis(5000), false),
+            R"({"op":"response","id":"a","ok":true,"result":{"version":"1.2.4"}})");
+}
+
+TEST_F(JsonSession, APasswordIsAnsweredWithAProofAndAWrongAnswerIsClosedLate) {
+  WriteSettings(R"({"password": "a long secret"})");
+  WsTestClient textClient;
+  ASSERT_TRUE(textClient.Connect());
+  EXPECT_TRUE(textClient.Handshake().starts_with("HTTP/1.1 403 "));
+
+  for (const bool right : {true, false}) {
+    WsTestClient client;
+    const Json hello = Json::parse(Open(client));
+    ASSERT_TRUE(hello["authentication"].is_object()) << hello;
+    const std::string challenge = hello["authentication"]["challenge"];
+    const std::string salt = hello["authentication"]["salt"];
+    EXPECT_EQ(challenge.size(), 44u);
+    const std::string key = Digest((right ? "a long secret" : "a long secreT") + salt);
+    const std::string answer = Digest(key + challenge);
+    const auto sent = std::chrono::steady_clock::now();
+    client.SendText(Json{{"op", "identify"}, {"protocol", 2}, {"authentication", answer}}.dump());
+    if (right) {
+      const Json identified = Json::parse(client.ReceiveText(Millis(5000), false).value_or("null"));
+      EXPECT_EQ(identified.value("serverProof", ""), Digest(key + answer + challenge));
+    } else {
+      EXPECT_EQ(CloseCodeOf(client.ReceiveFrame()), 4004);
+      EXPECT_GE(std::chrono::steady_clock::now() - sent, Millis(900));
+    }
+  }
+}
+
+TEST_F(JsonSession, RequestsAndBatchesAnswerWithResultsOrTypedErrors) {
+  WsTestClient client;
+  ASSERT_TRUE(Identify(client));
+  EXPECT_EQ(Ask(client, R"({"op":"request","id":7,"method":"nope"})")["error"]["code"],
+            "unknown_method");
+  const Json mistyped = Ask(client, R"({"op":"request","id":8,"method":"angle.get",)"
+                                    R"("params":{"ticks":1.5}})");
+  EXPECT_EQ(mistyped["error"]["code"], "invalid_params");
+  EXPECT_EQ(mistyped["error"]["param"], "ticks");
+  EXPECT_EQ(Ask(client,
+                R"({"op":"request","id":9,"method":"version","params":{"x":1}})")["error"]["param"],
+            "x");
+  const Json batch =
+      Ask(client, R"({"op":"batch","id":"b","haltOnFailure":true,"requests":[)"
+                  R"({"method":"version"},{"method":"nope"},{"method":"version"}]})");
+  ASSERT_EQ(batch["results"].size(), 2u) << batch;
+  EXPECT_EQ(batch["results"][0]["result"]["version"], "1.2.4");
+  EXPECT_EQ(batch["results"][1]["error"]["code"], "unknown_method");
+  const Json subscribed =
+      Ask(client, R"({"op":"subscribe","id":1,"topics":["vitals","transport"]})");
+  EXPECT_EQ(subscribed["result"]["subscriptions"], Json({"transport", "vitals"}));
+  const Json scan = Ask(client, R"({"op":"request","id":3,"method":"debug.timelineScan",)"
+                                R"("params":{"from":0,"to":10,"budgetMs":500}})");
+  EXPECT_TRUE(scan["result"].is_object()) << scan;
+  const Json dump = Ask(client, R"({"op":"request","id":4,"method":"debug.dumpAngle",)"
+                                R"("params":{"ticks":0}})");
+  EXPECT_FALSE(dump["result"]["lines"].empty()) << dump;
+  const Json info = Ask(client, R"({"op":"request","id":2,"method":"info"})");
+  EXPECT_EQ(info["result"]["protocols"], Json({1, 2}));
+}
+
+TEST_F(JsonSession, EventsComeOnlyForHeldTopicsBetweenSubscribeAndUnsubscribe) {
+  WsTestClient transport;
+  WsTestClient markers;
+  ASSERT_TRUE(Identify(transport));
+  ASSERT_TRUE(Identify(markers));
+  EXPECT_EQ(Ask(transport, R"({"op":"subscribe","id":1,"topics":["transport"]})")["ok"], true);
+  EXPECT_EQ(Ask(markers, R"({"op":"subscribe","id":1,"topics":["marker"]})")["ok"], true);
+  ASSERT_TRUE(engine_->Execute("play on"));
+  EXPECT_EQ(transport.ReceiveText(Millis(5000), false),
+            R"({"op":"event","topic":"transport","data":{"type":"play","on":true}})");
+  const Json unsubscribed = Ask(transport, R"({"op":"unsubscribe","id":2,"topics":["transport"]})");
+  EXPECT_EQ(unsubscribed["result"]["subscriptions"], Json::array());
+  ASSERT_TRUE(engine_->Execute("play off"));
+  // Each connection's next text is the answer to its request: no event came between.
+  for (WsTestClient* client : {&transport, &markers})
+    EXPECT_EQ(Ask(*client, R"({"op":"request","id":3,"method":"version"})")["op"], "response");
+}
+
+TEST_F(JsonSession, StoppingTheEngineSaysGoingAway) {
+  WsTestClient client;
+  ASSERT_TRUE(Identify(client));
+  engine_.reset();
+  EXPECT_EQ(CloseCodeOf(client.ReceiveFrame()), 1001);
+  engine_ = std::make_unique<EngineHarness>();
+}
+
+} // namespace
+} // namespace ZYL
