@@ -132,17 +132,9 @@ bool FrameParser::FinishFrame(Step& step) {
   const std::uint8_t opcode = opcode_;
   std::string payload = std::move(payload_);
   ResetForNextFrame();
+  if (FinishControlFrame(opcode, payload, step)) return true;
   if (rules_ == Rules::Json) return FinishJsonFrame(opcode, std::move(payload), step);
   switch (opcode) {
-  case kOpcodeClose:
-    step.outcome = Outcome::End;
-    step.reason = EndReason::CloseFrame;
-    step.data = CloseReply(payload);
-    return true;
-  case kOpcodePing:
-    step.outcome = Outcome::Reply;
-    step.data = PongReply(payload);
-    return true;
   case kOpcodeText:
     if (payload.empty()) {
       // An empty message cannot be told from the end of the connection.
@@ -186,7 +178,8 @@ bool FrameParser::CheckJsonHeader(Step& step) {
   return false;
 }
 
-bool FrameParser::FinishJsonFrame(std::uint8_t opcode, std::string payload, Step& step) {
+bool FrameParser::FinishControlFrame(std::uint8_t opcode, const std::string& payload,
+                                     Step& step) {
   switch (opcode) {
   case kOpcodeClose:
     step.outcome = Outcome::End;
@@ -197,6 +190,13 @@ bool FrameParser::FinishJsonFrame(std::uint8_t opcode, std::string payload, Step
     step.outcome = Outcome::Reply;
     step.data = PongReply(payload);
     return true;
+  default:
+    return false;
+  }
+}
+
+bool FrameParser::FinishJsonFrame(std::uint8_t opcode, std::string payload, Step& step) {
+  switch (opcode) {
   case kOpcodePong:
     return false;
   default: // text or continuation, as CheckJsonHeader let through

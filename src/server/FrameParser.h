@@ -55,6 +55,9 @@ private:
   bool FinishFrame(Step& step);
   // The JSON rules' checks of a frame whose header and length are known.
   bool CheckJsonHeader(Step& step);
+  // A close is answered and ends the connection, a ping is answered with its pong; both
+  // protocols alike. False for every other opcode.
+  bool FinishControlFrame(std::uint8_t opcode, const std::string& payload, Step& step);
   bool FinishJsonFrame(std::uint8_t opcode, std::string payload, Step& step);
   // Ends the connection with a close frame carrying `code` and `reason`.
   static bool Violate(Step& step, std::uint16_t code, std::string_view reason);
