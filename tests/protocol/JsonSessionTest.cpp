@@ -47,22 +47,19 @@ int CloseCodeOf(const std::optional<zyltest::WsFrame>& frame) {
 class JsonSession : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    previousAppData_ = zyltest::EnvironmentValue("APPDATA");
-    settings_ = std::filesystem::temp_directory_path() /
-                ("zyl-json-session-" + std::to_string(zyltest::ProcessId()));
-    std::filesystem::create_directories(settings_ / "ZYL Engine");
-    zyltest::SetEnvironmentValue("APPDATA", settings_.string());
+    settings_ = std::make_unique<zyltest::ScopedSettingsFolder>("json-session");
     engine_ = std::make_unique<EngineHarness>();
   }
   static void TearDownTestSuite() {
     engine_.reset();
-    zyltest::SetEnvironmentValue("APPDATA", previousAppData_);
-    std::filesystem::remove_all(settings_);
+    settings_.reset();
   }
   void SetUp() override { ASSERT_TRUE(engine_->Started()); }
   void TearDown() override { std::filesystem::remove(SettingsFile()); }
 
-  static std::filesystem::path SettingsFile() { return settings_ / "ZYL Engine" / "settings.json"; }
+  static std::filesystem::path SettingsFile() {
+    return settings_->EngineFolder() / "settings.json";
+  }
   static void WriteSettings(const std::string& text) {
     std::ofstream(SettingsFile(), std::ios::binary) << text;
   }
@@ -89,8 +86,7 @@ protected:
   }
 
   static inline std::unique_ptr<EngineHarness> engine_;
-  static inline std::filesystem::path settings_;
-  static inline std::optional<std::string> previousAppData_;
+  static inline std::unique_ptr<zyltest::ScopedSettingsFolder> settings_;
 };
 
 TEST_F(JsonSession, TheSubprotocolIsNamedInThe101AndHelloFollows) {

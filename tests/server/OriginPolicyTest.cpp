@@ -68,32 +68,20 @@ TEST(OriginPolicy, OtherSchemesAreAcceptedWithoutConsultingTheLists) {
   EXPECT_TRUE(IsOriginAllowed("ws://evil.example", ""));
 }
 
-// Points APPDATA at a fresh folder for one test and puts the old value back afterwards.
+// A fresh settings folder for each test.
 class AllowListFile : public ::testing::Test {
 protected:
-  void SetUp() override {
-    previous_ = zyltest::EnvironmentValue("APPDATA");
-    folder_ = std::filesystem::temp_directory_path() /
-              ("zyl-origins-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(folder_ / "ZYL Engine");
-    zyltest::SetEnvironmentValue("APPDATA", folder_.string());
-  }
-  void TearDown() override {
-    zyltest::SetEnvironmentValue("APPDATA", previous_);
-    std::filesystem::remove_all(folder_);
-  }
   void Write(const std::string& text) {
-    std::ofstream(folder_ / "ZYL Engine" / "origins.txt", std::ios::binary) << text;
+    std::ofstream(settings_.EngineFolder() / "origins.txt", std::ios::binary) << text;
   }
   bool Allowed(std::string_view origin) { return IsOriginAllowed(origin, AllowListFilePath()); }
 
-  std::filesystem::path folder_;
-  std::optional<std::string> previous_;
+  zyltest::ScopedSettingsFolder settings_{
+      std::string("origins-") + ::testing::UnitTest::GetInstance()->current_test_info()->name()};
 };
 
 TEST_F(AllowListFile, PathIsBelowTheSettingsFolder) {
-  EXPECT_EQ(AllowListFilePath(), (folder_ / "ZYL Engine" / "origins.txt").string());
+  EXPECT_EQ(AllowListFilePath(), (settings_.EngineFolder() / "origins.txt").string());
 }
 
 TEST_F(AllowListFile, EntriesAdmitHostsPatternsFullUrlsAndNull) {

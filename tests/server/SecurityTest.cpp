@@ -31,17 +31,12 @@ const std::string kMakerCom(BuiltInAllowList()[5]);
 class Security : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    previousAppData_ = zyltest::EnvironmentValue("APPDATA");
-    settings_ = std::filesystem::temp_directory_path() /
-                ("zyl-security-" + std::to_string(zyltest::ProcessId()));
-    std::filesystem::create_directories(settings_);
-    zyltest::SetEnvironmentValue("APPDATA", settings_.string());
+    settings_ = std::make_unique<zyltest::ScopedSettingsFolder>("security");
     engine_ = std::make_unique<EngineHarness>();
   }
   static void TearDownTestSuite() {
     engine_.reset();
-    zyltest::SetEnvironmentValue("APPDATA", previousAppData_);
-    std::filesystem::remove_all(settings_);
+    settings_.reset();
   }
   void SetUp() override { ASSERT_TRUE(engine_->Started()); }
 
@@ -67,8 +62,7 @@ protected:
   }
 
   static inline std::unique_ptr<EngineHarness> engine_;
-  static inline std::filesystem::path settings_;
-  static inline std::optional<std::string> previousAppData_;
+  static inline std::unique_ptr<zyltest::ScopedSettingsFolder> settings_;
 };
 
 bool IsRefusal(const std::string& reply) { return reply.starts_with("HTTP/1.1 403 "); }

@@ -96,26 +96,14 @@ TEST(SettingsText, DeepNestingIsRefusedWithoutBuildingIt) {
   EXPECT_NE(Problem(deep).find("nested deeper than"), std::string::npos);
 }
 
-// Points APPDATA at a fresh folder for one test and puts the old value back afterwards.
+// A fresh settings folder for each test.
 class SettingsFile : public ::testing::Test {
 protected:
-  void SetUp() override {
-    previous_ = zyltest::EnvironmentValue("APPDATA");
-    folder_ = std::filesystem::temp_directory_path() /
-              ("zyl-settings-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-               "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::create_directories(folder_ / "ZYL Engine");
-    zyltest::SetEnvironmentValue("APPDATA", folder_.string());
-  }
-  void TearDown() override {
-    zyltest::SetEnvironmentValue("APPDATA", previous_);
-    std::filesystem::remove_all(folder_);
-  }
-  std::filesystem::path FilePath() const { return folder_ / "ZYL Engine" / "settings.json"; }
+  std::filesystem::path FilePath() const { return settings_.EngineFolder() / "settings.json"; }
   void Write(const std::string& text) { std::ofstream(FilePath(), std::ios::binary) << text; }
 
-  std::filesystem::path folder_;
-  std::optional<std::string> previous_;
+  zyltest::ScopedSettingsFolder settings_{
+      std::string("settings-") + ::testing::UnitTest::GetInstance()->current_test_info()->name()};
 };
 
 TEST_F(SettingsFile, PathIsBesideTheAllowListFile) {

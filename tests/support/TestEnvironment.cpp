@@ -37,4 +37,18 @@ unsigned long ProcessId() {
 #endif
 }
 
+ScopedSettingsFolder::ScopedSettingsFolder(const std::string& name)
+    : root_(std::filesystem::temp_directory_path() /
+            ("zyl-" + name + "-" + std::to_string(ProcessId()))),
+      previous_(EnvironmentValue("APPDATA")) {
+  std::filesystem::create_directories(EngineFolder());
+  SetEnvironmentValue("APPDATA", root_.string());
+}
+
+ScopedSettingsFolder::~ScopedSettingsFolder() {
+  SetEnvironmentValue("APPDATA", previous_);
+  std::error_code ignored;
+  std::filesystem::remove_all(root_, ignored);
+}
+
 } // namespace zyltest
