@@ -178,8 +178,7 @@ bool FrameParser::CheckJsonHeader(Step& step) {
   return false;
 }
 
-bool FrameParser::FinishControlFrame(std::uint8_t opcode, const std::string& payload,
-                                     Step& step) {
+bool FrameParser::FinishControlFrame(std::uint8_t opcode, const std::string& payload, Step& step) {
   switch (opcode) {
   case kOpcodeClose:
     step.outcome = Outcome::End;
