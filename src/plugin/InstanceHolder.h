@@ -8,7 +8,8 @@ class ZYLEngineControlSurface;
 
 // Detaches the surface from the host and deletes it. When detaching fails the server
 // threads may still be using the surface and its suites, so it is left alive (a leak is
-// better than a crash in the host) and false is returned.
+// better than a crash in the host) and false is returned. Made on the vitals thread (a host
+// call of that thread detaches), the deletion waits until the thread has left the surface.
 bool DetachAndDelete(ZYLEngineControlSurface* surface) noexcept;
 } // namespace ZYL
 

@@ -1,10 +1,10 @@
 #include "vitals/BuildVitalsRecord.h"
 
-#include "vitals/VitalsSources.h"
 #include "platform/Platform.h"
 #include "vitals/HostVitals.h"
 #include "vitals/TimelineVitals.h"
 #include "vitals/VitalsRecord.h"
+#include "vitals/VitalsSources.h"
 
 #include <optional>
 
@@ -19,8 +19,7 @@ std::int32_t IdleSeconds() noexcept {
 
 } // namespace
 
-std::string BuildVitalsRecord(const VitalsSources& sources, VitalsState& state,
-                              std::int64_t now) {
+std::string BuildVitalsRecord(const VitalsSources& sources, VitalsState& state, std::int64_t now) {
   VitalsValues values;
   values.idleSec = IdleSeconds();
   values.playing = sources.transport.playing.load();
@@ -38,10 +37,13 @@ std::string BuildVitalsRecord(const VitalsSources& sources, VitalsState& state,
   values.cuts = timeline.cuts;
   values.changes = ApplyTimelineReading(state.history, timeline);
 
-  values.markers = ReadMarkerTotal(sources);
-  values.tracks = ReadTrackCount(sources);
-  if (values.playing) values.audioPeakDb = ReadAudioPeak(sources);
-  values.soloActive = ReadSoloState(sources);
+  // The host may detach the plug-in from inside any of its calls, which stops the server and
+  // releases every suite: from then on it is asked nothing more.
+  if (sources.timelines.KeepRunning()) values.markers = ReadMarkerTotal(sources);
+  if (sources.timelines.KeepRunning()) values.tracks = ReadTrackCount(sources);
+  if (values.playing && sources.timelines.KeepRunning())
+    values.audioPeakDb = ReadAudioPeak(sources);
+  if (sources.timelines.KeepRunning()) values.soloActive = ReadSoloState(sources);
   return FormatVitalsRecord(values);
 }
 

@@ -27,9 +27,14 @@ struct VitalsPublisher::Loop {
   bool subscribed = false; // a client subscribed since the thread last looked
   std::condition_variable eventReady;
   std::atomic<std::uint64_t> droppedEvents{0};
+  // Run by the thread as it ends; set only on the thread itself.
+  std::function<void()> lastAct;
 };
 
 namespace {
+
+// The loop of the vitals thread that runs here; null on every other thread.
+thread_local const VitalsPublisher::Loop* threadLoop = nullptr;
 
 using Subscribers = std::vector<std::shared_ptr<ClientConnection>>;
 
@@ -146,6 +151,9 @@ PassOutcome RunVitalsPass(VitalsPublisher::Loop& loop, const VitalsSources& sour
   const std::int64_t now = SteadyNanoseconds();
   if (ClaimRecordSlot(now)) {
     const std::string record = BuildVitalsRecord(sources, state, now);
+    // The host detached the plug-in from inside one of the record's calls: its subscribers
+    // are gone with the server.
+    if (!loop.running.load()) return {};
     SendToAll(subscribers, EncodeTextFrame(record));
     SendToJsonSubscribers(jsonSubscribers, record);
   }
@@ -190,7 +198,12 @@ void VitalsPublisher::Start() {
   if (loop_->running.load() || vitalsThread.joinable()) return;
   loop_->running.store(true);
   try {
-    vitalsThread = std::thread([loop = loop_, this] { VitalsLoop(loop, sources_, server_); });
+    vitalsThread = std::thread([loop = loop_, this] {
+      threadLoop = loop.get();
+      VitalsLoop(loop, sources_, server_);
+      // From here on the publisher may be deleted by the last act; only `loop` is used.
+      if (loop->lastAct) loop->lastAct();
+    });
   } catch (...) {
     loop_->running.store(false);
   }
@@ -216,6 +229,12 @@ void VitalsPublisher::Stop() noexcept {
   }
   const std::lock_guard<std::mutex> lock(loop_->eventLock);
   loop_->eventQueue.clear();
+}
+
+bool VitalsPublisher::DeferToThreadEnd(std::function<void()>&& lastAct) noexcept {
+  if (threadLoop != loop_.get()) return false;
+  loop_->lastAct = std::move(lastAct);
+  return true;
 }
 
 std::size_t VitalsPublisher::QueuedEventCount() const {

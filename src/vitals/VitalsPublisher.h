@@ -8,6 +8,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -30,6 +31,13 @@ public:
   // Wakes and joins the thread (unless the caller is that thread) and empties the event
   // queue, so that a later start replays nothing stale. Safe from any thread.
   void Stop() noexcept;
+
+  // A host call made by the vitals thread may detach the plug-in and so delete what the
+  // thread reads, the publisher included, while the thread still has to return through it.
+  // Made on the vitals thread, this keeps `lastAct` (that deletion) for the thread to run
+  // once it has left its loop and uses nothing else, and returns true. Made on any other
+  // thread it keeps nothing and returns false: the caller runs its deletion itself.
+  bool DeferToThreadEnd(std::function<void()>&& lastAct) noexcept;
 
   bool HasSubscribers() const noexcept override;
   // Queues one event text for the subscribers; nothing is queued while nobody listens.

@@ -100,6 +100,12 @@ hostsdk::ErrorCode ModuleHost::Acquire(const char* name, std::int32_t version, c
     host.surfaceHost_.GetMarkerObject = MarkerObject;
     *table = &host.surfaceHost_;
   }
+  if (result == hostsdk::kSuccess && host.faults_.trackCount &&
+      std::string(name) == hostsdk::kHostMixerSuiteName) {
+    host.mixer_ = *static_cast<const hostsdk::HostMixerSuite1*>(*table);
+    host.mixer_.GetTrackCount = TrackCount;
+    *table = &host.mixer_;
+  }
   return result;
 }
 
@@ -140,6 +146,10 @@ hostsdk::ErrorCode ModuleHost::AddSuite(hostsdk::SuiteList list, void* hostPlugi
 hostsdk::ErrorCode ModuleHost::MarkerObject(hostsdk::HostReference surface,
                                             hostsdk::HostObject* out) {
   return activeHost->faults_.markerObject(surface, out);
+}
+
+hostsdk::ErrorCode ModuleHost::TrackCount(hostsdk::HostObject mixer, std::int32_t* count) {
+  return activeHost->faults_.trackCount(mixer, count);
 }
 
 bool ServerPortAccepts() {

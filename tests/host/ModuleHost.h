@@ -31,6 +31,9 @@ struct HostFaults {
   bool refuseSuiteList = false;    // NewSuiteList fails
   // Called instead of the simulator's GetMarkerObject (ControlSurfaceHost Suite 1).
   std::function<hostsdk::ErrorCode(hostsdk::HostReference, hostsdk::HostObject*)> markerObject;
+  // Called instead of the simulator's GetTrackCount (ControlSurfaceHost Mixer Suite 1),
+  // which only the vitals thread asks.
+  std::function<hostsdk::ErrorCode(hostsdk::HostObject, std::int32_t*)> trackCount;
 };
 
 class ModuleHost {
@@ -84,6 +87,7 @@ private:
                                      std::int32_t internalVersion, const void* table,
                                      void** outSuiteReference);
   static hostsdk::ErrorCode MarkerObject(hostsdk::HostReference surface, hostsdk::HostObject* out);
+  static hostsdk::ErrorCode TrackCount(hostsdk::HostObject mixer, std::int32_t* count);
 
   std::vector<std::string> output_;
   zylsim::Simulator sim_;
@@ -93,6 +97,7 @@ private:
   hostsdk::BasicSuite basic_{};
   hostsdk::PluginSuitesSuite2 pluginSuites_{};
   hostsdk::SurfaceHostSuite1 surfaceHost_{};
+  hostsdk::HostMixerSuite1 mixer_{};
   bool startedUp_ = false;
   bool shutDown_ = false;
   bool suiteListFreed_ = false;
