@@ -9,13 +9,14 @@ namespace zylbench {
 
 namespace {
 
-constexpr std::string_view kUpgradeRequest = "GET / HTTP/1.1\r\n"
-                                             "Host: 127.0.0.1\r\n"
-                                             "Upgrade: websocket\r\n"
-                                             "Connection: Upgrade\r\n"
-                                             "Origin: http://localhost\r\n"
-                                             "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
-                                             "Sec-WebSocket-Version: 13\r\n\r\n";
+// The upgrade request up to its blank line, which the protocol's own lines may precede.
+constexpr std::string_view kUpgradeLines = "GET / HTTP/1.1\r\n"
+                                           "Host: 127.0.0.1\r\n"
+                                           "Upgrade: websocket\r\n"
+                                           "Connection: Upgrade\r\n"
+                                           "Origin: http://localhost\r\n"
+                                           "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\n"
+                                           "Sec-WebSocket-Version: 13\r\n";
 constexpr unsigned char kMask[4] = {0x12, 0x34, 0x56, 0x78};
 
 } // namespace
@@ -45,11 +46,33 @@ void BenchClient::Close() {
 }
 
 bool BenchClient::Open(std::uint16_t port, int timeoutMilliseconds) {
+  static const std::string request = std::string(kUpgradeLines) + "\r\n";
+  return Upgrade(port, request, timeoutMilliseconds);
+}
+
+bool BenchClient::OpenJson(std::uint16_t port, std::string_view subscriptions) {
+  static const std::string request =
+      std::string(kUpgradeLines) + "Sec-WebSocket-Protocol: zyl.v2\r\n\r\n";
+  if (!Upgrade(port, request, 5000)) return false;
+  std::string message;
+  if (!ReceiveText(message) || message.find("\"op\":\"hello\"") == std::string::npos)
+    return Close(), false;
+  const std::string identify =
+      "{\"op\":\"identify\",\"protocol\":2,\"subscriptions\":" + std::string(subscriptions) + "}";
+  if (!Send(MaskedTextFrame(identify)) || !ReceiveText(message) ||
+      message.find("\"op\":\"identified\"") == std::string::npos)
+    return Close(), false;
+  return true;
+}
+
+void BenchClient::ShrinkReceiveBuffer() { SetReceiveBuffer(socket_, 1024); }
+
+bool BenchClient::Upgrade(std::uint16_t port, std::string_view request, int timeoutMilliseconds) {
   Close();
   socket_ = ConnectLoopback(port);
   if (socket_ < 0) return false;
   SetReceiveTimeout(socket_, timeoutMilliseconds);
-  if (!SendAll(socket_, kUpgradeRequest)) return Close(), false;
+  if (!SendAll(socket_, request)) return Close(), false;
   std::size_t end = std::string_view::npos;
   while ((end = Unread().find("\r\n\r\n")) == std::string_view::npos)
     if (!Fill(Unread().size() + 1)) return Close(), false;

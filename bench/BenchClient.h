@@ -10,6 +10,10 @@
 
 namespace zylbench {
 
+// Which protocol a connection speaks: the text commands, or JSON messages chosen with the
+// "zyl.v2" subprotocol (opened through hello, identify and identified).
+enum class Protocol { Text, Json };
+
 // A masked, final text frame of `text` (7- or 16-bit length), as a browser would send it.
 std::string MaskedTextFrame(std::string_view text);
 
@@ -25,6 +29,15 @@ public:
   // Connects to 127.0.0.1:port and completes the upgrade; false unless the server said 101.
   // Every later receive gives up after `timeoutMilliseconds`, so no run can hang.
   bool Open(std::uint16_t port, int timeoutMilliseconds = 5000);
+  // Opens as above with the JSON protocol and identifies with `subscriptions` (a JSON array);
+  // false unless the server said identified.
+  bool OpenJson(std::uint16_t port, std::string_view subscriptions = "[]");
+  bool Open(std::uint16_t port, Protocol protocol) {
+    return protocol == Protocol::Json ? OpenJson(port) : Open(port);
+  }
+  // Shrinks the socket's receive buffer, so that a client that reads slowly holds the sender
+  // back soon instead of after megabytes.
+  void ShrinkReceiveBuffer();
   void Close();
   bool IsOpen() const noexcept { return socket_ >= 0; }
 
@@ -35,6 +48,7 @@ public:
   bool RoundTrip(std::string_view frameBytes, int replies);
 
 private:
+  bool Upgrade(std::uint16_t port, std::string_view request, int timeoutMilliseconds);
   // Makes at least `count` unread bytes available in the buffer.
   bool Fill(std::size_t count);
 

@@ -82,6 +82,10 @@ void SetReceiveTimeout(int socket, int milliseconds) {
   ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
 }
 
+void SetReceiveBuffer(int socket, int bytes) {
+  ::setsockopt(socket, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+}
+
 void CloseSocket(int socket) {
   if (socket >= 0) ::close(socket);
 }

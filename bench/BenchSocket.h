@@ -20,6 +20,8 @@ bool SendAll(int socket, std::string_view bytes);
 bool ReceiveExactly(int socket, char* buffer, std::size_t size);
 // Makes a blocked receive on `socket` give up after `milliseconds`.
 void SetReceiveTimeout(int socket, int milliseconds);
+// Asks for a receive buffer of about `bytes` (the system keeps its own minimum).
+void SetReceiveBuffer(int socket, int bytes);
 void CloseSocket(int socket);
 
 } // namespace zylbench

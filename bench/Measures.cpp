@@ -24,18 +24,24 @@ struct StartLine {
   }
 };
 
+bool RoundTrip(BenchClient& client, const Request& request) {
+  for (int i = 0; i < request.repeats; ++i)
+    if (!client.RoundTrip(request.frame, request.replies)) return false;
+  return true;
+}
+
 } // namespace
 
 std::vector<double> RoundTripSamples(std::uint16_t port, const Request& request, int count) {
   BenchClient client;
   std::vector<double> samples;
-  if (!client.Open(port)) return samples;
+  if (!client.Open(port, request.protocol)) return samples;
   for (int i = 0; i < kWarmUpRequests; ++i)
-    if (!client.RoundTrip(request.frame, request.replies)) return samples;
+    if (!RoundTrip(client, request)) return samples;
   samples.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) {
     const Clock::time_point start = Clock::now();
-    if (!client.RoundTrip(request.frame, request.replies)) return {};
+    if (!RoundTrip(client, request)) return {};
     samples.push_back(NanosecondsBetween(start, Clock::now()));
   }
   return samples;
@@ -46,7 +52,7 @@ double RoundTripsPerSecond(std::uint16_t port, const Request& request, int conne
   std::vector<std::unique_ptr<BenchClient>> clients;
   for (int i = 0; i < connections; ++i) {
     clients.push_back(std::make_unique<BenchClient>());
-    if (!clients.back()->Open(port)) return 0;
+    if (!clients.back()->Open(port, request.protocol)) return 0;
   }
   std::atomic<long> done{0};
   StartLine start;
@@ -58,7 +64,7 @@ double RoundTripsPerSecond(std::uint16_t port, const Request& request, int conne
     if (index == 0) begin = Clock::now();
     const Clock::time_point end = Clock::now() + period;
     long count = 0;
-    while (Clock::now() < end && client.RoundTrip(request.frame, request.replies))
+    while (Clock::now() < end && RoundTrip(client, request))
       ++count;
     done.fetch_add(count);
   });

@@ -2,6 +2,8 @@
 // per second over several connections, and upgrades per second.
 #pragma once
 
+#include "BenchClient.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,6 +14,8 @@ namespace zylbench {
 struct Request {
   std::string frame; // masked frame bytes
   int replies = 1;
+  Protocol protocol = Protocol::Text;
+  int repeats = 1; // one round trip is this many requests, each answered before the next
 };
 
 // Round-trip durations (nanoseconds) of `count` requests on one connection, after a warm-up.

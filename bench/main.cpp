@@ -2,10 +2,14 @@
 // program) and the peer (Node's `ws` echo server), with the same client for all three, and
 // prints one table. Everything it starts stops by itself; run it in a private network
 // namespace (scripts/bench.sh does), since the engine binds 127.0.0.1:7890.
+//   zyl-bench [NODE_SCRIPT]     the whole table
+//   zyl-bench --idle HOSTSIM    only the idle-CPU row, for the simulator at HOSTSIM
 #include "BenchClient.h"
 #include "ChildProcess.h"
 #include "EngineHost.h"
 #include "FloorServer.h"
+#include "IdleCpu.h"
+#include "JsonProtocolRows.h"
 #include "Measures.h"
 #include "Memory.h"
 #include "PushLatency.h"
@@ -36,6 +40,9 @@ constexpr int kRounds = 20;
 constexpr int kRateMilliseconds = 1000;
 constexpr int kConnections = 16;
 constexpr int kPushEvents = 300;
+// Beside the slow readers, the rest of the connection limit reads at once.
+constexpr int kSlowReaders = 14;
+constexpr int kIdleSeconds = 60;
 constexpr int kScanRuns = 3;
 constexpr const char* kScanCommand = "debug.tlscan:0:4000000:100000";
 constexpr double kScanIds = 4'000'000.0;
@@ -144,11 +151,17 @@ void MeasureHandshakes(Table& table, const Servers& servers) {
 }
 
 void MeasurePush(Table& table, zylsim::Simulator& sim) {
-  const std::vector<double> samples =
-      PushLatencySamples(sim, kEnginePort, kConnections, kPushEvents);
+  const PushFigures all = PushLatencySamples(sim, kEnginePort, kConnections, kPushEvents);
   table.Add("push latency, 16 subscribers", "engine",
-            Micro(Summarize(samples)) +
-                Format(" (%zu of %d arrivals)", samples.size(), kPushEvents * kConnections));
+            Micro(Summarize(all.samples)) +
+                Format(" (%zu of %d arrivals)", all.samples.size(), kPushEvents * kConnections));
+  const int healthy = kConnections - kSlowReaders;
+  const PushFigures beside =
+      PushLatencySamples(sim, kEnginePort, healthy, kPushEvents, kSlowReaders);
+  table.Add("push latency, 2 subscribers beside 14 slow readers", "engine",
+            Micro(Summarize(beside.samples)) +
+                Format(" (%zu of %d arrivals; %d slow readers cut off)", beside.samples.size(),
+                       kPushEvents * healthy, beside.slowReadersCutOff));
 }
 
 void MeasureScan(Table& table) {
@@ -166,6 +179,19 @@ void MeasureScan(Table& table) {
   table.Add("scan of 4,000,000 ids (median of 3)", "engine",
             Format("%.1f ms, %.1f ns/id (fastest %.1f ms)", median / 1e6, median / kScanIds,
                    runs.front() / 1e6));
+}
+
+void MeasureIdleCpuRow(Table& table, const char* hostsimPath) {
+  const IdleCpuFigures idle = MeasureIdleCpu(hostsimPath, kEnginePort, kConnections, kIdleSeconds);
+  const std::string measure = "CPU per 60 s, 16 idle connections, no subscriber";
+  if (!idle.measured) {
+    table.Add(measure, "zyl-hostsim", "not measured");
+    return;
+  }
+  table.Add(measure, "zyl-hostsim",
+            Format("%.2f ms, all %d threads (main thread %.2f ms)",
+                   idle.totalMilliseconds * 60 / kIdleSeconds, idle.threads,
+                   idle.mainThreadMilliseconds * 60 / kIdleSeconds));
 }
 
 void MeasureMemoryRows(Table& table) {
@@ -217,6 +243,8 @@ bool MeasureServers(Table& table, const std::string& nodeScript, bool oneCore) {
     Progress(command.label.c_str());
     MeasureRoundTrips(table, servers, command);
   }
+  Progress("protocol 2");
+  MeasureJsonProtocol(table, servers.engine, servers.suffix);
   Progress("round trips per second");
   if (oneCore) {
     MeasureRates(table, servers, {1});
@@ -250,12 +278,20 @@ bool PinToOneCore() {
 
 int main(int argc, char** argv) {
   using namespace zylbench;
-  const std::string nodeScript = argc > 1 ? argv[1] : ZYL_BENCH_NODE_SCRIPT;
   Table table;
+  // zyl-bench --idle HOSTSIM: only the idle row, for a simulator built elsewhere.
+  if (argc == 3 && std::string(argv[1]) == "--idle") {
+    MeasureIdleCpuRow(table, argv[2]);
+    table.Print();
+    return 0;
+  }
+  const std::string nodeScript = argc > 1 ? argv[1] : ZYL_BENCH_NODE_SCRIPT;
 
-  // The simulator child binds the engine's port, so memory comes before the in-process engine.
+  // The simulator children bind the engine's port, so they come before the in-process engine.
   Progress("memory");
   MeasureMemoryRows(table);
+  Progress("idle CPU (one minute)");
+  MeasureIdleCpuRow(table, ZYL_BENCH_HOSTSIM_PATH);
   if (!MeasureServers(table, nodeScript, false)) return 1;
   // Last, because a pinned thread cannot be let go for the threads it has already started.
   if (!PinToOneCore() || !MeasureServers(table, nodeScript, true))

@@ -3,8 +3,8 @@
 // could not start (or the project is not valid).
 #include "ModuleLoader.h"
 #include "Simulator.h"
+#include "StopSignals.h"
 
-#include <chrono>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
@@ -24,9 +24,6 @@ namespace {
 constexpr int kExitBalanced = 0;
 constexpr int kExitStartFailed = 2;
 constexpr int kExitUnbalanced = 3;
-
-volatile std::sig_atomic_t stopSignal = 0;
-extern "C" void OnStopSignal(int) { stopSignal = 1; }
 
 constexpr const char* kSynopsis =
     "zyl-hostsim [--project FILE] [--module PATH] [--demo] [--script FILE] | --check FILE | --help";
@@ -112,9 +109,11 @@ std::optional<std::vector<std::string>> ScriptLines(const std::string& path) {
   return lines;
 }
 
-// Lines from stdin, read on a thread of their own so that a signal is noticed while the
-// reader waits. The reader stops after "quit" or at the end of input. The queue is shared
-// with the reader, which may outlive this object (it is detached while it waits for input).
+// Lines from stdin, read on a thread of their own so that a stop signal is noticed while
+// the reader waits. The reader stops after "quit" or at the end of input. The queue is
+// shared with the reader, which may outlive this object (it is detached while it waits for
+// input). Nothing wakes the waiting side but a line, the end of input or a stop signal:
+// an idle simulator costs no CPU.
 class StdinLines {
 public:
   StdinLines()
@@ -125,15 +124,19 @@ public:
             if (line == "quit") break;
           }
           queue->Push(std::nullopt);
-        }) {}
+        }) {
+    zylsim::OnStopSignal([queue = queue_] { queue->Push(std::nullopt); });
+  }
   // The reader may still wait for input after a signal; the process ends without it.
-  ~StdinLines() { reader_.detach(); }
+  ~StdinLines() {
+    zylsim::OnStopSignal(nullptr);
+    reader_.detach();
+  }
 
-  // The next line; none at the end of input; waits at most `timeout` (then an empty line).
-  std::optional<std::string> Next(std::chrono::milliseconds timeout, bool* timedOut) {
+  // The next line; none at the end of input or after a stop signal.
+  std::optional<std::string> Next() {
     std::unique_lock<std::mutex> lock(queue_->mutex);
-    *timedOut = !queue_->ready.wait_for(lock, timeout, [this] { return !queue_->lines.empty(); });
-    if (*timedOut) return std::string();
+    queue_->ready.wait(lock, [this] { return !queue_->lines.empty(); });
     std::optional<std::string> line = queue_->lines.front();
     queue_->lines.pop_front();
     return line;
@@ -166,16 +169,14 @@ bool RunLine(zylsim::Simulator& simulator, const std::string& line) {
 // Returns false when the script quit or a stop signal came.
 bool RunScript(zylsim::Simulator& simulator, const std::vector<std::string>& lines) {
   for (const std::string& line : lines)
-    if (stopSignal != 0 || !RunLine(simulator, line)) return false;
-  return stopSignal == 0;
+    if (zylsim::StopSignalled() || !RunLine(simulator, line)) return false;
+  return !zylsim::StopSignalled();
 }
 
 void RunCommands(zylsim::Simulator& simulator) {
   StdinLines input;
-  while (stopSignal == 0) {
-    bool timedOut = false;
-    const std::optional<std::string> line = input.Next(std::chrono::milliseconds(100), &timedOut);
-    if (timedOut) continue;
+  while (!zylsim::StopSignalled()) {
+    const std::optional<std::string> line = input.Next();
     if (!line || !RunLine(simulator, *line)) return;
   }
 }
@@ -183,8 +184,7 @@ void RunCommands(zylsim::Simulator& simulator) {
 } // namespace
 
 int main(int argc, char** argv) {
-  std::signal(SIGINT, OnStopSignal);
-  std::signal(SIGTERM, OnStopSignal);
+  zylsim::CatchStopSignals();
 #ifdef SIGPIPE
   // the editor never dies of a closed socket or pipe: neither may its stand-in
   std::signal(SIGPIPE, SIG_IGN);
@@ -226,13 +226,13 @@ int main(int argc, char** argv) {
   }
   if (!simulator->LoadModule(options->module, &error)) return StartFailure(error);
   if (!simulator->StartModule(&error)) return StartFailure(error);
-  simulator->SetStopCheck([] { return stopSignal != 0; });
+  simulator->SetStopCheck([] { return zylsim::StopSignalled(); });
   if (options->demo) simulator->StartDemo();
   // After its script the simulator goes on with stdin, so that a replayed session can be
   // continued by hand; a script that should end the run says quit.
   if (RunScript(*simulator, script)) RunCommands(*simulator);
   const bool balanced = simulator->Shutdown();
   std::fflush(stdout);
-  if (stopSignal != 0) std::_Exit(balanced ? kExitBalanced : kExitUnbalanced);
+  if (zylsim::StopSignalled()) std::_Exit(balanced ? kExitBalanced : kExitUnbalanced);
   return balanced ? kExitBalanced : kExitUnbalanced;
 }

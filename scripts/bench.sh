@@ -8,9 +8,11 @@ build=build-bench
 generator=(); command -v ninja >/dev/null && generator=(-G Ninja)
 cmake -S . -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DZYL_BUILD_BENCH=ON \
   -DZYL_BUILD_TESTS=ON >/dev/null
-cmake --build "$build" --target zyl-bench
+cmake --build "$build" -j2 --target zyl-bench
 if [ ! -d bench/node/node_modules/ws ]; then
   (cd bench/node && npm ci --no-audit --no-fund)
 fi
-echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
+# Taken after the build, so the load is that of the machine, not of our compiler.
+echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(nproc) cores," \
+  "Linux $(uname -r), load average at start $(cut -d' ' -f1-3 /proc/loadavg), $(date -u '+%F %H:%M UTC')"
 exec scripts/isolated-net "$build/bin/zyl-bench" "$PWD/bench/node/echo-server.js"
