@@ -116,7 +116,10 @@ export class ZylConnectionError extends Error {
 export class ZylTimeoutError extends Error {
   request: string;
 }
-export class ZylAuthenticationError extends Error {}
+export class ZylAuthenticationError extends Error {
+  /** 4004 when the engine refused the password; absent when the server failed to prove it knows it. */
+  closeCode?: number;
+}
 /** A structured-protocol response with "ok": false. */
 export class ZylRequestError extends Error {
   code: string;

@@ -178,7 +178,9 @@ export class ZylClient {
 
   // Why a first connect failed, from the close that ended it.
   refusal(code, reason) {
-    if (code === AUTHENTICATION_FAILED) return new ZylAuthenticationError(`the engine refused the password (${reason || code})`);
+    if (code === AUTHENTICATION_FAILED) {
+      return new ZylAuthenticationError(`the engine refused the password (${code}${reason ? `: ${reason}` : ''})`, code);
+    }
     if (code >= 4000) return new ZylConnectionError(`the engine closed the connection (${code}: ${reason})`, code);
     // A browser or Node fails the handshake of an engine that does not take protocol 2's
     // subprotocol exactly as it fails a closed port.

@@ -24,12 +24,14 @@ export class ZylRequestError extends Error {
   }
 }
 
-// The password proof failed either way: the engine refused ours, or the server on the port
-// could not prove that it knows the password (it may not be the engine at all).
+// The password proof failed either way: the engine refused ours (`closeCode` 4004, its
+// close code), or the server on the port could not prove that it knows the password (it may
+// not be the engine at all; no close code, the client ended the connection).
 export class ZylAuthenticationError extends Error {
-  constructor(message) {
+  constructor(message, closeCode) {
     super(message);
     this.name = 'ZylAuthenticationError';
+    this.closeCode = closeCode;
   }
 }
 

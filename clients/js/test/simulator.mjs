@@ -131,6 +131,13 @@ export class Simulator {
     writeFileSync(join(folder, 'origins.txt'), `${lines.join('\n')}\n`);
   }
 
+  // Writes the engine's settings file (password, text protocol); read anew at every handshake.
+  writeSettings(settings) {
+    const folder = join(this.settings, 'ZYL Engine');
+    mkdirSync(folder, { recursive: true });
+    writeFileSync(join(folder, 'settings.json'), JSON.stringify(settings));
+  }
+
   // Ends the simulator the normal way and returns its exit code and ledger line.
   async quit() {
     if (this.child.exitCode === null) this.child.stdin.end('quit\n');

@@ -90,16 +90,46 @@ class EngineInterop(unittest.TestCase):
             json.dump({"password": PASSWORD}, file)
 
         async def sessions():
+            loop = asyncio.get_running_loop()
             async with zyl_engine.connect(password=PASSWORD, timeout=WAIT) as engine:
                 self.assertEqual((await engine.request("version"))["version"], "1.2.4")
-            for wrong in ("a long secreT", None):
-                with self.subTest(password=wrong), self.assertRaises(zyl_engine.ZylAuthenticationError):
+                found, bad = await engine.batch([("angle.get", {"ticks": 0}), ("angle.get", {"ticks": "0"})])
+                self.assertEqual((found["angle"], found["timelineID"]), (2, 3))
+                self.assertEqual((bad.code, bad.param), ("invalid_params", "ticks"))
+                async with engine.events("transport") as stream:
+                    await loop.run_in_executor(None, self.sim.command, "record on")
+                    event = await asyncio.wait_for(stream.__anext__(), WAIT)
+                    self.assertEqual(event, ("transport", {"type": "record", "on": True}))
+                await loop.run_in_executor(None, self.sim.command, "record off")
+            # The engine closes a wrong answer with its code; a client without a password gives up
+            # on the challenge by itself.
+            for wrong, close_code in (("a long secreT", 4004), (None, None)):
+                with self.subTest(password=wrong), self.assertRaises(zyl_engine.ZylAuthenticationError) as refused:
                     async with zyl_engine.connect(password=wrong, timeout=WAIT):
                         self.fail("opened")
+                self.assertEqual(refused.exception.close_code, close_code)
         try:
             run_client(sessions)
         finally:
             os.remove(settings)
+
+    def test_nothing_listening_while_detached(self):
+        async def attempt():
+            with self.assertRaises(zyl_engine.ZylConnectionError) as failed:
+                async with zyl_engine.connect(timeout=WAIT):
+                    self.fail("opened")
+            self.assertNotIsInstance(failed.exception, zyl_engine.ZylAuthenticationError)
+
+        async def reached():
+            async with zyl_engine.connect(timeout=WAIT) as engine:
+                self.assertEqual((await engine.request("version"))["version"], "1.2.4")
+
+        self.sim.command("detach")
+        try:
+            run_client(attempt)
+        finally:
+            self.sim.command("attach")
+        run_client(reached)
 
     def test_readme_example_runs_as_shown(self):
         ran = subprocess.run([sys.executable, "-c", readme_example()], env=dict(os.environ, PYTHONPATH=CLIENT),

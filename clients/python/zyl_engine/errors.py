@@ -53,7 +53,14 @@ class ZylRefusedError(ZylConnectionError):
 
 class ZylAuthenticationError(ZylConnectionError):
     """The password was wrong, the engine wants one we do not have, or the server could not prove
-    that it knows ours (another program may hold the port while the engine is down)."""
+    that it knows ours (another program may hold the port while the engine is down).
+
+    `close_code` is the engine's close code (4004) when it refused the password, and None when
+    the client itself gave up on the server."""
+
+    def __init__(self, message: str, close_code: Optional[int] = None) -> None:
+        super().__init__(message)
+        self.close_code = close_code
 
 
 class ZylClosedError(ZylException):

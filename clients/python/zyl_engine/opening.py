@@ -112,5 +112,5 @@ def _closed_while_opening(closed: ConnectionClosed) -> ZylException:
     code = closed.rcvd.code if closed.rcvd else 1006
     reason = closed.rcvd.reason if closed.rcvd else ""
     if code == WRONG_PASSWORD:
-        return ZylAuthenticationError("the engine refused the password (%d %s)" % (code, reason))
+        return ZylAuthenticationError("the engine refused the password (%d %s)" % (code, reason), code)
     return ZylConnectionError("the engine closed the connection while opening (%d %s)" % (code, reason))

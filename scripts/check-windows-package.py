@@ -1,0 +1,151 @@
+#!/usr/bin/python3
+"""Checks the Windows archive that scripts/package.sh writes: every file matches SHA256SUMS, the
+module exports EntryPoint and nothing else, it imports only Windows' own DLLs (the C++ runtime
+and threads are linked in), and it loads in the Windows simulator under Wine and answers
+get.version. Run inside scripts/isolated-net (the engine binds 127.0.0.1:7890), with WINEPREFIX
+set to a prepared prefix.
+
+usage: check-windows-package.py dist/ZYL_Engine-VERSION-windows-x64.zip SIMULATOR_EXE"""
+import asyncio
+import hashlib
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import threading
+import zipfile
+
+import websockets
+
+MODULE = "ZYL_Engine.acsrf"
+URL = "ws://127.0.0.1:7890"
+WAIT = 60.0  # Wine starts slowly on a busy machine
+# Windows' own libraries, by name or by family; compared without regard to case.
+SYSTEM_DLLS = {"kernel32.dll", "ws2_32.dll", "bcrypt.dll", "user32.dll", "advapi32.dll", "msvcrt.dll",
+               "ucrtbase.dll", "ntdll.dll"}
+SYSTEM_DLL_FAMILIES = ("api-ms-win-crt-", "api-ms-win-core-")
+
+
+def fail(message):
+    print("package check: " + message, file=sys.stderr)
+    sys.exit(1)
+
+
+def unpack(archive, into):
+    with zipfile.ZipFile(archive) as zipped:
+        names = zipped.namelist()
+        if names != sorted(names):
+            fail("the archive's entries are not in name order")
+        zipped.extractall(into)
+    tops = os.listdir(into)
+    if len(tops) != 1:
+        fail("expected one top folder, found %s" % tops)
+    return os.path.join(into, tops[0])
+
+
+def check_sums(top):
+    listed = {}
+    with open(os.path.join(top, "SHA256SUMS"), encoding="utf-8") as sums:
+        for line in sums:
+            digest, name = line.rstrip("\n").split("  ", 1)
+            listed[name] = digest
+    present = {os.path.relpath(os.path.join(folder, name), top)
+               for folder, _, names in os.walk(top) for name in names} - {"SHA256SUMS"}
+    if present != set(listed):
+        fail("unlisted in SHA256SUMS: %s; listed but absent: %s"
+             % (sorted(present - set(listed)), sorted(set(listed) - present)))
+    for name, digest in listed.items():
+        with open(os.path.join(top, name), "rb") as file:
+            if hashlib.sha256(file.read()).hexdigest() != digest:
+                fail("%s does not match its SHA-256" % name)
+    return sorted(listed)
+
+
+def exports_and_imports(module):
+    dump = subprocess.run(["x86_64-w64-mingw32-objdump", "-p", module], check=True,
+                          capture_output=True, text=True).stdout
+    table = dump.split("[Ordinal/Name Pointer] Table", 1)
+    exports = re.findall(r"^\s*\[\s*\d+\]\s+(\S+)$", table[1].split("\n\n", 1)[0], re.M) if len(table) == 2 else []
+    imports = re.findall(r"^\s*DLL Name: (\S+)$", dump, re.M)
+    return exports, imports
+
+
+def is_system_dll(name):
+    lower = name.lower()
+    return lower in SYSTEM_DLLS or lower.startswith(SYSTEM_DLL_FAMILIES)
+
+
+def answers_version(simulator, module, version):
+    """Runs the simulator beside the unpacked module (it loads the one beside itself) and asks."""
+    folder = os.path.dirname(module)
+    program = os.path.join(folder, os.path.basename(simulator))
+    shutil.copy(simulator, program)
+    env = dict(os.environ, WINEDEBUG="-all", DISPLAY="")
+    process = subprocess.Popen(["wine", program], cwd=folder, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, text=True, env=env)
+    lines = []
+    ready = threading.Event()
+
+    def read():
+        for raw in process.stdout:
+            lines.append(raw)
+            if '"ready"' in raw:
+                ready.set()
+        ready.set()
+    threading.Thread(target=read, daemon=True).start()
+    try:
+        if not ready.wait(WAIT) or process.poll() is not None:
+            fail("the simulator did not start: %s %s" % (lines, process.stderr.read() if process.poll() is not None else ""))
+
+        async def ask():
+            # The listener may start a moment after the ready line.
+            for _ in range(int(WAIT * 10)):
+                try:
+                    async with websockets.connect(URL, open_timeout=WAIT) as socket:
+                        await socket.send("get.version")
+                        return await asyncio.wait_for(socket.recv(), WAIT)
+                except OSError:
+                    await asyncio.sleep(0.1)
+            fail("the engine never listened on %s" % URL)
+        reply = asyncio.run(ask())
+        if reply != "version:" + version:
+            fail("get.version answered %r" % reply)
+        process.stdin.write("quit\n")
+        process.stdin.close()
+        code = process.wait(timeout=WAIT)
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+    ledger = next((json.loads(line) for line in lines if '"ledger"' in line), None)
+    if code != 0 or not ledger or not ledger.get("balanced"):
+        fail("the simulator ended with %s, ledger %s" % (code, ledger))
+    return reply
+
+
+def main():
+    named = re.fullmatch(r"ZYL_Engine-(.+)-windows-x64\.zip", os.path.basename(sys.argv[1])) if len(sys.argv) == 3 else None
+    if not named:
+        fail(__doc__.rsplit("\n", 1)[-1])
+    archive, simulator, version = sys.argv[1], sys.argv[2], named.group(1)
+    with tempfile.TemporaryDirectory() as into:
+        top = unpack(archive, into)
+        files = check_sums(top)
+        print("package check: %d files, all matching SHA256SUMS" % len(files))
+        module = os.path.join(top, MODULE)
+        exports, imports = exports_and_imports(module)
+        if exports != ["EntryPoint"]:
+            fail("the module exports %s; only EntryPoint belongs there" % exports)
+        print("package check: exports %s" % " ".join(exports))
+        print("package check: imports %s" % " ".join(imports))
+        foreign = [name for name in imports if not is_system_dll(name)]
+        if foreign:
+            fail("the module needs DLLs that Windows does not have: %s" % " ".join(foreign))
+        print("package check: under Wine the module answers %s" % answers_version(simulator, module, version))
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Builds the Windows module in Release with mingw-w64 and writes
+# dist/ZYL_Engine-<version>-windows-x64.zip: the module, the console page, both clients, the
+# install notes, the licence and SHA256SUMS. Files are stored in name order with one fixed
+# time stamp, so the same sources give the same archive.
+# ZYL_PACKAGE_BUILD_DIR=DIR uses (or makes) that build folder; it must be a Release cross build.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+cd "$ROOT"
+if command -v ninja >/dev/null; then GENERATOR=(-G Ninja); else GENERATOR=(); fi
+JOBS=${JOBS:-$(nproc)}
+BUILD_DIR=${ZYL_PACKAGE_BUILD_DIR:-build-package}
+
+cache_value() { sed -n "s/^$1:[A-Z]*=//p" "$BUILD_DIR/CMakeCache.txt"; }
+
+if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
+  cmake -S . -B "$BUILD_DIR" "${GENERATOR[@]}" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-w64.cmake \
+    -DCMAKE_BUILD_TYPE=Release -DZYL_BUILD_TESTS=OFF -DZYL_BUILD_BENCH=OFF -DZYL_BUILD_FUZZ=OFF >/dev/null
+fi
+if [ "$(cache_value CMAKE_BUILD_TYPE)" != Release ] ||
+  [ "$(cache_value CMAKE_TOOLCHAIN_FILE)" != "$ROOT/cmake/toolchain-mingw-w64.cmake" ]; then
+  echo "package: $BUILD_DIR is not a Release build with cmake/toolchain-mingw-w64.cmake" >&2
+  exit 2
+fi
+# Build output goes to stderr: stdout names the archive, for scripts.
+cmake --build "$BUILD_DIR" -j "$JOBS" --target ZYL_Engine >&2
+
+VERSION=$(cache_value CMAKE_PROJECT_VERSION)
+NAME=ZYL_Engine-$VERSION-windows-x64
+STAGE=$(mktemp -d)
+trap 'rm -rf "$STAGE"' EXIT
+TOP=$STAGE/$NAME
+mkdir -p "$TOP"
+
+cp "$BUILD_DIR/bin/ZYL_Engine.acsrf" "$TOP/"
+sed "s/@VERSION@/$VERSION/g" scripts/package/INSTALL.txt >"$TOP/INSTALL.txt"
+if [ -f LICENSE ]; then
+  cp LICENSE "$TOP/"
+else
+  echo "package: warning: there is no LICENSE at the repository root; the archive has none" >&2
+fi
+# Tracked files only: no node_modules, caches or anything else a test run left behind.
+git ls-files -z examples/console clients/js clients/python | while IFS= read -r -d '' file; do
+  mkdir -p "$TOP/$(dirname "$file")"
+  cp "$file" "$TOP/$file"
+done
+
+(cd "$TOP" && find . -type f ! -name SHA256SUMS -printf '%P\n' | LC_ALL=C sort |
+  xargs -d '\n' sha256sum >SHA256SUMS)
+
+# One time stamp (the last commit's) and fixed permissions, so that nothing about this
+# machine or this moment gets into the archive.
+STAMP=$(git log -1 --format=%ct)
+find "$TOP" -type d -exec chmod 755 {} +
+find "$TOP" -type f -exec chmod 644 {} +
+find "$TOP" -exec touch -h -d "@$STAMP" {} +
+
+mkdir -p dist
+ARCHIVE=$ROOT/dist/$NAME.zip
+rm -f "$ARCHIVE"
+(cd "$STAGE" && find "$NAME" -type f | LC_ALL=C sort | TZ=UTC zip -q -X -D "$ARCHIVE" -@)
+echo "$ARCHIVE"
