@@ -78,11 +78,15 @@ function candidates(text) {
   return methods.filter((method) => method.name.startsWith(text));
 }
 
+// While a name is typed, the methods it may become; once its params are typed, its syntax.
 function showCompletions() {
   const text = $('command').value;
-  const found = text ? candidates(text) : [];
   const box = $('completions');
   box.replaceChildren();
+  const typedName = text.match(/^(\S+)\s/)?.[1];
+  const found = typedName !== undefined
+    ? methods.filter((method) => method.name === typedName)
+    : text ? candidates(text) : [];
   if (found.length === 1) {
     box.textContent = syntaxOf(found[0]);
     return;

@@ -135,6 +135,18 @@ test('lists the current timeline\'s markers, another timeline\'s on request, and
   await waitText('#marker-detail', "text.startsWith('Réponse:') && !text.endsWith('asking…')");
   assert.equal(await page.locator('#marker-detail').textContent(), 'Réponse: angle 3 · clip 1920 × 1080');
 
+  // A marker event from the host has the list read anew.
+  const listings = () => page.locator('#log li.sent').evaluateAll(
+    (items) => items.filter((item) => item.textContent.includes('"method":"markers.list"')).length);
+  const before = await listings();
+  await sim.command('marker-changed 1');
+  await waitText('#log', `text.includes('"topic":"marker"')`);
+  const deadline = Date.now() + WAIT_MS;
+  while (await listings() <= before) {
+    assert.ok(Date.now() < deadline, 'the marker list was not read again after a marker event');
+    await new Promise((done) => setTimeout(done, 100));
+  }
+
   // Timeline 3 has no multicam: no angle, but a clip.
   await page.selectOption('#timeline-select', '3');
   await page.waitForFunction(() => document.querySelector('#marker-list .marker')?.textContent === 'Intro', null, { timeout: WAIT_MS });
