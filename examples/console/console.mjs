@@ -69,7 +69,7 @@ function failed(url, password, error) {
     return;
   }
   if (unreachable) showUnreachable(url, RETRY_MS);
-  else showMessage(`Not connected: ${error.message}. Something holds the port without speaking the engine's protocol; trying again every ${RETRY_MS / 1000} s.`);
+  else showMessage(`Not connected: ${error.message}. Something accepted the connection but opened no session in time; trying again every ${RETRY_MS / 1000} s.`);
   retries += 1;
   setStatus('retrying', `not connected · try ${retries + 1} in ${RETRY_MS / 1000} s`);
   retryTimer = setTimeout(() => {
