@@ -1,0 +1,54 @@
+// What the page tells the user when it cannot connect: the engine is not there or refuses this
+// page's origin (a browser reports both the same way, so the page cannot tell which), or the
+// engine wants a password.
+import { $, appendCode } from './dom.mjs';
+
+export function hideNotice() {
+  $('hint').hidden = true;
+  $('hint').replaceChildren();
+}
+
+function paragraph(...pieces) {
+  const element = document.createElement('p');
+  for (const piece of pieces) {
+    if (typeof piece === 'string') element.append(piece);
+    else appendCode(element, piece.code);
+  }
+  return element;
+}
+
+function show(...paragraphs) {
+  const hint = $('hint');
+  hint.replaceChildren(...paragraphs);
+  hint.hidden = false;
+}
+
+export function showMessage(text) {
+  show(paragraph(text));
+}
+
+export function showUnreachable(url, retryMs) {
+  const origin = location.origin;
+  show(
+    paragraph(
+      'No engine answered at ', { code: url }, '. Either the engine is not running, or it refuses pages from ',
+      { code: origin }, ': a page is not told which of the two it is. The page tries again every ',
+      `${retryMs / 1000} s.`,
+    ),
+    paragraph(
+      'If the editor with the engine is running, admit this page: add the line ', { code: origin },
+      ' to ', { code: 'origins.txt' }, ' in the engine’s settings folder, ', { code: '%APPDATA%\\ZYL Engine\\origins.txt' },
+      ' on Windows, elsewhere ', { code: 'ZYL Engine/origins.txt' }, ' under ', { code: '$APPDATA' }, ', ',
+      { code: '$XDG_CONFIG_HOME' }, ' or ', { code: '~/.config' },
+      '. The engine reads the file at every connection, so the next try is admitted.',
+    ),
+  );
+}
+
+export function askPassword(text) {
+  const field = $('password');
+  field.hidden = false;
+  field.value = '';
+  field.focus();
+  show(paragraph(text, ' Type it in the password field and connect.'));
+}
