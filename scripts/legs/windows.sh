@@ -8,10 +8,11 @@ trap 'status=$?; [ "$status" -eq 0 ] || echo "leg windows: failed after $(( $(da
 scripts/install-deps.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 googletest \
   nlohmann-json3-dev iproute2 util-linux zip python3 python3-websockets
 
-# Release, as shipped: the archive below is made from this very build.
+# Release, as shipped: the archive below is made from this very build. -O2 rather than -O3:
+# at -O3 GCC 12 warns falsely (-Warray-bounds) where the tests join a literal and a string.
 dir=build-windows
 cmake -S . -B "$dir" "${GENERATOR[@]}" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-w64.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DZYL_BUILD_TESTS=ON -DZYL_BUILD_BENCH=OFF \
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DZYL_BUILD_TESTS=ON -DZYL_BUILD_BENCH=OFF \
   -DZYL_BUILD_FUZZ=OFF >/dev/null
 
 # The same headless prefix as the toolchain's emulator uses, made before the build so that
