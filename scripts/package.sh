@@ -17,8 +17,10 @@ if [ ! -f "$BUILD_DIR/CMakeCache.txt" ]; then
   cmake -S . -B "$BUILD_DIR" "${GENERATOR[@]}" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-w64.cmake \
     -DCMAKE_BUILD_TYPE=Release -DZYL_BUILD_TESTS=OFF -DZYL_BUILD_BENCH=OFF -DZYL_BUILD_FUZZ=OFF >/dev/null
 fi
+# The toolchain may have been given relative to the repository root or absolute.
+toolchain=$(cd "$ROOT" && realpath -m "$(cache_value CMAKE_TOOLCHAIN_FILE)")
 if [ "$(cache_value CMAKE_BUILD_TYPE)" != Release ] ||
-  [ "$(cache_value CMAKE_TOOLCHAIN_FILE)" != "$ROOT/cmake/toolchain-mingw-w64.cmake" ]; then
+  [ "$toolchain" != "$ROOT/cmake/toolchain-mingw-w64.cmake" ]; then
   echo "package: $BUILD_DIR is not a Release build with cmake/toolchain-mingw-w64.cmake" >&2
   exit 2
 fi
