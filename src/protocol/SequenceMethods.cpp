@@ -1,6 +1,7 @@
 #include "protocol/JsonMethods.h"
 #include "protocol/RecordMembers.h"
 #include "protocol/SequenceReading.h"
+#include "timeline/TimelineSearch.h"
 
 namespace ZYL {
 
@@ -15,6 +16,13 @@ Json UndescribedSequence(std::int32_t timeline) {
     entry[std::string(member.name)] = nullptr;
   entry["timelineID"] = timeline;
   return entry;
+}
+
+// Whether the host refuses `timeline` as a bad parameter: the sequence information alone
+// answers so too for a timeline that has no sequence settings, so its segments are asked.
+bool IsGone(EngineParts& engine, std::int32_t timeline) {
+  const std::optional<bool> known = HostKnowsTimeline(engine.host.basicSuite, timeline);
+  return known.has_value() && !*known;
 }
 
 } // namespace
@@ -35,16 +43,27 @@ Outcome SequenceMethod(EngineParts& engine, RequestParams& params) {
                        std::nullopt, std::stoll(*reading.fault)};
 }
 
-// Each timeline the engine knows, read as sequence.get reads it; the search order is not
-// changed by the listing.
+// Each timeline the engine knows, read as sequence.get reads it; the listing moves no
+// timeline in the search order. One the host no longer knows leaves the cache, as it does in
+// the text protocol's queries, and is not listed. When
+// none the engine knew is left, the list is what a new scan finds.
 Outcome SequencesListMethod(EngineParts& engine, RequestParams&) {
-  const std::int32_t current = engine.timelines.CurrentTimeline();
   Json sequences = Json::array();
-  for (const std::int32_t timeline : KnownTimelines(engine)) {
-    const SequenceReading reading = ReadSequence(engine, timeline);
-    Json entry = reading.fault ? UndescribedSequence(timeline) : Json::parse(reading.record);
-    entry["current"] = timeline == current;
-    sequences.push_back(std::move(entry));
+  for (int round = 0; round < 2; ++round) {
+    const std::int32_t current = engine.timelines.CurrentTimeline();
+    bool anyGone = false;
+    for (const std::int32_t timeline : KnownTimelines(engine)) {
+      const SequenceReading reading = ReadSequence(engine, timeline);
+      if (reading.fault && IsGone(engine, timeline)) {
+        engine.timelines.NoteRefusal(timeline, hostsdk::kBadParameter);
+        anyGone = true;
+        continue;
+      }
+      Json entry = reading.fault ? UndescribedSequence(timeline) : Json::parse(reading.record);
+      entry["current"] = timeline == current;
+      sequences.push_back(std::move(entry));
+    }
+    if (!sequences.empty() || !anyGone) break;
   }
   return Json{{"sequences", sequences}};
 }

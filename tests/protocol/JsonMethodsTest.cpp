@@ -187,6 +187,24 @@ TEST(SequencesListTest, EveryKnownTimelineWithNullsWhereTheHostGivesNone) {
   EXPECT_EQ(CurrentTimeline(engine), 1);
 }
 
+// Regression: a timeline removed from the project stayed in the list, all null, as if it
+// were one the host could not describe.
+TEST(SequencesListTest, ATimelineTheHostNoLongerKnowsIsNotListed) {
+  InProcessEngine engine(TwoTimelines());
+  ASSERT_EQ(Call(engine, "sequences.list")["sequences"].size(), 2u);
+  json second = TwoTimelines()["timelines"][1];
+  second["sequence"] = Sequence();
+  ASSERT_TRUE(engine.sim().Execute("set timelines " + json::array({second}).dump()));
+  const Json list = Call(engine, "sequences.list");
+  ASSERT_EQ(list["sequences"].size(), 1u) << list;
+  EXPECT_EQ(list["sequences"][0]["timelineID"], 2);
+  EXPECT_EQ(list["sequences"][0]["ticksPerFrame"], 1001);
+  // None that the engine knew is left: the list is what a new scan finds.
+  ASSERT_TRUE(engine.sim().Execute("set timelines " +
+                                   json::array({Timeline(7, {Segment(0, 10, Clip("1"))})}).dump()));
+  EXPECT_EQ(Call(engine, "sequences.list")["sequences"][0]["timelineID"], 7);
+}
+
 TEST(VitalsGetTest, ValuesTheHostCannotGiveAreNull) {
   json project = TwoTimelines();
   project["hostMarkerCount"] = 3;
