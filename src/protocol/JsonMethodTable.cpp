@@ -25,7 +25,7 @@ MethodParam TrackParam() {
 }
 
 MethodParam TimelineParam(std::string_view summary) {
-  return {"timeline", ParamType::TimelineId, kOptional, summary};
+  return {"timeline", ParamType::TimelineId, kOptional, summary, nullptr, 0};
 }
 
 constexpr std::string_view kSearchThisTimeline =
@@ -215,7 +215,6 @@ std::vector<Method> BuildMethods() {
 std::int64_t LowestOf(const MethodParam& param) {
   if (param.minimum) return *param.minimum;
   if (param.type == ParamType::Ticks) return std::numeric_limits<std::int64_t>::min();
-  if (param.type == ParamType::TimelineId) return 0;
   return std::numeric_limits<std::int32_t>::min();
 }
 

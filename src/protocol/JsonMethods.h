@@ -17,7 +17,7 @@
 namespace ZYL {
 
 // Integer: signed 32-bit unless the param's bounds say less. Ticks: signed 64-bit.
-// TimelineId: a timeline id, 0 or more.
+// TimelineId: a timeline id, signed 32-bit (the params' bounds say 0 or more).
 enum class ParamType { Integer, Ticks, TimelineId, String };
 
 struct MethodParam {

@@ -7,6 +7,7 @@
 #include "vitals/EventTexts.h"
 #include "vitals/VitalsRecord.h"
 
+#include <cstdint>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -257,10 +258,9 @@ void ExpectDescribed(const Json& value, const Json& members, const std::string& 
   }
 }
 
-TEST(ProtocolDescriptionTest, EveryMethodsResultMatchesItsDescription) {
-  InProcessEngine engine(TwoTimelines());
-  // Params that make each method give a full result in the project above.
-  const Json params = {
+// Params that make each method give a full result in TwoTimelines().
+Json FullResultParams() {
+  return {
       {"commands.run", {{"command", "none"}}},
       {"multicam.setAngle", {{"angle", 1}}},
       {"angle.get", {{"ticks", 0}}},
@@ -271,6 +271,11 @@ TEST(ProtocolDescriptionTest, EveryMethodsResultMatchesItsDescription) {
       {"debug.dumpAngle", {{"ticks", 0}}},
       {"debug.timelineScan", {{"to", 4}}},
   };
+}
+
+TEST(ProtocolDescriptionTest, EveryMethodsResultMatchesItsDescription) {
+  InProcessEngine engine(TwoTimelines());
+  const Json params = FullResultParams();
   const Json description = ZYL::DescribeProtocol();
   ASSERT_EQ(description["methods"].size(), ZYL::Methods().size());
   for (const Json& method : description["methods"]) {
@@ -285,6 +290,34 @@ TEST(ProtocolDescriptionTest, EveryMethodsResultMatchesItsDescription) {
       continue;
     }
     ExpectDescribed(result, method["result"], name);
+  }
+}
+
+// Regression: timeline params refused negative ids that their description did not bound.
+TEST(ProtocolDescriptionTest, EveryIntegerParamTakesWhatItsDescriptionAllowsAndNoMore) {
+  InProcessEngine engine(TwoTimelines());
+  const Json full = FullResultParams();
+  const auto faultOf = [&](const std::string& method, const Json& param, const Json& value) {
+    Json params = full.value(method, Json::object());
+    params[param["name"].get<std::string>()] = value;
+    const Json result = Call(engine, method, params);
+    return result.contains("error") && result["error"].value("param", "") == param["name"]
+               ? result["error"]["code"].get<std::string>()
+               : std::string();
+  };
+  const Json description = ZYL::DescribeProtocol();
+  for (const Json& method : description["methods"]) {
+    for (const Json& param : method["params"]) {
+      const std::string type = param["type"];
+      if (type == "string") continue;
+      const std::int64_t widest = type == "ticks" ? INT64_MIN : INT32_MIN;
+      const std::int64_t lowest = param.value("minimum", widest);
+      const std::string where = method["name"].get<std::string>() + "." + param["name"].dump();
+      EXPECT_NE(faultOf(method["name"], param, lowest), "invalid_params") << where;
+      if (lowest > widest) {
+        EXPECT_EQ(faultOf(method["name"], param, lowest - 1), "invalid_params") << where;
+      }
+    }
   }
 }
 
