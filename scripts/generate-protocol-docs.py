@@ -50,7 +50,8 @@ def with_readme_tables(readme, tables):
     if END_MARKER not in rest:
         raise GenerationError(f"{README}: {END_MARKER} comes before {BEGIN_MARKER}")
     _, tail = rest.split(END_MARKER)
-    return f"{head}{BEGIN_MARKER}\n{tables}\n{END_MARKER}{tail}"
+    # Blank lines around the tables, so that neither marker is read as a table row.
+    return f"{head}{BEGIN_MARKER}\n\n{tables}\n\n{END_MARKER}{tail}"
 
 
 def generated_files(root, description_text):

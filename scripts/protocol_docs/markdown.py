@@ -19,6 +19,10 @@ def code(value):
     return "`" + str(value).replace("|", "\\|") + "`"
 
 
+def code_or_blank(value):
+    return code(value) if value else ""
+
+
 def json_code(value):
     return code(json.dumps(value, ensure_ascii=False))
 
@@ -140,9 +144,9 @@ def topics_section(data):
 
 
 def close_codes_table(data):
-    return table(["code", "name", "when"],
-                 [[str(close["code"]), text(close.get("name", "")), text(close.get("summary", ""))]
-                  for close in data["closeCodes"]])
+    return table(["close code", "name", "when"],
+                 [[str(close["code"]), code_or_blank(close.get("name", "")),
+                   text(close.get("summary", ""))] for close in data["closeCodes"]])
 
 
 def protocol1_table(data):
@@ -217,7 +221,5 @@ def readme_tables(data):
         table(["topic", "event data"],
               [[code(topic["name"]), _compact_members(topic.get("data"))]
                for topic in data["topics"]]),
-        table(["close code", "name", "when"],
-              [[str(close["code"]), text(close.get("name", "")), text(close.get("summary", ""))]
-               for close in data["closeCodes"]]),
+        close_codes_table(data),
     ])

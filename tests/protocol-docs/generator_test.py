@@ -122,7 +122,7 @@ class GeneratorTest(unittest.TestCase):
                          "| `type` | string: `\"play\"`, `\"pause\"` | What changed |",
                          "| `invalid_params` | A param is missing, of the wrong type or out of "
                          "range. | `parse`, `range` |",
-                         "| 4004 | authentication\\_failed | A wrong password answer. |",
+                         "| 4004 | `authentication_failed` | A wrong password answer. |",
                          "| `get.angle` | required | The angle at a time. |",
                          "### `hello` (sent by the server)"):
             self.assertIn(expected, document)
