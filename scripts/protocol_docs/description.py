@@ -17,42 +17,8 @@ def load(text):
         raise DescriptionError(f"not JSON: {error}") from None
     if not isinstance(data, dict):
         raise DescriptionError("the description is not a JSON object")
-    if "types" not in data:
-        data = _from_name_lists(data)
     _check(data)
     return data
-
-
-def _from_name_lists(data):
-    """An engine whose description lists only names (ops, errors, topics, close codes and
-    the text commands as bare values, params without summaries, no results) is read as
-    the full shape with empty summaries, so its documents can still be made."""
-    used = {param["type"] for method in data.get("methods", []) for param in method["params"]}
-    return {
-        "protocol": data.get("protocol"),
-        "subprotocol": "zyl.v2",
-        "engineVersion": data.get("engineVersion", ""),
-        "types": {name: "" for name in sorted(used | {"object"})},
-        "ops": [{"op": op, "from": "", "summary": "", "members": None} for op in data["ops"]],
-        "methods": [
-            {
-                "name": method["name"],
-                "summary": "",
-                "params": [dict(param, summary="") for param in method["params"]],
-                "result": None,
-            }
-            for method in data["methods"]
-        ],
-        "errors": [{"code": code, "summary": "", "protocol1": []} for code in data["errors"]],
-        "topics": [{"name": name, "summary": "", "data": None} for name in data["topics"]],
-        "closeCodes": [{"code": code, "name": "", "summary": ""} for code in data["closeCodes"]],
-        "protocol1": {
-            "commands": [
-                {"name": name, "arguments": "", "summary": ""}
-                for name in data.get("textCommands", [])
-            ]
-        },
-    }
 
 
 def _require(condition, where, what):
@@ -69,6 +35,12 @@ def _list(value, where):
     return value
 
 
+def item_value(items):
+    """An array's items as a value with a "type": the description gives a bare type for
+    plain items and a member (with the items' members or values) otherwise."""
+    return {"type": items} if isinstance(items, str) else items
+
+
 def _check_members(members, types, where):
     """A result's, op's or event's members; None means the description does not know them."""
     if members is None:
@@ -76,14 +48,18 @@ def _check_members(members, types, where):
     names = set()
     for index, member in enumerate(_list(members, where)):
         at = f"{where}[{index}]"
-        _require(isinstance(member, dict), at, "expected an object")
-        _text(member.get("name"), f"{at}.name")
+        _check_member(member, types, at)
         _require(member["name"] not in names, at, f'"{member["name"]}" is listed twice')
         names.add(member["name"])
-        _check_value(member, types, at)
-        _require(isinstance(member.get("nullable", False), bool), f"{at}.nullable",
-                 "expected true or false")
-        _text(member.get("summary", ""), f"{at}.summary")
+
+
+def _check_member(member, types, where):
+    _require(isinstance(member, dict), where, "expected an object")
+    _text(member.get("name"), f"{where}.name")
+    _check_value(member, types, where)
+    _require(isinstance(member.get("nullable", False), bool), f"{where}.nullable",
+             "expected true or false")
+    _text(member.get("summary", ""), f"{where}.summary")
 
 
 def _check_value(value, types, where):
@@ -97,8 +73,11 @@ def _check_value(value, types, where):
         _check_members(value["members"], types, f"{where}.members")
     if "items" in value:
         _require(value["type"] == "array", f"{where}.items", "only an array has items")
-        _require(isinstance(value["items"], dict), f"{where}.items", "expected an object")
-        _check_value(value["items"], types, f"{where}.items")
+        items = value["items"]
+        if isinstance(items, str):
+            _require(items in types, f"{where}.items", f"unknown type {items!r}")
+        else:
+            _check_member(items, types, f"{where}.items")
 
 
 def _check(data):

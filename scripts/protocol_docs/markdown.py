@@ -3,6 +3,8 @@ hand-written template) and the compact tables the README carries."""
 
 import json
 
+from . import description
+
 # Characters that Markdown or a table cell would read as markup: the description's texts
 # are plain text and must come out as they are.
 _MARKUP = set("\\`*_[]<>|")
@@ -31,7 +33,7 @@ def type_text(value):
     """A member's or param's type in words, e.g. "array of object or null"."""
     words = value["type"]
     if value["type"] == "array" and "items" in value:
-        words = "array of " + type_text(value["items"])
+        words = "array of " + type_text(description.item_value(value["items"]))
     if "values" in value:
         words += ": " + ", ".join(json_code(item) for item in value["values"])
     if value.get("nullable"):
@@ -46,8 +48,8 @@ def _member_rows(members, prefix=""):
         yield path, member
         if member.get("members"):
             yield from _member_rows(member["members"], path + ".")
-        items = member.get("items")
-        if items and items.get("members"):
+        items = description.item_value(member.get("items", {}))
+        if items.get("members"):
             yield from _member_rows(items["members"], path + "[].")
 
 
@@ -185,7 +187,8 @@ def _compact_members(members):
     parts = []
     for member in members:
         words = code(member["name"])
-        nested = member.get("members") or (member.get("items") or {}).get("members")
+        nested = member.get("members") or description.item_value(
+            member.get("items", {})).get("members")
         if nested:
             inner = "{" + _compact_members(nested) + "}"
             words += f" [{inner}]" if member["type"] == "array" else f" {inner}"

@@ -4,6 +4,8 @@ result, each topic's event data, the error and close codes."""
 import json
 import re
 
+from . import description
+
 _IDENTIFIER = re.compile(r"^[A-Za-z_$][A-Za-z0-9_$]*$")
 _GENERIC_OBJECT = "{ [member: string]: ZylJson }"
 
@@ -39,7 +41,10 @@ def _type(value, indent):
         written = _object(members, indent) if members is not None else _GENERIC_OBJECT
     elif kind == "array":
         items = value.get("items")
-        written = f"Array<{_type(items, indent)}>" if items else "ZylJson[]"
+        if items:
+            written = f"Array<{_type(description.item_value(items), indent)}>"
+        else:
+            written = "ZylJson[]"
     elif kind in _SCALARS:
         written = _SCALARS[kind]
     else:

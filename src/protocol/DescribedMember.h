@@ -14,8 +14,9 @@ struct Member {
   std::string_view summary;
   // An object's members; for an array, the members of its items when they are objects.
   std::vector<Member> members = {};
-  std::string_view items = {};               // an array's item type
-  std::vector<std::string_view> values = {}; // the closed set of strings it takes, if any
+  std::string_view items = {}; // an array's item type
+  // The closed set of strings it takes (for an array, its items take), if any.
+  std::vector<std::string_view> values = {};
 };
 
 // A member that is always there and never null.
@@ -37,6 +38,7 @@ inline Member ListOf(std::string_view name, std::string_view items, std::string_
 }
 
 // {"name","type","nullable","summary"} and, as they apply, "members", "items", "values".
+// An array's "items" is a type for plain values, or a member listing the items' members.
 nlohmann::json DescribeMember(const Member& member);
 nlohmann::json DescribeMembers(const std::vector<Member>& members);
 

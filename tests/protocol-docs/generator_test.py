@@ -106,6 +106,8 @@ class GeneratorTest(unittest.TestCase):
         markers = next(line for line in rows if line.startswith("| `markers.list`"))
         self.assertIn("`markers` [{`index` (integer), `name` (string or null), "
                       "`ticks` (ticks or null)}]", markers)
+        dump = next(line for line in rows if line.startswith("| `debug.dumpAngle`"))
+        self.assertIn("`lines` (array of string)", dump)
 
     def test_protocol_document_keeps_summaries_plain_and_lists_every_part(self):
         self.assertEqual(self.scratch.run().returncode, 0)
@@ -116,6 +118,7 @@ class GeneratorTest(unittest.TestCase):
         self.assertEqual(len(cells(index_row)), 2, index_row)
         self.assertIn("pipes and \\<tags\\> stay text", index_row)
         for expected in ("| `markers[].ticks` | ticks or null | Its time |",
+                         "| `lines` | array of string | The dump's lines |",
                          "| `in.durationTicks` | ticks | Its length |",
                          "| `authentication.salt` | string | 32 random bytes, base64 |",
                          "| `angle` | integer | yes |  | 1 to 16 | The camera |",

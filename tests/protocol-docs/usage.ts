@@ -19,7 +19,8 @@ export async function use(zyl: ZylClient): Promise<void> {
   const code: ZylErrorCode = 'not_found';
   const close: ZylCloseCode = 4004;
   await zyl.request('multicam.setAngle', { angle: 3 });
-  console.log(version, angle, timeline, markerTicks, markerName, length, played, code, close);
+  const lines: string[] = (await zyl.request('debug.dumpAngle', { ticks: 0 })).lines;
+  console.log(version, angle, timeline, markerTicks, markerName, length, played, code, close, lines);
 
   // @ts-expect-error angle.get requires ticks
   await zyl.request('angle.get');
