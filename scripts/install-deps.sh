@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ clang lld libclang-rt-14-dev libgtest-dev libgmock-dev libbenchmark-dev
   libssl-dev nlohmann-json3-dev iproute2 util-linux python3 python3-websockets python3-jsonschema
-  g++-mingw-w64-x86-64-posix wine64 googletest chromium zip)
+  g++-mingw-w64-x86-64-posix wine64 googletest chromium zip node-typescript)
 if [ "$#" -gt 0 ]; then packages=("$@"); fi
 
 missing=()

@@ -1,8 +1,19 @@
 // The client's API. The structured protocol's method params and results are declared in
-// protocol.d.ts.
+// protocol.d.ts, which is generated from the engine's protocol description.
 import type { ZylEventData, ZylJson, ZylMethod, ZylParams, ZylResult, ZylTopic } from './protocol.js';
 
-export type { ZylEventData, ZylJson, ZylMethod, ZylParams, ZylResult, ZylTopic } from './protocol.js';
+export type {
+  ZylCloseCode,
+  ZylErrorCode,
+  ZylEventData,
+  ZylEvents,
+  ZylJson,
+  ZylMethod,
+  ZylMethods,
+  ZylParams,
+  ZylResult,
+  ZylTopic,
+} from './protocol.js';
 
 export const DEFAULT_URL: string;
 export const ENGINE_VERSION: string;
@@ -85,7 +96,11 @@ export class ZylClient {
   on(type: ZylTopic | string, listener: (data: any, message?: any) => void): () => void;
 
   // ---- protocol 2 ----
-  request(method: ZylMethod, params?: ZylParams): Promise<ZylResult>;
+  /** Params may be left out when the method requires none. */
+  request<M extends ZylMethod>(
+    method: M,
+    ...params: {} extends ZylParams<M> ? [params?: ZylParams<M>] : [params: ZylParams<M>]
+  ): Promise<ZylResult<M>>;
   batch(items: BatchItem[], options?: { haltOnFailure?: boolean }): Promise<BatchEntry[]>;
   subscribe(topics: ZylTopic[]): Promise<string[]>;
   unsubscribe(topics: ZylTopic[]): Promise<string[]>;

@@ -8,9 +8,6 @@ namespace ZYL {
 
 namespace {
 
-constexpr std::int32_t kFirstCamera = 1;
-constexpr std::int32_t kLastCamera = 16;
-
 ResponseError Error(ErrorCode code, std::string message) {
   return ResponseError{code, std::move(message), std::nullopt, std::nullopt};
 }
@@ -45,7 +42,7 @@ Outcome CommandsListMethod(EngineParts& engine, RequestParams&) {
 
 Outcome CommandsRunMethod(EngineParts& engine, RequestParams& params) {
   const std::optional<std::string> command = params.String("command", Presence::Required);
-  const std::string category = params.String("category", Presence::Optional).value_or("");
+  const std::optional<std::string> category = params.String("category", Presence::Required);
   if (params.Error()) return *params.Error();
   if (!HostCommandsAvailable(engine.host))
     return Error(ErrorCode::Unavailable, "the host offers no commands");
@@ -55,15 +52,14 @@ Outcome CommandsRunMethod(EngineParts& engine, RequestParams& params) {
   for (const HostCommandTexts& texts : *commands)
     listed = listed || texts[0] == *command;
   if (!listed) return Error(ErrorCode::UnknownCommand, "the host lists no such command");
-  if (!ExecuteHostCommand(engine.host, category, *command))
+  if (!ExecuteHostCommand(engine.host, *category, *command))
     return Error(ErrorCode::HostError, "the host could not take the command's texts");
-  return nlohmann::json{{"command", *command}, {"category", category}};
+  return nlohmann::json{{"command", *command}, {"category", *category}};
 }
 
 // Runs the host's own camera command, as the text protocol's multicam switch does.
 Outcome MulticamMethod(EngineParts& engine, RequestParams& params) {
-  const std::optional<std::int32_t> angle =
-      params.Int32("angle", Presence::Required, kFirstCamera, kLastCamera);
+  const std::optional<std::int32_t> angle = params.Int32("angle", Presence::Required);
   if (params.Error()) return *params.Error();
   RunHostCommand(engine.host, "cmd.multicam.choosenocut.camera" + std::to_string(*angle));
   return nlohmann::json{{"angle", *angle}};

@@ -28,6 +28,7 @@ struct Command {
   CommandHandler handler;
   bool listed;   // named in get.info's "commands"
   bool unstable; // named in get.info's "unstable": its output may change between versions
+  std::string_view summary; // one line for the protocol description
 };
 
 // In the order get.info lists them. No command's name followed by ":" begins another's, so

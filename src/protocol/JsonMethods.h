@@ -1,33 +1,46 @@
-// The JSON protocol's one table of methods: each method's name, its params with their types,
-// and its handler. Requests, batch items and the protocol description all read this table.
+// The JSON protocol's one table of methods: each method's name, summary, params (type,
+// presence, default, bounds), result members and handler. Requests, batch items and the
+// protocol description all read this table.
 #pragma once
 
+#include "protocol/DescribedMember.h"
 #include "protocol/EngineParts.h"
 #include "protocol/MessageWriter.h"
 #include "protocol/RequestParams.h"
 
+#include <cstdint>
 #include <nlohmann/json.hpp>
-#include <span>
+#include <optional>
 #include <string_view>
 #include <vector>
 
 namespace ZYL {
 
-enum class ParamType { Integer, String };
+// Integer: signed 32-bit unless the param's bounds say less. Ticks: signed 64-bit.
+// TimelineId: a timeline id, signed 32-bit (the params' bounds say 0 or more).
+enum class ParamType { Integer, Ticks, TimelineId, String };
 
 struct MethodParam {
   std::string_view name;
   ParamType type;
   Presence presence;
+  std::string_view summary;
+  nlohmann::json defaultValue = nullptr; // null: none
+  std::optional<std::int64_t> minimum = std::nullopt;
+  std::optional<std::int64_t> maximum = std::nullopt;
 };
 
-// Reads its params through `params` (unknown names are refused before it runs) and gives
-// the result object or the error. A param fault it meets is its answer.
+// Reads its params through `params`. Before it runs, every param has been checked against
+// its row (unknown names, types, bounds, required ones present) and each absent param with a
+// default holds it, so a handler reads a defaulted param as present. A param fault it meets
+// is its answer.
 using MethodHandler = Outcome (*)(EngineParts& engine, RequestParams& params);
 
 struct Method {
   std::string_view name;
+  std::string_view summary;
   std::vector<MethodParam> params;
+  std::vector<Member> result; // every member a successful result has
   MethodHandler handler;
 };
 
@@ -48,8 +61,15 @@ Outcome CommandsListMethod(EngineParts& engine, RequestParams& params);
 Outcome CommandsRunMethod(EngineParts& engine, RequestParams& params);
 Outcome MulticamMethod(EngineParts& engine, RequestParams& params);
 Outcome SequenceMethod(EngineParts& engine, RequestParams& params);
+Outcome SequencesListMethod(EngineParts& engine, RequestParams& params);
 Outcome AngleMethod(EngineParts& engine, RequestParams& params);
+Outcome AngleAtMarkerMethod(EngineParts& engine, RequestParams& params);
+Outcome ClipSizeMethod(EngineParts& engine, RequestParams& params);
+Outcome ClipSizeAtMarkerMethod(EngineParts& engine, RequestParams& params);
+Outcome TransitionsMethod(EngineParts& engine, RequestParams& params);
+Outcome MarkersListMethod(EngineParts& engine, RequestParams& params);
 Outcome TransportMethod(EngineParts& engine, RequestParams& params);
+Outcome VitalsMethod(EngineParts& engine, RequestParams& params);
 Outcome DumpAngleMethod(EngineParts& engine, RequestParams& params);
 Outcome TimelineScanMethod(EngineParts& engine, RequestParams& params);
 

@@ -3,11 +3,13 @@
 // reader, the reply writer and the dispatcher.
 #pragma once
 
+#include "server/CloseCodes.h"
 #include "server/PushTopics.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -24,22 +26,6 @@ inline constexpr std::size_t kMaxBatchRequests = 64;
 // JavaScript client.
 inline constexpr std::int64_t kMaxSafeInteger = (std::int64_t{1} << 53) - 1;
 
-// Status codes of the close frame that ends a connection.
-enum class CloseCode : std::uint16_t {
-  GoingAway = 1001,
-  ProtocolError = 1002,
-  BinaryMessage = 1003,
-  InvalidUtf8 = 1007,
-  MessageTooLong = 1009,
-  MalformedMessage = 4000,
-  UnknownOp = 4001,
-  NotIdentified = 4002,
-  AlreadyIdentified = 4003,
-  AuthenticationFailed = 4004,
-  UnsupportedProtocol = 4005,
-  TooSlow = 4006,
-};
-
 enum class ErrorCode {
   InvalidRequest,
   UnknownMethod,
@@ -53,6 +39,16 @@ enum class ErrorCode {
 
 // The code as it appears on the wire: "invalid_request", "unknown_method", ...
 std::string_view ErrorCodeName(ErrorCode code) noexcept;
+
+struct ErrorCodeInfo {
+  ErrorCode code;
+  std::string_view name;
+  std::string_view summary;
+  std::span<const std::string_view> textTokens; // the text protocol's replies it stands for
+};
+
+// Every error code, in the order the protocol description lists them.
+std::span<const ErrorCodeInfo> ErrorCodes() noexcept;
 
 // The "error" member of a failed response.
 struct ResponseError {

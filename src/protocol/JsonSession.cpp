@@ -19,8 +19,6 @@ using Json = nlohmann::json;
 constexpr std::chrono::seconds kIdentifyWait{10};
 // A wrong password costs the guesser this long each time.
 constexpr std::chrono::seconds kAuthenticationFailureDelay{1};
-// RFC 6455's "internal error": the engine cannot give a safe challenge.
-constexpr std::uint16_t kInternalError = 1011;
 
 struct SessionState final : ConversationState {
   bool identified = false;
@@ -31,13 +29,9 @@ SessionState& State(ClientConnection& connection) {
   return static_cast<SessionState&>(*connection.Talk().state);
 }
 
-void Close(ClientConnection& connection, std::uint16_t code, std::string_view reason) {
-  connection.SendBytes(CloseFrame(code, reason));
-  connection.Talk().ended = true;
-}
-
 void Close(ClientConnection& connection, CloseCode code, std::string_view reason) {
-  Close(connection, static_cast<std::uint16_t>(code), reason);
+  connection.SendBytes(CloseFrame(CloseNumber(code), reason));
+  connection.Talk().ended = true;
 }
 
 // Sends `text` and holds `topics` from then on.
@@ -119,7 +113,7 @@ void OpenJsonSession(ClientConnection& connection) {
     // A challenge that could be predicted or checked against nothing admits no one.
     if (!state->expected) {
       connection.Talk().state = std::move(state);
-      Close(connection, kInternalError, "cannot authenticate now");
+      Close(connection, CloseCode::InternalError, "cannot authenticate now");
       return;
     }
   }

@@ -26,18 +26,13 @@ struct SequenceFormat {
 };
 
 // The timeline the client named (none for a negative id); else the timelines the engine
-// knows, best first, and when it knows none (or none it knew is left), those a scan finds. A
-// scan runs only when none ever did or the cache turned out wrong, so a project without
-// timelines is not rescanned on every request.
-std::vector<std::int32_t> Candidates(TimelineCache& timelines,
-                                     std::optional<std::int32_t> requested) {
+// knows. A project without timelines is not rescanned on every request.
+std::vector<std::int32_t> Candidates(EngineParts& engine, std::optional<std::int32_t> requested) {
   if (requested) {
     if (*requested < 0) return {};
     return {*requested};
   }
-  std::vector<std::int32_t> ordered = timelines.OrderedTimelines();
-  if (ordered.empty()) ordered = timelines.ScanTimelines(false);
-  return ordered;
+  return KnownTimelines(engine);
 }
 
 bool HasSequenceEntries(const hostsdk::SequenceInfoSuite9& info) noexcept {
@@ -104,6 +99,12 @@ std::string SequenceRecord(std::int32_t timeline, std::int64_t ticksPerSecond,
 
 } // namespace
 
+std::vector<std::int32_t> KnownTimelines(EngineParts& engine) {
+  std::vector<std::int32_t> ordered = engine.timelines.OrderedTimelines();
+  if (ordered.empty()) ordered = engine.timelines.ScanTimelines(false);
+  return ordered;
+}
+
 // Any non-negative id is asked of the host as given: the host, not the engine's cache, knows
 // which timelines exist.
 SequenceReading ReadSequence(EngineParts& engine, std::optional<std::int32_t> requested) {
@@ -112,7 +113,7 @@ SequenceReading ReadSequence(EngineParts& engine, std::optional<std::int32_t> re
   // Two rounds at most: the second asks what a new scan finds, once the host refused every
   // id the cache held.
   for (int round = 0; round < 2; ++round) {
-    const std::vector<std::int32_t> candidates = Candidates(engine.timelines, requested);
+    const std::vector<std::int32_t> candidates = Candidates(engine, requested);
     bool everyOneRefused = !candidates.empty();
     for (const std::int32_t timeline : candidates) {
       SequenceFormat format;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ZYL {
 
@@ -18,5 +19,9 @@ struct SequenceReading {
 // The timeline `requested`, else the one the engine knows best (scanning when it knows
 // none).
 SequenceReading ReadSequence(EngineParts& engine, std::optional<std::int32_t> requested);
+
+// The timelines the engine knows, best first; when it knows none, those a scan finds (a
+// scan runs only when none ever did or the cache turned out wrong).
+std::vector<std::int32_t> KnownTimelines(EngineParts& engine);
 
 } // namespace ZYL

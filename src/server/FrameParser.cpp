@@ -1,5 +1,6 @@
 #include "server/FrameParser.h"
 
+#include "server/CloseCodes.h"
 #include "server/ClosePayload.h"
 #include "server/ValidUtf8.h"
 
@@ -15,10 +16,10 @@ constexpr std::uint8_t kOpcodeBinary = 0x2;
 constexpr std::uint8_t kOpcodeClose = 0x8;
 constexpr std::uint8_t kOpcodePing = 0x9;
 constexpr std::uint8_t kOpcodePong = 0xA;
-constexpr std::uint16_t kProtocolError = 1002;
-constexpr std::uint16_t kUnacceptableData = 1003;
-constexpr std::uint16_t kInvalidPayload = 1007;
-constexpr std::uint16_t kMessageTooBig = 1009;
+constexpr std::uint16_t kProtocolError = CloseNumber(CloseCode::ProtocolError);
+constexpr std::uint16_t kUnacceptableData = CloseNumber(CloseCode::BinaryMessage);
+constexpr std::uint16_t kInvalidPayload = CloseNumber(CloseCode::InvalidUtf8);
+constexpr std::uint16_t kMessageTooBig = CloseNumber(CloseCode::MessageTooLong);
 constexpr std::uint8_t kLengthCode16Bit = 126;
 constexpr std::uint8_t kLengthCode64Bit = 127;
 constexpr std::size_t kLargestControlPayload = 125;

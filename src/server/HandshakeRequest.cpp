@@ -10,7 +10,6 @@ namespace {
 constexpr std::string_view kKeyHeader = "sec-websocket-key:";
 constexpr std::string_view kOriginHeader = "origin:";
 constexpr std::string_view kProtocolHeader = "sec-websocket-protocol:";
-constexpr std::string_view kJsonSubprotocol = "zyl.v2";
 
 // Whether `line` starts with `name` (given in lower case), ignoring ASCII case.
 bool HasHeaderName(std::string_view line, std::string_view name) {

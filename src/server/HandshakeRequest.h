@@ -15,6 +15,9 @@ struct HandshakeRequest {
   std::string protocols = {}; // = {}: a request given as {key, origin} stays complete
 };
 
+// The subprotocol a client offers to speak the JSON protocol.
+inline constexpr std::string_view kJsonSubprotocol = "zyl.v2";
+
 // Whether the comma-separated `protocols` list "zyl.v2" as one of its (trimmed) entries.
 bool OffersJsonProtocol(std::string_view protocols);
 

@@ -2,6 +2,7 @@
 #include "server/Server.h"
 
 #include "server/ClientConnection.h"
+#include "server/CloseCodes.h"
 #include "server/ClosePayload.h"
 #include "server/ServerRegistry.h"
 
@@ -104,9 +105,8 @@ void AcceptLoop(const RegistryPointer& registry, std::uint16_t port, bool warned
 } // namespace
 
 void SendGoingAway(ClientConnection& connection) noexcept {
-  static constexpr std::uint16_t kGoingAway = 1001;
   if (connection.Admitted().protocol == WireProtocol::Json)
-    connection.SendLast(CloseFrame(kGoingAway, "the engine is stopping"));
+    connection.SendLast(CloseFrame(CloseNumber(CloseCode::GoingAway), "the engine is stopping"));
 }
 
 Server::Server(std::uint16_t port) : port_(port), registry_(std::make_shared<Registry>()) {}

@@ -13,13 +13,14 @@ struct AngleQuery {
   TimelineCache& timelines;
   std::int64_t ticks;
   std::int32_t track;
+  const TimelineScope& scope;
   std::int32_t angle = 0;
   std::int32_t answeredBy = -1;
 };
 
 bool ProbeAngle(AngleQuery& query, std::int32_t timeline, bool exact) {
   const SegmentsHandle segments(query.suite, timeline);
-  if (!NoteProbe(query.timelines, timeline, segments)) return false;
+  if (!NoteProbe(query.timelines, query.scope, timeline, segments)) return false;
   {
     const NodeHandle root(query.suite, segments, query.ticks);
     // The exact pass wants a segment that starts at the requested time.
@@ -27,7 +28,8 @@ bool ProbeAngle(AngleQuery& query, std::int32_t timeline, bool exact) {
       query.angle = AngleVisitor(NodeWalk{query.suite, query.track}, root.get(), 0, -1);
   }
   // A loose answer is a guess and does not move the current timeline.
-  if (query.angle > 0 && exact) query.timelines.SetCurrentTimeline(timeline);
+  if (query.angle > 0 && exact && !query.scope.LeavesCacheAlone())
+    query.timelines.SetCurrentTimeline(timeline);
   if (query.angle != 0) query.answeredBy = timeline;
   return query.angle != 0;
 }
@@ -35,24 +37,26 @@ bool ProbeAngle(AngleQuery& query, std::int32_t timeline, bool exact) {
 } // namespace
 
 std::int32_t FindAngleAtTime(TimelineCache& timelines, std::int64_t ticks, std::int32_t track,
-                             std::int32_t* answeredBy) {
+                             const TimelineScope& scope, std::int32_t* answeredBy) {
   if (answeredBy != nullptr) *answeredBy = -1;
   const VideoSegmentSuite suite(timelines.BasicSuite());
   if (!suite) return 0;
-  AngleQuery query{*suite, timelines, ticks, track};
-  SearchExactThenLoose(timelines, [&query](std::int32_t timeline, bool exact) {
+  AngleQuery query{*suite, timelines, ticks, track, scope};
+  SearchExactThenLoose(timelines, scope, [&query](std::int32_t timeline, bool exact) {
     return ProbeAngle(query, timeline, exact);
   });
   if (answeredBy != nullptr) *answeredBy = query.answeredBy;
   return query.angle;
 }
 
-std::int32_t FindAngleAtMarker(TimelineCache& timelines, std::string_view name,
-                               std::int32_t track) {
+std::int32_t FindAngleAtMarker(TimelineCache& timelines, std::string_view name, std::int32_t track,
+                               NameMatch nameMatch, std::optional<MarkerMatch>* marker) {
+  if (marker != nullptr) marker->reset();
   if (name.empty()) return 0;
   const std::optional<MarkerMatch> match =
-      FindMarkerByName(timelines.BasicSuite(), timelines, name);
+      FindMarkerByName(timelines.BasicSuite(), timelines, name, nameMatch);
   if (!match) return 0;
+  if (marker != nullptr) *marker = match;
   // The marker names the timeline the client means, whether or not an angle is found there.
   timelines.SetCurrentTimeline(match->timeline);
   const VideoSegmentSuite suite(timelines.BasicSuite());

@@ -15,7 +15,9 @@ struct ClipSizeQuery {
   std::int64_t ticks;
   std::int64_t end; // -1: no end time given
   std::int32_t track;
+  const TimelineScope& scope;
   FrameSize size;
+  std::int32_t answeredBy = -1;
 };
 
 // The exact pass wants a segment starting at ticks and, when a later end is given, the
@@ -30,34 +32,41 @@ bool PassesExactTest(const ClipSizeQuery& query, const SegmentsHandle& segments,
 
 bool ProbeFrameSize(ClipSizeQuery& query, std::int32_t timeline, bool exact) {
   const SegmentsHandle segments(query.suite, timeline);
-  if (!NoteProbe(query.timelines, timeline, segments)) return false;
+  if (!NoteProbe(query.timelines, query.scope, timeline, segments)) return false;
   {
     const NodeHandle root(query.suite, segments, query.ticks);
     if (root && (!exact || PassesExactTest(query, segments, root)))
       FrameSizeVisitor(NodeWalk{query.suite, query.track}, root.get(), 0, -1, query.size);
   }
-  if (query.size.width > 0 && exact) query.timelines.SetCurrentTimeline(timeline);
+  if (query.size.width > 0 && exact && !query.scope.LeavesCacheAlone())
+    query.timelines.SetCurrentTimeline(timeline);
+  if (query.size.width != 0) query.answeredBy = timeline;
   return query.size.width != 0;
 }
 
 } // namespace
 
 FrameSize FindSizeAtTime(TimelineCache& timelines, std::int64_t ticks, std::int64_t end,
-                         std::int32_t track) {
+                         std::int32_t track, const TimelineScope& scope, std::int32_t* answeredBy) {
+  if (answeredBy != nullptr) *answeredBy = -1;
   const VideoSegmentSuite suite(timelines.BasicSuite());
   if (!suite) return {};
-  ClipSizeQuery query{*suite, timelines, ticks, end, track, {}};
-  SearchExactThenLoose(timelines, [&query](std::int32_t timeline, bool exact) {
+  ClipSizeQuery query{*suite, timelines, ticks, end, track, scope, {}};
+  SearchExactThenLoose(timelines, scope, [&query](std::int32_t timeline, bool exact) {
     return ProbeFrameSize(query, timeline, exact);
   });
+  if (answeredBy != nullptr) *answeredBy = query.answeredBy;
   return query.size;
 }
 
-FrameSize FindSizeAtMarker(TimelineCache& timelines, std::string_view name, std::int32_t track) {
+FrameSize FindSizeAtMarker(TimelineCache& timelines, std::string_view name, std::int32_t track,
+                           NameMatch nameMatch, std::optional<MarkerMatch>* marker) {
+  if (marker != nullptr) marker->reset();
   if (name.empty()) return {};
   const std::optional<MarkerMatch> match =
-      FindMarkerByName(timelines.BasicSuite(), timelines, name);
+      FindMarkerByName(timelines.BasicSuite(), timelines, name, nameMatch);
   if (!match) return {};
+  if (marker != nullptr) *marker = match;
   timelines.SetCurrentTimeline(match->timeline);
   const VideoSegmentSuite suite(timelines.BasicSuite());
   if (!suite) return {};

@@ -1,8 +1,10 @@
 #include "timeline/MarkerLookup.h"
 
 #include "host/ScopedSuite.h"
+#include "host/Utf16Text.h"
 #include "hostsdk/MediaSuites.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace ZYL {
@@ -20,31 +22,42 @@ bool IsComplete(const MarkerSuite& suite) {
          suite->GetMarkerName != nullptr && suite->GetMarkerTime != nullptr;
 }
 
-bool MarkerNameEquals(const hostsdk::SequenceMarkerSuite& suite, std::int32_t timeline,
-                      std::uint32_t index, std::string_view name) {
+MarkerSuite AcquireMarkerSuite(const hostsdk::BasicSuite* basic) {
+  return MarkerSuite(basic, hostsdk::kSequenceMarkerSuiteName, {3, 2, 1});
+}
+
+// The marker's UTF-16 name up to its first zero unit; none when the host cannot give it.
+std::optional<std::u16string> ReadMarkerName(const hostsdk::SequenceMarkerSuite& suite,
+                                             std::int32_t timeline, std::uint32_t index) {
   std::uint64_t size = 0;
-  if (suite.GetMarkerNameSize(timeline, index, &size) != hostsdk::kSuccess || size == 0)
-    return false;
+  if (suite.GetMarkerNameSize(timeline, index, &size) != hostsdk::kSuccess) return std::nullopt;
   // An odd size cannot be UTF-16 and may hide an over-read by one byte.
-  if (size > kMaxMarkerNameBytes || size % 2 != 0) return false;
+  if (size > kMaxMarkerNameBytes || size % 2 != 0) return std::nullopt;
   // size + 2 zeroed bytes: the name and a terminating unit.
   std::vector<char16_t> buffer(static_cast<std::size_t>(size / 2) + 1, u'\0');
   char16_t* units = buffer.data();
   if (suite.GetMarkerName(timeline, index, &units) != hostsdk::kSuccess || units == nullptr)
-    return false;
-  return FoldedNameEquals(units, static_cast<std::size_t>(size / 2), name);
+    return std::nullopt;
+  const std::size_t maxUnits = static_cast<std::size_t>(size / 2);
+  return std::u16string(units, std::find(units, units + maxUnits, u'\0'));
+}
+
+bool NameMatches(const std::u16string& units, std::string_view name, NameMatch match) {
+  if (match == NameMatch::Exact) return Utf16ToUtf8(units) == name;
+  return FoldedNameEquals(units.c_str(), units.size(), name);
 }
 
 std::optional<MarkerMatch> FindMarkerOnTimeline(const hostsdk::SequenceMarkerSuite& suite,
                                                 TimelineCache& timelines, std::int32_t timeline,
-                                                std::string_view name) {
+                                                std::string_view name, NameMatch match) {
   std::uint32_t count = 0;
   const hostsdk::ErrorCode status = suite.GetMarkerCount(timeline, &count);
   timelines.NoteRefusal(timeline, status);
   if (status != hostsdk::kSuccess || count == 0) return std::nullopt;
   timelines.NoteTimeline(timeline);
   for (std::uint32_t index = 0; index < count; ++index) {
-    if (!MarkerNameEquals(suite, timeline, index, name)) continue;
+    const std::optional<std::u16string> units = ReadMarkerName(suite, timeline, index);
+    if (!units || units->empty() || !NameMatches(*units, name, match)) continue;
     std::int64_t time = 0;
     if (suite.GetMarkerTime(timeline, index, &time) == hostsdk::kSuccess)
       return MarkerMatch{timeline, time};
@@ -66,15 +79,47 @@ bool FoldedNameEquals(const char16_t* units, std::size_t maxUnits, std::string_v
 }
 
 std::optional<MarkerMatch> FindMarkerByName(const hostsdk::BasicSuite* basic,
-                                            TimelineCache& timelines, std::string_view name) {
-  const MarkerSuite suite(basic, hostsdk::kSequenceMarkerSuiteName, {3, 2, 1});
+                                            TimelineCache& timelines, std::string_view name,
+                                            NameMatch match) {
+  const MarkerSuite suite = AcquireMarkerSuite(basic);
   if (!IsComplete(suite)) return std::nullopt;
-  std::optional<MarkerMatch> match;
+  std::optional<MarkerMatch> found;
   timelines.SearchTimelines([&](std::int32_t timeline) {
-    match = FindMarkerOnTimeline(*suite.get(), timelines, timeline, name);
-    return match.has_value();
+    found = FindMarkerOnTimeline(*suite.get(), timelines, timeline, name, match);
+    return found.has_value();
   });
-  return match;
+  return found;
+}
+
+MarkerListing ListMarkers(const hostsdk::BasicSuite* basic, std::int32_t timeline) {
+  MarkerListing listing;
+  const MarkerSuite suite = AcquireMarkerSuite(basic);
+  if (!IsComplete(suite)) {
+    listing.fault = MarkerListing::Fault::NoSuite;
+    return listing;
+  }
+  std::uint32_t count = 0;
+  const hostsdk::ErrorCode status = suite->GetMarkerCount(timeline, &count);
+  if (status != hostsdk::kSuccess) {
+    listing.fault = status == hostsdk::kBadParameter ? MarkerListing::Fault::UnknownTimeline
+                                                     : MarkerListing::Fault::CountRefused;
+    listing.status = static_cast<std::int32_t>(status);
+    return listing;
+  }
+  if (count > kMaxListedMarkers) {
+    listing.fault = MarkerListing::Fault::TooMany;
+    return listing;
+  }
+  for (std::uint32_t index = 0; index < count; ++index) {
+    MarkerEntry entry;
+    entry.index = index;
+    if (const std::optional<std::u16string> units = ReadMarkerName(*suite.get(), timeline, index))
+      entry.name = Utf16ToUtf8(*units);
+    std::int64_t time = 0;
+    if (suite->GetMarkerTime(timeline, index, &time) == hostsdk::kSuccess) entry.ticks = time;
+    listing.markers.push_back(std::move(entry));
+  }
+  return listing;
 }
 
 } // namespace ZYL

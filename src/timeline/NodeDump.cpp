@@ -73,11 +73,11 @@ void DumpNode(const DumpLineSink& client, const hostsdk::VideoSegmentSuite9& sui
 }
 
 void DumpTimeline(const DumpLineSink& client, const hostsdk::VideoSegmentSuite9& suite,
-                  TimelineCache& cache, std::int32_t timeline, std::int64_t ticks,
-                  DumpCounters& counters) {
+                  TimelineCache& cache, const TimelineScope& scope, std::int32_t timeline,
+                  std::int64_t ticks, DumpCounters& counters) {
   const SegmentsHandle segments(suite, timeline);
   if (!segments) {
-    cache.NoteRefusal(timeline, segments.status());
+    if (!scope.LeavesCacheAlone()) cache.NoteRefusal(timeline, segments.status());
     return;
   }
   ++counters.probed;
@@ -90,25 +90,30 @@ void DumpTimeline(const DumpLineSink& client, const hostsdk::VideoSegmentSuite9&
   DumpNode(client, suite, root.get(), 0, -1);
 }
 
-void DumpTimelines(TimelineCache& cache, const DumpLineSink& client, std::int64_t ticks) {
+void DumpTimelines(TimelineCache& cache, const DumpLineSink& client, std::int64_t ticks,
+                   const TimelineScope& scope) {
   const VideoSegmentSuite suite(cache.BasicSuite());
   if (!suite) {
     SendDumpLine(client, "ERROR: could not acquire VideoSegmentSuite");
     return;
   }
   // A diagnostic should not wait for a scan when any timeline is known, however old.
-  std::vector<std::int32_t> timelines = cache.OrderedTimelines();
+  std::vector<std::int32_t> timelines;
+  if (scope.only)
+    timelines.push_back(*scope.only);
+  else
+    timelines = cache.OrderedTimelines();
   if (timelines.empty()) timelines = cache.ScanTimelines(true);
   DumpCounters counters;
   const auto dumpAll = [&] {
     for (const std::int32_t timeline : timelines) {
       if (counters.printed >= kDumpedTimelineLimit) break;
-      DumpTimeline(client, *suite, cache, timeline, ticks, counters);
+      DumpTimeline(client, *suite, cache, scope, timeline, ticks, counters);
     }
   };
   dumpAll();
   // None of the known ids answered: the project may have changed, so look again.
-  if (counters.probed == 0 && !timelines.empty()) {
+  if (counters.probed == 0 && !timelines.empty() && !scope.only) {
     timelines = cache.ScanTimelines(true);
     dumpAll();
   }
@@ -121,10 +126,10 @@ void DumpTimelines(TimelineCache& cache, const DumpLineSink& client, std::int64_
 } // namespace
 
 void DumpAngle(TimelineCache& timelines, std::int64_t ticks, std::int32_t track,
-               const DumpLineSink& client) {
+               const DumpLineSink& client, const TimelineScope& scope) {
   SendDumpLine(client, "=== VIDEO SEGMENT NODE DUMP START ===");
   SendDumpLine(client, "time=" + std::to_string(ticks) + " track=" + std::to_string(track));
-  DumpTimelines(timelines, client, ticks);
+  DumpTimelines(timelines, client, ticks, scope);
   SendDumpLine(client, "=== VIDEO SEGMENT NODE DUMP END ===");
 }
 

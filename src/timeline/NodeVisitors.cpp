@@ -90,7 +90,7 @@ void TransitionVisitor(const NodeWalk& walk, std::int32_t node, int depth, bool&
     const auto track = ReadIntegerProperty(walk.suite, node, NodeProperty::kClipTrack);
     if (track && (walk.trackFilter < 0 || *track == walk.trackFilter)) clipOnTrack = true;
   }
-  if (kind == NodeKind::Transition && side.name == "-") {
+  if (kind == NodeKind::Transition && side.name == kNoTransitionName) {
     if (auto name = ReadNodeProperty(walk.suite, node, NodeProperty::kTransitionMatchName))
       side.name = std::move(*name);
     if (const auto text = ReadNodeProperty(walk.suite, node, NodeProperty::kTransitionDuration))

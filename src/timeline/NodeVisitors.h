@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace ZYL {
 
@@ -33,8 +34,11 @@ void FrameSizeVisitor(const NodeWalk& walk, std::int32_t node, int depth,
                       std::int32_t inheritedTrack, FrameSize& size);
 
 // One end of a clip: "-" and 0 until a transition with a readable name is found.
+// The name of a side that has no transition, as the text protocol sends it.
+inline constexpr std::string_view kNoTransitionName = "-";
+
 struct TransitionSide {
-  std::string name = "-";
+  std::string name{kNoTransitionName};
   std::int64_t duration = 0;
 };
 

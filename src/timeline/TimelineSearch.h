@@ -6,20 +6,39 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace ZYL {
+
+// Where a query looks. By default in the engine's search order, and what it learns (a
+// timeline that answered, one the host no longer knows) goes into the cache; with `only` it
+// asks that one timeline alone and leaves the cache as it was, so that the next query of
+// any client searches as it would have.
+struct TimelineScope {
+  std::optional<std::int32_t> only;
+
+  bool LeavesCacheAlone() const noexcept { return only.has_value(); }
+};
+
+// Whether the host knows `timeline`: it does not when it refuses the id as a bad parameter.
+// Nothing when the host offers no video segment suite to ask.
+std::optional<bool> HostKnowsTimeline(const hostsdk::BasicSuite* basic, std::int32_t timeline);
 
 // One timeline's attempt in the exact (true) or loose (false) pass; true when it answered.
 using PassProbe = std::function<bool(std::int32_t timeline, bool exact)>;
 
 // Runs the exact pass and, when it found nothing, the loose pass. A pass tries the current
-// timeline first, then the cache's search order. Returns whether a probe answered.
-bool SearchExactThenLoose(TimelineCache& timelines, const PassProbe& probe);
+// timeline first, then the cache's search order; or the scope's one timeline. Returns
+// whether a probe answered.
+bool SearchExactThenLoose(TimelineCache& timelines, const TimelineScope& scope,
+                          const PassProbe& probe);
 
-// Notes a probe's outcome in the cache: a timeline that gave its segments is known, one the
-// host no longer knows is forgotten. Returns whether the segments are there.
-inline bool NoteProbe(TimelineCache& timelines, std::int32_t timeline,
+// Notes a probe's outcome in the cache, unless the scope leaves it alone: a timeline that
+// gave its segments is known, one the host no longer knows is forgotten. Returns whether the
+// segments are there.
+inline bool NoteProbe(TimelineCache& timelines, const TimelineScope& scope, std::int32_t timeline,
                       const SegmentsHandle& segments) {
+  if (scope.LeavesCacheAlone()) return static_cast<bool>(segments);
   if (!segments) {
     timelines.NoteRefusal(timeline, segments.status());
     return false;

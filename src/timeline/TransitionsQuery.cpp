@@ -1,7 +1,7 @@
 // get.transitions: the transitions at the two ends of a clip named by its range and track.
 #include "timeline/NodeVisitors.h"
 #include "timeline/TimelineQueries.h"
-#include "timeline/VideoSegments.h"
+#include "timeline/TimelineSearch.h"
 
 #include <limits>
 #include <optional>
@@ -40,34 +40,36 @@ TransitionSide ReadSide(const NodeWalk& walk, const SegmentsHandle& segments,
                         std::optional<std::int64_t> first, std::optional<std::int64_t> second) {
   TransitionSide side;
   if (first) VisitTreeAt(walk, segments, *first, side);
-  if (side.name == "-" && second) VisitTreeAt(walk, segments, *second, side);
+  if (side.name == kNoTransitionName && second) VisitTreeAt(walk, segments, *second, side);
   return side;
 }
 
 std::optional<ClipTransitions> ProbeTransitions(const NodeWalk& walk, TimelineCache& timelines,
-                                                std::int32_t timeline, std::int64_t start,
-                                                std::int64_t end) {
+                                                const TimelineScope& scope, std::int32_t timeline,
+                                                std::int64_t start, std::int64_t end) {
   const SegmentsHandle segments(walk.suite, timeline);
   if (!segments) {
-    timelines.NoteRefusal(timeline, segments.status());
+    if (!scope.LeavesCacheAlone()) timelines.NoteRefusal(timeline, segments.status());
     return std::nullopt;
   }
   TransitionSide scratch;
   if (!VisitTreeAt(walk, segments, MiddleOf(start, end), scratch)) return std::nullopt;
   return ClipTransitions{ReadSide(walk, segments, start, TickBefore(start)),
-                         ReadSide(walk, segments, TickBefore(end), end)};
+                         ReadSide(walk, segments, TickBefore(end), end), timeline};
 }
 
 } // namespace
 
 std::optional<ClipTransitions> FindClipTransitions(TimelineCache& timelines, std::int64_t start,
-                                                   std::int64_t end, std::int32_t track) {
+                                                   std::int64_t end, std::int32_t track,
+                                                   const TimelineScope& scope) {
   const VideoSegmentSuite suite(timelines.BasicSuite());
   if (!suite) return std::nullopt;
   const NodeWalk walk{*suite, track};
+  if (scope.only) return ProbeTransitions(walk, timelines, scope, *scope.only, start, end);
   std::optional<ClipTransitions> found;
   timelines.SearchTimelines([&](std::int32_t timeline) {
-    found = ProbeTransitions(walk, timelines, timeline, start, end);
+    found = ProbeTransitions(walk, timelines, scope, timeline, start, end);
     if (!found) return false;
     timelines.SetCurrentTimeline(timeline);
     timelines.NoteTimeline(timeline);

@@ -266,6 +266,22 @@ TEST_F(JsonSession, EventsComeOnlyForHeldTopicsBetweenSubscribeAndUnsubscribe) {
     EXPECT_EQ(Ask(*client, R"({"op":"request","id":3,"method":"version"})")["op"], "response");
 }
 
+TEST_F(JsonSession, EachEventIsAMessageOfItsOwnInTheOrderTheHostCausedThem) {
+  WsTestClient client;
+  ASSERT_TRUE(Identify(client));
+  EXPECT_EQ(Ask(client, R"({"op":"subscribe","id":1,"topics":["transport","marker"]})")["ok"],
+            true);
+  for (const char* line : {"play on", "markers-rebuilt", "pause on", "stop off"})
+    ASSERT_TRUE(engine_->Execute(line));
+  // The host's marker count is the demo project's, so each push is checked by its type.
+  for (const char* expected :
+       {"transport play", "marker rebuild", "transport pause", "transport stop"}) {
+    const Json event = Json::parse(client.ReceiveText(Millis(5000), false).value_or("null"));
+    ASSERT_TRUE(event.is_object()) << expected;
+    EXPECT_EQ(event.value("topic", "") + " " + event["data"].value("type", ""), expected);
+  }
+}
+
 TEST_F(JsonSession, StoppingTheEngineSaysGoingAway) {
   WsTestClient client;
   ASSERT_TRUE(Identify(client));

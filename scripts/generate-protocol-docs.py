@@ -1,0 +1,115 @@
+#!/usr/bin/python3
+"""Makes the protocol's documents from the engine's own description of it.
+
+    generate-protocol-docs.py [--root DIR] [--describe-tool PATH] [--check]
+
+With --describe-tool (the built zyl-describe), its output is docs/protocol.json. From
+docs/protocol.json alone come docs/PROTOCOL.md, the README's protocol tables (between
+its marker comments) and clients/js/protocol.d.ts. --check changes nothing: it exits 1
+and names each file that differs from what would be written, 0 when none does. Any
+other failure (a description of the wrong shape, missing markers) exits 2."""
+
+import argparse
+import pathlib
+import subprocess
+import sys
+
+sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
+
+from protocol_docs import description, markdown, typescript  # noqa: E402
+
+DESCRIPTION = "docs/protocol.json"
+PROTOCOL_MD = "docs/PROTOCOL.md"
+README = "README.md"
+DECLARATIONS = "clients/js/protocol.d.ts"
+TEMPLATE = pathlib.Path(__file__).resolve().parent / "protocol_docs" / "PROTOCOL.template.md"
+BEGIN_MARKER = "<!-- generated: protocol tables -->"
+END_MARKER = "<!-- end generated -->"
+
+
+class GenerationError(Exception):
+    pass
+
+
+def run_describe_tool(tool):
+    try:
+        done = subprocess.run([tool], capture_output=True, check=False, timeout=60)
+    except OSError as error:
+        raise GenerationError(f"cannot run {tool}: {error}") from None
+    if done.returncode != 0:
+        reason = done.stderr.decode(errors="replace").strip()
+        raise GenerationError(f"{tool} failed ({done.returncode}): {reason}")
+    return done.stdout.decode("utf-8")
+
+
+def with_readme_tables(readme, tables):
+    """The README with the text between its markers replaced; exactly one pair is needed."""
+    if readme.count(BEGIN_MARKER) != 1 or readme.count(END_MARKER) != 1:
+        raise GenerationError(f"{README} needs one {BEGIN_MARKER} and one {END_MARKER} line")
+    head, rest = readme.split(BEGIN_MARKER)
+    if END_MARKER not in rest:
+        raise GenerationError(f"{README}: {END_MARKER} comes before {BEGIN_MARKER}")
+    _, tail = rest.split(END_MARKER)
+    # Blank lines around the tables, so that neither marker is read as a table row.
+    return f"{head}{BEGIN_MARKER}\n\n{tables}\n\n{END_MARKER}{tail}"
+
+
+def generated_files(root, description_text):
+    """Each generated file's path under root and its new text."""
+    try:
+        data = description.load(description_text)
+        readme = (root / README).read_text(encoding="utf-8")
+        return {
+            PROTOCOL_MD: markdown.protocol_document(data, TEMPLATE.read_text(encoding="utf-8")),
+            README: with_readme_tables(readme, markdown.readme_tables(data)),
+            DECLARATIONS: typescript.declarations(data),
+        }
+    except (description.DescriptionError, ValueError) as error:
+        raise GenerationError(f"{DESCRIPTION}: {error}") from None
+
+
+def read_or_none(path):
+    try:
+        return path.read_text(encoding="utf-8")
+    except FileNotFoundError:
+        return None
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description="Make the protocol's documents.")
+    parser.add_argument("--root", type=pathlib.Path,
+                        default=pathlib.Path(__file__).resolve().parent.parent)
+    parser.add_argument("--describe-tool", help="the built zyl-describe")
+    parser.add_argument("--check", action="store_true",
+                        help="write nothing; exit 1 naming each stale file")
+    options = parser.parse_args(argv)
+    root = options.root
+
+    try:
+        wanted = {}
+        if options.describe_tool:
+            wanted[DESCRIPTION] = run_describe_tool(options.describe_tool)
+        description_text = wanted.get(DESCRIPTION) if not options.check else None
+        if description_text is None:
+            description_text = read_or_none(root / DESCRIPTION)
+            if description_text is None:
+                raise GenerationError(f"{DESCRIPTION} is missing: give --describe-tool")
+        wanted.update(generated_files(root, description_text))
+    except (GenerationError, OSError, UnicodeDecodeError) as error:
+        print(f"generate-protocol-docs: {error}", file=sys.stderr)
+        return 2
+
+    stale = [name for name, text in wanted.items() if read_or_none(root / name) != text]
+    if options.check:
+        for name in stale:
+            print(f"generate-protocol-docs: {name} is stale; run "
+                  "cmake --build build --target protocol-docs", file=sys.stderr)
+        return 1 if stale else 0
+    for name in stale:
+        (root / name).write_text(wanted[name], encoding="utf-8")
+        print(f"wrote {name}")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,127 @@
+#include "protocol/RecordMembers.h"
+
+#include <algorithm>
+
+namespace ZYL {
+
+namespace {
+
+bool IsUnknownVital(std::string_view name) {
+  const std::vector<UnknownVital>& unknown = UnknownVitals();
+  return std::any_of(unknown.begin(), unknown.end(),
+                     [name](const UnknownVital& vital) { return vital.member == name; });
+}
+
+} // namespace
+
+std::vector<Member> SequenceMembers(bool orNull) {
+  const auto value = [orNull](std::string_view name, std::string_view type,
+                              std::string_view summary) {
+    return Member{name, type, orNull, summary};
+  };
+  return {
+      Always("timelineID", "timelineID", "the timeline described"),
+      value("ticksPerSecond", "ticks",
+            "the host's ticks per second (254016000000 when it "
+            "reports none)"),
+      value("ticksPerFrame", "ticks", "the frame duration in ticks"),
+      value("fps", "number", "frames per second, to three decimals"),
+      value("dropFrame", "boolean", "whether the timecode is drop-frame"),
+      value("width", "integer", "frame width in pixels"),
+      value("height", "integer", "frame height in pixels"),
+      value("parNum", "integer", "pixel aspect ratio numerator"),
+      value("parDen", "integer", "pixel aspect ratio denominator"),
+      value("zeroPointTicks", "ticks", "the sequence's start time in ticks"),
+  };
+}
+
+const std::vector<UnknownVital>& UnknownVitals() {
+  static const std::vector<UnknownVital> unknown = {
+      {"speed", nullptr},      {"cutsChanged", nullptr}, {"edited", nullptr},
+      {"seqChanged", nullptr}, {"timecode", ""},         {"cuts", -1},
+      {"markers", -1},         {"tracks", -1},           {"audioPeakDb", -999.0},
+  };
+  return unknown;
+}
+
+std::vector<Member> VitalsMembers(bool builtNow) {
+  std::vector<Member> members = {
+      Always("v", "string", "the engine's version"),
+      Always("playing", "boolean", "the transport plays"),
+      Always("idleSec", "integer", "seconds since the user's last input (0 when unknown)"),
+      Always("paused", "boolean", "the transport is paused"),
+      Always("recording", "boolean", "the transport records"),
+      Always("rewind", "boolean", "the transport rewinds"),
+      Always("ffwd", "boolean", "the transport fast-forwards"),
+      Always("speed", "number",
+             "seconds of timecode per second of wall time since the previous record"),
+      Always("timecode", "string", "the last timecode text the host reported (empty: none)"),
+      Always("displayMode", "integer", "the host's timecode display mode"),
+      Always("cuts", "integer", "segments of the sequence on screen (-1: unknown)"),
+      Always("cutsChanged", "boolean", "the cut count changed since the previous record"),
+      Always("edited", "boolean", "the sequence's segments changed since the previous record"),
+      Always("seqChanged", "boolean", "another sequence is on screen than at the previous record"),
+      Always("markers", "integer", "markers in the known sequences and the host's (-1: unknown)"),
+      Always("tracks", "integer", "the host's track count (-1: unknown)"),
+      Always("audioPeakDb", "number",
+             "the loudest channel peak in dB while playing (-999.0: none)"),
+      Always("soloActive", "boolean", "a track is soloed"),
+  };
+  if (builtNow)
+    for (Member& member : members)
+      member.nullable = IsUnknownVital(member.name);
+  return members;
+}
+
+std::vector<Member> TransportEventMembers() {
+  Member type = Always("type", "string", "what changed");
+  type.values = {"stop", "play", "record", "rewind", "ffwd", "pause"};
+  return {type, Always("on", "boolean", "the state the host reported")};
+}
+
+std::vector<Member> MarkerEventMembers() {
+  Member type = Always("type", "string", "changed: one marker; rebuild: the whole list");
+  type.values = {"changed", "rebuild"};
+  return {type, Always("index", "integer", "the marker changed; present only when type is changed"),
+          Always("count", "integer", "the host's marker count (-1: unknown)")};
+}
+
+std::vector<Member> InfoMembers() {
+  return {
+      Always("engine", "string", "\"ZYL Engine\""),
+      Always("version", "string", "the engine's version"),
+      Always("api", "integer", "the text protocol's version"),
+      Always("platform", "string", "the platform the engine was made for"),
+      ListOf("commands", "string", "the text protocol's commands"),
+      ListOf("unstable", "string", "text commands whose output may change between versions"),
+      ListOf("events", "string", "the pushes the text protocol sends"),
+      Always("updateUrl", "string", "where the latest version is described"),
+      Always("downloadUrl", "string", "where the engine is downloaded"),
+      Always("docsUrl", "string", "the documentation"),
+      Always("licenseUrl", "string", "the licence"),
+      Always("originPolicy", "string", "how page origins are admitted"),
+      Always("telemetry", "boolean", "whether the engine reports anything anywhere (never)"),
+  };
+}
+
+std::vector<Member> TimelineScanMembers() {
+  return {
+      Always("from", "integer", "the first id probed"),
+      Always("to", "integer", "the last id asked for"),
+      Always("scanned", "integer", "ids probed"),
+      Always("elapsedMs", "integer", "the scan's duration"),
+      Always("budgetHit", "boolean", "the scan stopped at its time budget"),
+      Always("hits", "integer", "ids that are timelines"),
+      Always("groupsTotal", "integer", "runs of consecutive timeline ids"),
+      ListOf("groups", "object", "the first runs",
+             {Always("a", "integer", "first id"), Always("b", "integer", "last id"),
+              Always("n", "integer", "ids in the run"),
+              Always("segs", "integer", "segments of the run's first timeline"),
+              OrNull("markers", "integer", "markers of the run's first timeline")}),
+      ListOf("marked", "object", "the first timelines that have markers",
+             {Always("id", "integer", "timeline id"),
+              Always("markers", "integer", "its marker count")}),
+  };
+}
+
+} // namespace ZYL

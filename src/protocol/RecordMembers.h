@@ -1,0 +1,35 @@
+// The members of the records both protocols send (sequence, vitals, info, timeline scan, the
+// transport and marker events), as the protocol description lists them. Methods and topics
+// that carry the same record share one list.
+#pragma once
+
+#include "protocol/DescribedMember.h"
+
+#include <nlohmann/json.hpp>
+#include <string_view>
+#include <vector>
+
+namespace ZYL {
+
+// sequence.get's members; `orNull`: each but timelineID may be null (the sequences list's
+// entries for a timeline the host cannot describe).
+std::vector<Member> SequenceMembers(bool orNull);
+
+// A vitals member that vitals.get gives as null: one that only a comparison with an earlier
+// record can tell (no stand-in), or one whose record value is the stand-in for a value the
+// host did not give.
+struct UnknownVital {
+  std::string_view member;
+  nlohmann::json standIn; // null: always unknown in a record built on its own
+};
+const std::vector<UnknownVital>& UnknownVitals();
+
+// The vitals record's members; `builtNow`: as vitals.get gives them (UnknownVitals nullable).
+std::vector<Member> VitalsMembers(bool builtNow);
+
+std::vector<Member> TransportEventMembers();
+std::vector<Member> MarkerEventMembers();
+std::vector<Member> InfoMembers();
+std::vector<Member> TimelineScanMembers();
+
+} // namespace ZYL
