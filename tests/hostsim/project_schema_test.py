@@ -33,7 +33,8 @@ BAD_PROJECTS = {
     "segment-end-before-start.json": ("timelines[0].segments[1].end:", False),
 }
 
-NOT_PROJECTS = {"package.json", "package-lock.json"}
+# npm's manifests, and the protocol's description with the sample its generator is tested on.
+NOT_PROJECTS = {"package.json", "package-lock.json", "protocol.json", "sample-description.json"}
 
 
 def project_files(root):
