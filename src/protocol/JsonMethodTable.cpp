@@ -2,6 +2,7 @@
 #include "protocol/JsonMethods.h"
 #include "protocol/RecordMembers.h"
 
+#include <iterator>
 #include <limits>
 #include <string>
 
@@ -60,9 +61,12 @@ std::vector<Member> Appended(std::vector<Member> members, Member last) {
 }
 
 std::vector<Member> SequenceListEntry() {
-  std::vector<Member> entry = SequenceMembers(true);
-  entry.insert(entry.begin() + 1,
-               Always("current", "boolean", "the engine's current timeline (searched first)"));
+  std::vector<Member> sequence = SequenceMembers(true);
+  std::vector<Member> entry;
+  entry.reserve(sequence.size() + 1);
+  entry.push_back(std::move(sequence.front())); // timelineID
+  entry.push_back(Always("current", "boolean", "the engine's current timeline (searched first)"));
+  std::move(sequence.begin() + 1, sequence.end(), std::back_inserter(entry));
   return entry;
 }
 

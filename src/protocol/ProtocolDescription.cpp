@@ -66,8 +66,10 @@ Json DescribeMethods() {
 
 Json Op(std::string_view op, std::string_view from, std::string_view summary,
         std::vector<Member> members) {
-  members.insert(members.begin(), Always("op", "string", "the op's name"));
-  return {{"op", op}, {"from", from}, {"summary", summary}, {"members", DescribeMembers(members)}};
+  Json described = Json::array({DescribeMember(Always("op", "string", "the op's name"))});
+  for (Json& member : DescribeMembers(members))
+    described.push_back(std::move(member));
+  return {{"op", op}, {"from", from}, {"summary", summary}, {"members", std::move(described)}};
 }
 
 Member TopicList(std::string_view name, std::string_view summary) {
