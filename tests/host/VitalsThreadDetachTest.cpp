@@ -47,6 +47,9 @@ TEST(VitalsThreadDetach, AHostThatDestroysTheSurfaceInsideAVitalsCallIsLeftWhole
                         faults);
   host = &moduleHost;
   ASSERT_EQ(moduleHost.Startup(), kSuccess);
+  // ThreadSanitizer starts a thread of its own with the process's first thread; start one
+  // first, so that the count below holds only the module's threads.
+  std::thread([] {}).join();
   const int threadsBefore = ThreadCount();
   hostsdk::ControlSurfaceBase* surface = nullptr;
   ASSERT_EQ(moduleHost.CreateSurface(&holder, &surface), kSuccess);
