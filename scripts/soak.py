@@ -71,8 +71,16 @@ METHOD_PARAMS = {
     "debug.dumpAngle": {"ticks": 1016064000000},
     "debug.timelineScan": {"from": 0, "to": 200, "budgetMs": 3000},
 }
-# Answers that follow the transport the soak itself drives: checked for shape only.
-SHAPE_ONLY_METHODS = {"transport.get"}
+# Answers that follow the transport the soak itself drives: checked for shape only, by the
+# members that must be true or false.
+SHAPE_ONLY_METHODS = {
+    "transport.get": ("playing", "paused", "recording", "rewind", "fastForward"),
+    "vitals.get": ("playing", "paused", "recording", "rewind", "ffwd"),
+}
+# The timelines the engine knows, in its search order, with the one searched first marked:
+# which it knows and their order follow the other clients' queries and every detach, so each
+# timeline's entry is checked on its own.
+PER_TIMELINE_METHODS = {"sequences.list"}
 # Node dumps cover the timelines the engine knows at the time, which a detach forgets: each
 # timeline's part is checked on its own.
 DUMP_METHODS = {"debug.dumpAngle"}
@@ -320,9 +328,17 @@ def check_response(tally, method, response, request_id):
     if method in SHAPE_ONLY_METHODS:
         result = response.get("result") or {}
         good = response.get("ok") is True and all(
-            isinstance(result.get(flag), bool)
-            for flag in ("playing", "paused", "recording", "rewind", "fastForward"))
+            isinstance(result.get(flag), bool) for flag in SHAPE_ONLY_METHODS[method])
         tally.check(method_key(method), good, True)
+        return
+    if method in PER_TIMELINE_METHODS:
+        entries = (response.get("result") or {}).get("sequences")
+        if response.get("ok") is not True or not entries:
+            tally.fault("%s answered %r" % (method, response))
+            return
+        for entry in entries:
+            described = {k: v for k, v in entry.items() if k != "current"}
+            tally.check("%s timeline %s" % (method, entry.get("timelineID")), described)
         return
     body = {k: v for k, v in response.items() if k != "id"}
     tally.check(method_key(method), without_volatile(body),
@@ -334,7 +350,8 @@ async def method_looper(life, tally, stop, methods, index):
     socket, epoch = await connect(life, tally, True)
     serial = 0
     batch = [{"method": m, "params": METHOD_PARAMS.get(m, {})}
-             for m in methods if m not in SHAPE_ONLY_METHODS | DUMP_METHODS][:64]
+             for m in methods
+             if m not in SHAPE_ONLY_METHODS.keys() | DUMP_METHODS | PER_TIMELINE_METHODS][:64]
     while not stop.is_set():
         for method in methods + ["(batch)"]:
             serial += 1
