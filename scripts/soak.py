@@ -304,10 +304,7 @@ async def text_looper(life, tally, stop):
                         markers -= 1
                 replies.pop()
             except websockets.exceptions.ConnectionClosed as error:
-                if closed_by_detach(life, epoch, tally, error):
-                    tally.count("cut_by_detach")
-                tally.count("reconnects")
-                socket, epoch = await connect(life, tally, False)
+                socket, epoch = await reconnect(life, tally, epoch, error, False)
                 continue
             tally.latency(time.monotonic() - started)
             if command.startswith(DUMP_COMMAND_PREFIX):
@@ -323,6 +320,14 @@ async def text_looper(life, tally, stop):
             if stop.is_set():
                 break
     await socket.close()
+
+
+async def reconnect(life, tally, epoch, error, protocol2):
+    """Counts a looper's connection that the engine closed, and opens a new one."""
+    if closed_by_detach(life, epoch, tally, error):
+        tally.count("cut_by_detach")
+    tally.count("reconnects")
+    return await connect(life, tally, protocol2)
 
 
 def method_key(method):
@@ -381,10 +386,7 @@ async def method_looper(life, tally, stop, methods, index):
                 await socket.send(json.dumps(message))
                 response = json.loads(await socket.recv())
             except websockets.exceptions.ConnectionClosed as error:
-                if closed_by_detach(life, epoch, tally, error):
-                    tally.count("cut_by_detach")
-                tally.count("reconnects")
-                socket, epoch = await connect(life, tally, True)
+                socket, epoch = await reconnect(life, tally, epoch, error, True)
                 continue
             tally.latency(time.monotonic() - started)
             if method == "(batch)":
