@@ -1,5 +1,7 @@
 #include "server/ClientConnection.h"
 
+#include "server/CloseCodes.h"
+#include "server/ClosePayload.h"
 #include "server/FrameWriter.h"
 
 #include <chrono>
@@ -45,11 +47,12 @@ bool ClientConnection::QueueAndWait(std::string_view bytes,
   // The bound holds for the whole write, not for each send: a peer whose buffers take a few
   // more bytes now and then would otherwise hold the sender for a full bound per trickle.
   using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(server::kSendTimeoutMilliseconds);
+  const auto timeout = std::chrono::milliseconds(server::kSendTimeoutMilliseconds);
+  auto deadline = Clock::now() + timeout;
   std::uint64_t end = 0;
   {
     const std::lock_guard<std::mutex> lock(sendLock_);
-    if (broken_) return false;
+    if (broken_ || closing_) return false;
     if (!Enqueue(bytes)) return false;
     // Pushes of the new topics queue behind these bytes, never before them.
     if (topics) topics_.store(topics->Bits());
@@ -58,7 +61,8 @@ bool ClientConnection::QueueAndWait(std::string_view bytes,
     if (writtenTotal_ >= end) return true;
   }
   // Only this connection's own bytes are waited for; pushes queued behind them are the
-  // pushing thread's to write.
+  // pushing thread's to write. Once the peer is being closed as too slow, this thread helps
+  // the close frame out, since a connection that holds no topic has no pushing thread.
   for (;;) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
@@ -67,9 +71,17 @@ bool ClientConnection::QueueAndWait(std::string_view bytes,
                                           : platform::WaitResult::TimedOut;
     const std::lock_guard<std::mutex> lock(sendLock_);
     if (broken_) return false;
+    if (wait == platform::WaitResult::Failed) return Break();
     if (!WriteFront()) return false;
-    if (writtenTotal_ >= end) return true;
-    if (wait != platform::WaitResult::Ready) return Break();
+    if (!closing_) {
+      if (writtenTotal_ >= end) return true;
+      if (wait == platform::WaitResult::Ready) continue;
+      GiveUpOnSlowPeer();
+      if (broken_) return false;
+    }
+    // The close frame waits; its own bound runs from the peer's last progress.
+    if (!CheckProgress()) return false;
+    deadline = lastProgress_ + timeout;
   }
 }
 
@@ -79,16 +91,18 @@ bool ClientConnection::Push(std::string_view bytes) noexcept {
 }
 
 bool ClientConnection::PushLocked(std::string_view bytes) noexcept {
-  if (broken_) return false;
-  // A peer this far behind is not reading: it is cut off rather than let grow without end.
-  if (queue_.size() + bytes.size() > queueBound_) return Break();
+  if (broken_ || closing_) return false;
+  // A peer this far behind is not reading: it is given up on rather than let grow without
+  // end.
+  if (queue_.size() + bytes.size() > queueBound_) return GiveUpOnSlowPeer();
   return Enqueue(bytes) && WriteFront() && CheckProgress();
 }
 
 bool ClientConnection::WriteQueued() noexcept {
   const std::lock_guard<std::mutex> lock(sendLock_);
   if (broken_) return false;
-  return WriteFront() && CheckProgress() && !queue_.empty();
+  if (WriteFront()) CheckProgress();
+  return !broken_ && !queue_.empty();
 }
 
 bool ClientConnection::Enqueue(std::string_view bytes) noexcept {
@@ -96,6 +110,7 @@ bool ClientConnection::Enqueue(std::string_view bytes) noexcept {
   if (queue_.empty()) lastProgress_ = std::chrono::steady_clock::now();
   try {
     queue_.append(bytes);
+    chunkEnds_.push_back(queuedTotal_ + bytes.size());
   } catch (...) {
     return Break();
   }
@@ -107,8 +122,34 @@ bool ClientConnection::CheckProgress() noexcept {
   // A peer that takes nothing for the send time-out while bytes wait is not reading.
   if (!queue_.empty() && std::chrono::steady_clock::now() - lastProgress_ >=
                              std::chrono::milliseconds(server::kSendTimeoutMilliseconds))
-    return Break();
+    return GiveUpOnSlowPeer();
   return true;
+}
+
+bool ClientConnection::GiveUpOnSlowPeer() noexcept {
+  if (closing_ || admission_.protocol != WireProtocol::Json) return Break();
+  // The peer may read again later: what it finds is whole frames, then the reason.
+  try {
+    if (!QueueCloseAfterChunkUnderWay(CloseFrame(CloseNumber(CloseCode::TooSlow), "too slow")))
+      return false;
+  } catch (...) {
+    return Break();
+  }
+  // The close frame gets a full send time-out of its own.
+  lastProgress_ = std::chrono::steady_clock::now();
+  WriteFront();
+  return false;
+}
+
+bool ClientConnection::QueueCloseAfterChunkUnderWay(std::string_view closeFrame) noexcept {
+  // A chunk is whole frames, so the queue still ends on a frame's end.
+  const std::uint64_t keptEnd = chunkEnds_.empty() ? writtenTotal_ : chunkEnds_.front();
+  queue_.resize(static_cast<std::size_t>(keptEnd - writtenTotal_));
+  queuedTotal_ = keptEnd;
+  while (chunkEnds_.size() > 1)
+    chunkEnds_.pop_back();
+  closing_ = true;
+  return Enqueue(closeFrame);
 }
 
 bool ClientConnection::WriteFront() noexcept {
@@ -119,7 +160,11 @@ bool ClientConnection::WriteFront() noexcept {
     queue_.erase(0, static_cast<std::size_t>(sent));
     writtenTotal_ += static_cast<std::uint64_t>(sent);
     lastProgress_ = std::chrono::steady_clock::now();
+    while (!chunkEnds_.empty() && chunkEnds_.front() <= writtenTotal_)
+      chunkEnds_.pop_front();
   }
+  // A slow peer's close frame is out: nothing may follow it.
+  if (closing_) return Break();
   if (queue_.capacity() > kKeptQueueCapacity) std::string().swap(queue_);
   return true;
 }
@@ -127,15 +172,21 @@ bool ClientConnection::WriteFront() noexcept {
 bool ClientConnection::Break() noexcept {
   broken_ = true;
   std::string().swap(queue_);
+  chunkEnds_.clear();
   platform::ShutdownBoth(socket_);
   return false;
 }
 
 void ClientConnection::SendLast(std::string_view bytes) noexcept {
-  if (SendBytes(bytes)) {
-    const std::lock_guard<std::mutex> lock(sendLock_);
-    Break();
-  }
+  const std::lock_guard<std::mutex> lock(sendLock_);
+  // A slow peer's close under way stays the last thing it gets.
+  if (broken_ || closing_) return;
+  // A peer that reads gets all that waits for it; one that is behind loses the frames it had
+  // not begun, so that the close frame can still reach it. Nothing waits on the peer.
+  if (!WriteFront()) return;
+  const bool queued = queue_.empty() ? Enqueue(bytes) : QueueCloseAfterChunkUnderWay(bytes);
+  if (queued) WriteFront();
+  Break();
 }
 
 void ClientConnection::Shutdown() noexcept { platform::ShutdownBoth(socket_); }

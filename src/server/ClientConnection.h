@@ -5,6 +5,11 @@
 // Everything written goes through one queue of whole frames, written at its front and never
 // with a send that waits, so frames of different threads never interleave and no writer is
 // ever held up inside a send by a peer that does not read.
+//
+// A peer that does not read is given up on. A text-protocol peer is cut off at once (its
+// protocol has no word for it). A JSON-protocol peer is closed with "too slow": the frames
+// not yet begun are dropped, the one under way is finished, the close frame follows it, and
+// the connection ends once that is out or the peer again took nothing for the send time-out.
 #pragma once
 
 #include "platform/Platform.h"
@@ -19,6 +24,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -49,12 +55,13 @@ public:
   bool SendBytes(std::string_view bytes) noexcept;
 
   // For the pushing thread: queues `bytes` (whole frames) and writes what the socket takes
-  // now, never waiting on the peer. A push that would take the queue past its bound shuts
-  // the connection down, and so does a peer that took nothing for the send time-out while
-  // bytes waited. False when the connection is shut down.
+  // now, never waiting on the peer. A push that would take the queue past its bound gives
+  // the peer up, and so does a peer that took nothing for the send time-out while bytes
+  // waited. False when the bytes were not taken (the connection is ending or shut down).
   bool Push(std::string_view bytes) noexcept;
 
-  // Writes what the socket takes now of the queued bytes. True while bytes still wait.
+  // Writes what the socket takes now of the queued bytes, a close frame for a slow peer
+  // included. True while bytes still wait.
   bool WriteQueued() noexcept;
 
   // For the connection's own thread: exactly `size` bytes from the peer, waiting as long as
@@ -77,8 +84,10 @@ public:
   // Pushes `bytes` as Push does while the connection holds `topic`; false otherwise.
   bool PushTopic(Topic topic, std::string_view bytes) noexcept;
 
-  // Sends `bytes` (a close frame) as the last thing on this connection, then shuts it down
-  // as Shutdown does; nothing another thread sends can follow them.
+  // Sends `bytes` (a close frame) as the last thing on this connection, as far as the socket
+  // takes it now, then shuts the connection down as Shutdown does; nothing another thread
+  // sends can follow it, and nothing waits on the peer. Frames the peer had not begun are
+  // dropped when they would not go out at once, so that the close frame still may.
   void SendLast(std::string_view bytes) noexcept;
 
   // Makes the owner's pending and future reads fail (server stop); the socket stays open
@@ -93,7 +102,8 @@ public:
 
 private:
   // Writes from the queue's front until it is empty or the socket is full (sendLock_
-  // held). False when a send failed; the connection is then broken.
+  // held). False when a send failed, or the close frame of a slow peer went out; the
+  // connection is then broken.
   bool WriteFront() noexcept;
   // Appends `bytes` to the queue (sendLock_ held). False when memory ran out; the
   // connection is then broken.
@@ -103,9 +113,16 @@ private:
   bool QueueAndWait(std::string_view bytes, std::optional<TopicSet> topics) noexcept;
   // Push with sendLock_ held.
   bool PushLocked(std::string_view bytes) noexcept;
-  // Breaks the connection when bytes have waited for the send time-out without the peer
-  // taking any (sendLock_ held). False when it did.
+  // Gives the peer up when bytes have waited for the send time-out without the peer taking
+  // any (sendLock_ held). False when it did.
   bool CheckProgress() noexcept;
+  // A peer that does not read (sendLock_ held): a JSON-protocol peer is closed with "too
+  // slow", anyone else, or a peer that does not take even that, is broken. Always false.
+  bool GiveUpOnSlowPeer() noexcept;
+  // Drops the queued chunks behind the one being written, queues `closeFrame` last and
+  // takes nothing more (sendLock_ held). False when memory ran out; the connection is then
+  // broken.
+  bool QueueCloseAfterChunkUnderWay(std::string_view closeFrame) noexcept;
   // Marks the connection broken, drops the queue and shuts the socket down (sendLock_
   // held); always false.
   bool Break() noexcept;
@@ -118,8 +135,12 @@ private:
   std::string queue_;              // bytes of whole frames not yet written, oldest first
   std::uint64_t queuedTotal_ = 0;  // bytes ever queued
   std::uint64_t writtenTotal_ = 0; // bytes ever written
+  // Where each queued chunk of whole frames ends (as a count of bytes ever queued), for the
+  // chunks not yet wholly written, so that a close can follow the frame under way.
+  std::deque<std::uint64_t> chunkEnds_;
   std::chrono::steady_clock::time_point lastProgress_; // last write, or queue start
   bool broken_ = false;
+  bool closing_ = false;                // a close frame is queued last and nothing more is taken
   std::atomic<std::uint8_t> topics_{0}; // written under sendLock_
   Admission admission_;
   Conversation conversation_;

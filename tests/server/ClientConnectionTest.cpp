@@ -3,6 +3,7 @@
 #include "server/ClientConnection.h"
 
 #include "platform/Platform.h"
+#include "server/ClosePayload.h"
 #include "server/FrameReader.h"
 #include "server/FrameWriter.h"
 #include "server/Handshake.h"
@@ -181,6 +182,110 @@ TEST(ClientConnection, APeerThatNeverReadsIsCutOffOnceItsQueuePassesTheBound) {
       << "a push waited on the peer";
   EXPECT_FALSE(connection.Push(frame));
   // The connection's own reader now ends instead of waiting for the peer.
+  EXPECT_EQ(ReadTextMessage(connection), "");
+}
+
+// Everything the peer receives until the engine's end closes, as frames in order; the
+// payload of a frame cut short by the end is left out.
+std::vector<zyltest::WsFrame> ReadUntilClosed(platform::Socket socket) {
+  std::string stream;
+  std::vector<char> chunk(64 * 1024);
+  while (platform::WaitReadable(socket, 10000) == platform::WaitResult::Ready) {
+    const std::ptrdiff_t got = platform::Receive(socket, chunk.data(), chunk.size(), false);
+    if (got <= 0) break;
+    stream.append(chunk.data(), static_cast<std::size_t>(got));
+  }
+  std::vector<zyltest::WsFrame> frames;
+  std::size_t at = 0;
+  while (stream.size() - at >= 2) {
+    std::uint64_t length = static_cast<std::uint8_t>(stream[at + 1]) & 0x7F;
+    std::size_t header = 2;
+    if (length >= 126) {
+      header += length == 126 ? 2 : 8;
+      if (stream.size() - at < header) break;
+      length = 0;
+      for (std::size_t i = at + 2; i < at + header; ++i)
+        length = (length << 8) | static_cast<std::uint8_t>(stream[i]);
+    }
+    if (stream.size() - at - header < length) break;
+    frames.push_back({true, static_cast<std::uint8_t>(stream[at] & 0x0F),
+                      stream.substr(at + header, static_cast<std::size_t>(length))});
+    at += header + static_cast<std::size_t>(length);
+  }
+  return frames;
+}
+
+constexpr std::size_t kPushSize = 8191; // odd, so that the socket now and then takes part of one
+
+// What a slow JSON-protocol peer finds once it reads again while the pushing thread goes on
+// writing: the first pushes whole and in order, none of those after the cut, the close
+// "too slow" and the end of the stream.
+void ExpectWholePushesThenTooSlow(SocketPair& pair, ClientConnection& connection, int pushed) {
+  EXPECT_FALSE(connection.Push(EncodeTextFrame("late"))) << "a push was taken after the cut";
+  std::thread pusher([&] {
+    while (connection.WriteQueued())
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  const std::vector<zyltest::WsFrame> frames = ReadUntilClosed(pair.peer);
+  pusher.join();
+  ASSERT_GE(frames.size(), 2u);
+  const std::size_t texts = frames.size() - 1;
+  EXPECT_LT(texts, static_cast<std::size_t>(pushed)) << "the pushes not begun were kept";
+  for (std::size_t i = 0; i < texts; ++i) {
+    EXPECT_EQ(frames[i].opcode, zyltest::kText) << "frame " << i;
+    ASSERT_EQ(frames[i].payload, PushText(0, static_cast<int>(i), kPushSize)) << "frame " << i;
+  }
+  EXPECT_EQ(frames.back().opcode, zyltest::kClose);
+  EXPECT_EQ(frames.back().payload, "\x0F\xA6too slow"); // 4006
+}
+
+// Regression: a JSON-protocol peer whose queue passed its bound was cut off with no close
+// frame, so a client could not tell a slow read from a crash of the editor.
+TEST(ClientConnection, AJsonPeerPastTheBoundFindsWholeFramesThenTooSlow) {
+  SocketPair pair;
+  ClientConnection connection(pair.engine, 256 * 1024);
+  connection.Admit({WireProtocol::Json, {}});
+  int pushed = 0;
+  while (pushed < 100000 && connection.Push(EncodeTextFrame(PushText(0, pushed, kPushSize))))
+    ++pushed;
+  ASSERT_LT(pushed, 100000) << "the queue grew past its bound";
+  ExpectWholePushesThenTooSlow(pair, connection, pushed);
+}
+
+// The same for a peer that took nothing for the send time-out, long before any bound.
+TEST(ClientConnection, AJsonPeerThatTakesNothingForTheSendTimeoutFindsTooSlow) {
+  SocketPair pair;
+  ClientConnection connection(pair.engine, std::size_t{64} << 20);
+  connection.Admit({WireProtocol::Json, {}});
+  int pushed = 0;
+  while (pushed < 100000 && connection.Push(EncodeTextFrame(PushText(0, pushed, kPushSize)))) {
+    ++pushed;
+    if (connection.WriteQueued()) break; // the socket is full
+  }
+  const auto stalled = std::chrono::steady_clock::now();
+  while (connection.Push(EncodeTextFrame(PushText(0, pushed, kPushSize))) &&
+         std::chrono::steady_clock::now() - stalled < std::chrono::seconds(10)) {
+    ++pushed;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  const auto gaveUp = std::chrono::steady_clock::now() - stalled;
+  EXPECT_GE(gaveUp, std::chrono::milliseconds(server::kSendTimeoutMilliseconds - 100));
+  EXPECT_LT(gaveUp, std::chrono::milliseconds(server::kSendTimeoutMilliseconds + 3000));
+  ExpectWholePushesThenTooSlow(pair, connection, pushed);
+}
+
+// Regression: the engine's stop waited up to the send time-out on each JSON-protocol peer
+// that did not read, one after another, before it could say "going away".
+TEST(ClientConnection, TheLastFrameNeverWaitsOnAPeerThatDoesNotRead) {
+  SocketPair pair;
+  ClientConnection connection(pair.engine, std::size_t{64} << 20);
+  connection.Admit({WireProtocol::Json, {}});
+  while (connection.Push(EncodeTextFrame(PushText(0, 0, kPushSize))) && !connection.WriteQueued()) {
+  }
+  const auto start = std::chrono::steady_clock::now();
+  connection.SendLast(CloseFrame(1001, "the engine is stopping"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+  EXPECT_FALSE(connection.Push(EncodeTextFrame("late")));
   EXPECT_EQ(ReadTextMessage(connection), "");
 }
 
