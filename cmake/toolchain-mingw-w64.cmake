@@ -32,8 +32,8 @@ set(nlohmann_json_DIR ${CMAKE_CURRENT_LIST_DIR}/mingw-w64/nlohmann_json CACHE PA
 # GoogleTest has no Windows build in the distribution: the tests build it from these sources.
 set(ZYL_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for the cross build")
 
-# ctest and gtest_discover_tests run the Windows programs under Wine, headless and quiet,
-# in a prefix of the build's own so that parallel builds never share a wineserver.
+# ctest runs the Windows programs under Wine, headless and quiet, in a prefix of the
+# build's own so that parallel builds never share a wineserver.
 find_program(ZYL_WINE_PROGRAM NAMES wine wine64 PATHS /usr/lib/wine REQUIRED)
-set(CMAKE_CROSSCOMPILING_EMULATOR
-    env WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix WINEDEBUG=-all DISPLAY= ${ZYL_WINE_PROGRAM})
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run
+    ${ZYL_WINE_PROGRAM} ${CMAKE_BINARY_DIR}/wineprefix)
