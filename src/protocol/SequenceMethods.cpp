@@ -37,7 +37,10 @@ Outcome SequenceMethod(EngineParts& engine, RequestParams& params) {
   if (*reading.fault == "nosuite")
     return ResponseError{ErrorCode::Unavailable, "the host offers no sequence information",
                          std::nullopt, std::nullopt};
-  if (*reading.fault == "notimeline" || timeline)
+  if (timeline)
+    return ResponseError{ErrorCode::NotFound, "no such timeline", std::string("timeline"),
+                         std::nullopt};
+  if (*reading.fault == "notimeline")
     return ResponseError{ErrorCode::NotFound, "no such timeline", std::nullopt, std::nullopt};
   return ResponseError{ErrorCode::HostError, "the host refused the sequence's frame duration",
                        std::nullopt, std::stoll(*reading.fault)};

@@ -188,6 +188,14 @@ TEST(SequencesListTest, EveryKnownTimelineWithNullsWhereTheHostGivesNone) {
   EXPECT_EQ(CurrentTimeline(engine), 1);
 }
 
+// Regression: sequence.get alone of the methods with a timeline param left out which param
+// named the unknown timeline.
+TEST(SequenceGetTest, AnUnknownTimelineIsNotFoundNamingTheParam) {
+  InProcessEngine engine(TwoTimelines());
+  EXPECT_EQ(Call(engine, "sequence.get", {{"timeline", 1}})["timelineID"], 1);
+  EXPECT_EQ(Call(engine, "sequence.get", {{"timeline", 9}}), ErrorOf("not_found", "timeline"));
+}
+
 // Regression: a timeline removed from the project stayed in the list, all null, as if it
 // were one the host could not describe.
 TEST(SequencesListTest, ATimelineTheHostNoLongerKnowsIsNotListed) {
