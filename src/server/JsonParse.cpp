@@ -27,26 +27,41 @@ std::string ShortReason(std::string_view message) {
   return reason.empty() ? std::string("syntax error") : reason;
 }
 
-// A first pass that builds nothing: it finds the nesting depth and the first syntax error,
-// so that the document is built only from text known to be within bounds.
-class DepthCheck final : public nlohmann::json_sax<Json> {
+// Builds the document in one pass, as the library's own builder does, and stops at the level
+// too many or the first syntax error, so that no deeper document is ever built.
+class BoundedBuilder {
 public:
-  explicit DepthCheck(std::size_t maxDepth) noexcept : maxDepth_(maxDepth) {}
+  using number_integer_t = Json::number_integer_t;
+  using number_unsigned_t = Json::number_unsigned_t;
+  using number_float_t = Json::number_float_t;
+  using string_t = Json::string_t;
+  using binary_t = Json::binary_t;
 
-  bool null() override { return true; }
-  bool boolean(bool) override { return true; }
-  bool number_integer(number_integer_t) override { return true; }
-  bool number_unsigned(number_unsigned_t) override { return true; }
-  bool number_float(number_float_t, const string_t&) override { return true; }
-  bool string(string_t&) override { return true; }
-  bool binary(binary_t&) override { return true; }
-  bool key(string_t&) override { return true; }
-  bool start_object(std::size_t) override { return Enter(); }
-  bool start_array(std::size_t) override { return Enter(); }
-  bool end_object() override { return Leave(); }
-  bool end_array() override { return Leave(); }
+  BoundedBuilder(Json& document, std::size_t maxDepth)
+      : builder_(document, false), maxDepth_(maxDepth) {}
+
+  bool null() { return builder_.null(); }
+  bool boolean(bool value) { return builder_.boolean(value); }
+  bool number_integer(number_integer_t value) { return builder_.number_integer(value); }
+  bool number_unsigned(number_unsigned_t value) { return builder_.number_unsigned(value); }
+  bool number_float(number_float_t value, const string_t& text) {
+    return builder_.number_float(value, text);
+  }
+  bool string(string_t& value) { return builder_.string(value); }
+  bool binary(binary_t& value) { return builder_.binary(value); }
+  bool key(string_t& value) { return builder_.key(value); }
+  bool start_object(std::size_t size) { return Enter() && builder_.start_object(size); }
+  bool start_array(std::size_t size) { return Enter() && builder_.start_array(size); }
+  bool end_object() {
+    --depth_;
+    return builder_.end_object();
+  }
+  bool end_array() {
+    --depth_;
+    return builder_.end_array();
+  }
   bool parse_error(std::size_t position, const std::string&,
-                   const nlohmann::detail::exception& error) override {
+                   const nlohmann::detail::exception& error) {
     JsonParseFailure failure;
     // `position` counts the bytes read up to the one where the parser gave up (the end of
     // the text counts as one): the fault is placed on that byte.
@@ -67,11 +82,8 @@ private:
     failure_ = std::move(failure);
     return false;
   }
-  bool Leave() noexcept {
-    --depth_;
-    return true;
-  }
 
+  nlohmann::detail::json_sax_dom_parser<Json> builder_;
   std::size_t maxDepth_;
   std::size_t depth_ = 0;
   std::optional<JsonParseFailure> failure_;
@@ -81,16 +93,14 @@ private:
 
 JsonParseResult ParseJson(std::string_view text, std::size_t maxDepth) noexcept {
   try {
-    DepthCheck check(maxDepth);
-    const bool valid = Json::sax_parse(text, &check);
-    if (check.Failure()) return *check.Failure();
+    Json document;
+    BoundedBuilder builder(document, maxDepth);
+    const bool valid = Json::sax_parse(text, &builder);
+    if (builder.Failure()) return *builder.Failure();
     if (!valid) return JsonParseFailure{JsonParseFailure::Kind::Syntax, 0, "syntax error"};
-    Json document = Json::parse(text, nullptr, false);
-    if (document.is_discarded())
-      return JsonParseFailure{JsonParseFailure::Kind::Syntax, 0, "syntax error"};
     return document;
   } catch (...) {
-    // Only allocation can fail here: the first pass has seen the text is well-formed.
+    // Only allocation can fail here: the builder reports syntax errors without throwing.
     return JsonParseFailure{JsonParseFailure::Kind::OutOfMemory, 0, "out of memory"};
   }
 }
