@@ -52,13 +52,17 @@ bool ClientConnection::QueueAndWait(std::string_view bytes,
   std::uint64_t end = 0;
   {
     const std::lock_guard<std::mutex> lock(sendLock_);
-    if (broken_ || closing_) return false;
-    if (!Enqueue(bytes)) return false;
-    // Pushes of the new topics queue behind these bytes, never before them.
-    if (topics) topics_.store(topics->Bits());
-    end = queuedTotal_;
-    if (!WriteFront()) return false;
-    if (writtenTotal_ >= end) return true;
+    if (broken_) return false;
+    // A slow peer's close under way takes nothing more; the bytes are refused below, once
+    // the close frame is out, so that this thread does not end the connection first.
+    if (!closing_) {
+      if (!Enqueue(bytes)) return false;
+      // Pushes of the new topics queue behind these bytes, never before them.
+      if (topics) topics_.store(topics->Bits());
+      end = queuedTotal_;
+      if (!WriteFront()) return false;
+      if (writtenTotal_ >= end) return true;
+    }
   }
   // Only this connection's own bytes are waited for; pushes queued behind them are the
   // pushing thread's to write. Once the peer is being closed as too slow, this thread helps

@@ -217,17 +217,9 @@ std::vector<zyltest::WsFrame> ReadUntilClosed(platform::Socket socket) {
 
 constexpr std::size_t kPushSize = 8191; // odd, so that the socket now and then takes part of one
 
-// What a slow JSON-protocol peer finds once it reads again while the pushing thread goes on
-// writing: the first pushes whole and in order, none of those after the cut, the close
-// "too slow" and the end of the stream.
-void ExpectWholePushesThenTooSlow(SocketPair& pair, ClientConnection& connection, int pushed) {
-  EXPECT_FALSE(connection.Push(EncodeTextFrame("late"))) << "a push was taken after the cut";
-  std::thread pusher([&] {
-    while (connection.WriteQueued())
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  });
-  const std::vector<zyltest::WsFrame> frames = ReadUntilClosed(pair.peer);
-  pusher.join();
+// What a slow JSON-protocol peer found once it read again: the first pushes whole and in
+// order, none of those after the cut, the close "too slow" and the end of the stream.
+void ExpectWholePushesThenTooSlow(const std::vector<zyltest::WsFrame>& frames, int pushed) {
   ASSERT_GE(frames.size(), 2u);
   const std::size_t texts = frames.size() - 1;
   EXPECT_LT(texts, static_cast<std::size_t>(pushed)) << "the pushes not begun were kept";
@@ -239,17 +231,52 @@ void ExpectWholePushesThenTooSlow(SocketPair& pair, ClientConnection& connection
   EXPECT_EQ(frames.back().payload, "\x0F\xA6too slow"); // 4006
 }
 
+// The peer reads again while the pushing thread goes on writing what waits.
+void ExpectTooSlowWhileThePusherWrites(SocketPair& pair, ClientConnection& connection, int pushed) {
+  EXPECT_FALSE(connection.Push(EncodeTextFrame("late"))) << "a push was taken after the cut";
+  std::thread pusher([&] {
+    while (connection.WriteQueued())
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  const std::vector<zyltest::WsFrame> frames = ReadUntilClosed(pair.peer);
+  pusher.join();
+  ExpectWholePushesThenTooSlow(frames, pushed);
+}
+
+// Pushes until the connection takes no more; the count taken.
+int PushUntilRefused(ClientConnection& connection) {
+  int pushed = 0;
+  while (pushed < 100000 && connection.Push(EncodeTextFrame(PushText(0, pushed, kPushSize))))
+    ++pushed;
+  EXPECT_LT(pushed, 100000) << "the queue grew past its bound";
+  return pushed;
+}
+
 // Regression: a JSON-protocol peer whose queue passed its bound was cut off with no close
 // frame, so a client could not tell a slow read from a crash of the editor.
 TEST(ClientConnection, AJsonPeerPastTheBoundFindsWholeFramesThenTooSlow) {
   SocketPair pair;
   ClientConnection connection(pair.engine, 256 * 1024);
   connection.Admit({WireProtocol::Json, {}});
-  int pushed = 0;
-  while (pushed < 100000 && connection.Push(EncodeTextFrame(PushText(0, pushed, kPushSize))))
-    ++pushed;
-  ASSERT_LT(pushed, 100000) << "the queue grew past its bound";
-  ExpectWholePushesThenTooSlow(pair, connection, pushed);
+  const int pushed = PushUntilRefused(connection);
+  ExpectTooSlowWhileThePusherWrites(pair, connection, pushed);
+}
+
+// Regression: a send of the connection's own thread (a pong, a response) was refused at once
+// while the close waited, so the thread ended the connection and the close was lost with it.
+TEST(ClientConnection, TheCloseOfASlowJsonPeerOutlivesItsOwnThreadsRefusedSend) {
+  SocketPair pair;
+  auto connection = std::make_shared<ClientConnection>(pair.engine, 256 * 1024);
+  connection->Admit({WireProtocol::Json, {}});
+  const int pushed = PushUntilRefused(*connection);
+  // The connection's thread answers a ping, then ends, and lets the connection go.
+  std::thread own([connection = std::move(connection)]() mutable {
+    EXPECT_FALSE(connection->SendBytes(std::string_view("\x8A\x00", 2)));
+    connection.reset();
+  });
+  const std::vector<zyltest::WsFrame> frames = ReadUntilClosed(pair.peer);
+  own.join();
+  ExpectWholePushesThenTooSlow(frames, pushed);
 }
 
 // The same for a peer that took nothing for the send time-out, long before any bound.
@@ -271,7 +298,7 @@ TEST(ClientConnection, AJsonPeerThatTakesNothingForTheSendTimeoutFindsTooSlow) {
   const auto gaveUp = std::chrono::steady_clock::now() - stalled;
   EXPECT_GE(gaveUp, std::chrono::milliseconds(server::kSendTimeoutMilliseconds - 100));
   EXPECT_LT(gaveUp, std::chrono::milliseconds(server::kSendTimeoutMilliseconds + 3000));
-  ExpectWholePushesThenTooSlow(pair, connection, pushed);
+  ExpectTooSlowWhileThePusherWrites(pair, connection, pushed);
 }
 
 // Regression: the engine's stop waited up to the send time-out on each JSON-protocol peer
