@@ -145,7 +145,7 @@ struct Command {
   const char* effect;
 };
 
-const std::map<std::string, Command>& Commands() {
+const std::map<std::string, Command>& CommandWords() {
   static const std::map<std::string, Command> commands = {
       {"stop", {TransportCommand<TransportEntry::Stop>, true, "stop on|off", "stop button"}},
       {"play", {TransportCommand<TransportEntry::Play>, true, "play on|off", "play button"}},
@@ -182,8 +182,8 @@ const std::map<std::string, Command>& Commands() {
 bool Simulator::Execute(const std::string& line) {
   const CommandLine command = Split(line);
   try {
-    const auto found = Commands().find(command.word);
-    Require(found != Commands().end(), "unknown command");
+    const auto found = CommandWords().find(command.word);
+    Require(found != CommandWords().end(), "unknown command");
     const Command& handler = found->second;
     if (handler.drivesModule) {
       std::lock_guard<std::mutex> lock(impl_->lifecycle);
@@ -201,7 +201,7 @@ bool Simulator::Execute(const std::string& line) {
 
 std::vector<std::pair<std::string, std::string>> Simulator::CommandHelp() {
   std::vector<std::pair<std::string, std::string>> help;
-  for (const auto& [word, command] : Commands())
+  for (const auto& [word, command] : CommandWords())
     help.emplace_back(command.synopsis, command.effect);
   return help;
 }

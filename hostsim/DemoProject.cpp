@@ -51,7 +51,7 @@ json Composite(std::vector<json> layers) {
   return {{"kind", "RenderableNodeCompositeImpl"}, {"flags", 1}, {"inputs", inputs}};
 }
 
-json Segment(double start, double end, json root) {
+json SegmentJson(double start, double end, json root) {
   return {{"start", Seconds(start)}, {"end", Seconds(end)}, {"root", std::move(root)}};
 }
 
@@ -63,7 +63,7 @@ json Sequence(std::int64_t ticksPerFrame, int width, int height) {
           {"zeroPoint", 0}};
 }
 
-json Marker(const std::string& name, double seconds) {
+json MarkerJson(const std::string& name, double seconds) {
   return {{"name", name}, {"time", Seconds(seconds)}};
 }
 
@@ -78,17 +78,19 @@ json MainEdit() {
       {"id", 3},
       {"sequence", Sequence(kFrame2997, 1920, 1080)},
       {"markers",
-       {Marker("Intro", 0), Marker("Scène 2", 10.5), Marker("Interview", 20.5),
-        Marker("Outro", 30)}},
+       {MarkerJson("Intro", 0), MarkerJson("Scène 2", 10.5), MarkerJson("Interview", 20.5),
+        MarkerJson("Outro", 30)}},
       {"segments",
-       {Segment(0, 1, Composite({Transition("ZYL.DipToBlack", Seconds(1), nullptr, shotA)})),
-        Segment(1, 6, Composite({shotA, title})), Segment(6, 9.5, Composite({shotA})),
-        Segment(9.5, 10.5, Composite({Transition("ZYL.CrossDissolve", Seconds(1), shotA, shotB)})),
-        Segment(10.5, 16, Composite({shotB})), Segment(16, 20, Composite({shotB, broll})),
-        Segment(20, 21,
-                Composite({Transition("ZYL.Wipe: Left to Right", Seconds(1), shotB, shotC)})),
-        Segment(21, 30, Composite({shotC})),
-        Segment(30, 31, Composite({Transition("ZYL.DipToBlack", Seconds(1), shotC, nullptr)}))}}};
+       {SegmentJson(0, 1, Composite({Transition("ZYL.DipToBlack", Seconds(1), nullptr, shotA)})),
+        SegmentJson(1, 6, Composite({shotA, title})), SegmentJson(6, 9.5, Composite({shotA})),
+        SegmentJson(9.5, 10.5,
+                    Composite({Transition("ZYL.CrossDissolve", Seconds(1), shotA, shotB)})),
+        SegmentJson(10.5, 16, Composite({shotB})), SegmentJson(16, 20, Composite({shotB, broll})),
+        SegmentJson(20, 21,
+                    Composite({Transition("ZYL.Wipe: Left to Right", Seconds(1), shotB, shotC)})),
+        SegmentJson(21, 30, Composite({shotC})),
+        SegmentJson(30, 31,
+                    Composite({Transition("ZYL.DipToBlack", Seconds(1), shotC, nullptr)}))}}};
 }
 
 // A multicam source with four cameras whose selection changes at every cut.
@@ -113,11 +115,12 @@ json MulticamInterview() {
     nested["props"]["MediaNode::NestedSequenceHash"] = "5f1c9e02a7d34b6e8c0a1f2e3d4c5b6a";
     nested["inputs"] = json::array({{{"offset", 0}, {"node", MulticamSource(angles[i])}}});
     segments.push_back(
-        Segment(cuts[i], cuts[i + 1], Composite({Clip(1, nested, Seconds(cuts[i]))})));
+        SegmentJson(cuts[i], cuts[i + 1], Composite({Clip(1, nested, Seconds(cuts[i]))})));
   }
   return {{"id", 17},
           {"sequence", Sequence(kFrame25, 1920, 1080)},
-          {"markers", {Marker("Question 1", 0), Marker("Question 2", 13), Marker("Réponse", 24)}},
+          {"markers",
+           {MarkerJson("Question 1", 0), MarkerJson("Question 2", 13), MarkerJson("Réponse", 24)}},
           {"segments", segments}};
 }
 
@@ -128,16 +131,16 @@ json NestedBroll() {
   json anamorphic = Media(4096, 1716);
   return {{"id", 1042},
           {"sequence", Sequence(kFrame23976, 3840, 2160)},
-          {"markers", {Marker("B-roll start", 0), Marker("Drone", 6)}},
+          {"markers", {MarkerJson("B-roll start", 0), MarkerJson("Drone", 6)}},
           {"segments",
-           {Segment(0, 6, Composite({Clip(1, nested)})),
-            Segment(6, 6.5,
-                    Composite({Transition("ZYL.CrossDissolve", Seconds(0.5), Clip(1, nested),
-                                          Clip(1, anamorphic))})),
-            Segment(6.5, 14, Composite({Clip(1, anamorphic), Clip(2, Media(1920, 1080))}))}}};
+           {SegmentJson(0, 6, Composite({Clip(1, nested)})),
+            SegmentJson(6, 6.5,
+                        Composite({Transition("ZYL.CrossDissolve", Seconds(0.5), Clip(1, nested),
+                                              Clip(1, anamorphic))})),
+            SegmentJson(6.5, 14, Composite({Clip(1, anamorphic), Clip(2, Media(1920, 1080))}))}}};
 }
 
-json Commands() {
+json CommandList() {
   json commands = json::array();
   for (int camera = 1; camera <= 16; ++camera) {
     const std::string n = std::to_string(camera);
@@ -160,7 +163,7 @@ nlohmann::json DemoProject() {
           {"hostMarkerCount", 4},
           {"solo", false},
           {"mixer", {{"tracks", 6}, {"meterSource", 1}, {"peaksDb", {-12.0, -14.5}}}},
-          {"commands", Commands()},
+          {"commands", CommandList()},
           {"timelines", {MainEdit(), MulticamInterview(), NestedBroll()}},
           {"probeDelayNs", 0}};
 }

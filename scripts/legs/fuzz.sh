@@ -15,7 +15,7 @@ targets=(frame_parser handshake allow_list timecode dispatch message_reader sett
 
 # Line tables keep file and line in crash reports at a fraction of the cost of -g.
 cmake -S . -B "$dir" "${GENERATOR[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -gline-tables-only -DNDEBUG" "${FAST_LINKER[@]}" \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -gline-tables-only -DNDEBUG" "${FAST_LINKER[@]}" "${UNITY[@]}" \
   -DZYL_SANITIZE=address,undefined -DZYL_BUILD_FUZZ=ON -DZYL_BUILD_TESTS=OFF >/dev/null
 cmake --build "$dir" -j "$JOBS" --target "${targets[@]/#/fuzz_}"
 

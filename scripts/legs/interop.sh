@@ -20,7 +20,7 @@ if [ -n "${ZYL_BUILD_DIR:-}" ]; then
   BUILD_DIR=$(cd "$ZYL_BUILD_DIR" && pwd)
 else
   BUILD_DIR=$ROOT/build
-  [ -f build/CMakeCache.txt ] || cmake -S . -B build "${GENERATOR[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  [ -f build/CMakeCache.txt ] || cmake -S . -B build "${GENERATOR[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${UNITY[@]}" >/dev/null
   cmake --build build -j "$JOBS" --target ZYL_Engine zyl-hostsim
 fi
 export ZYL_BUILD_DIR=$BUILD_DIR

@@ -7,7 +7,7 @@ dir=build-${sanitizers//,/-}
 # Line tables are all a sanitizer report needs for file and line, and cost a fraction of
 # full debugging information to compile and link.
 cmake -S . -B "$dir" "${GENERATOR[@]}" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_CXX_FLAGS_DEBUG=-gline-tables-only "${FAST_LINKER[@]}" -DZYL_SANITIZE="$sanitizers" >/dev/null
+  -DCMAKE_CXX_FLAGS_DEBUG=-gline-tables-only "${FAST_LINKER[@]}" "${UNITY[@]}" -DZYL_SANITIZE="$sanitizers" >/dev/null
 cmake --build "$dir" -j "$JOBS"
 export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1

@@ -12,7 +12,7 @@ scripts/install-deps.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64
 # at -O3 GCC 12 warns falsely (-Warray-bounds) where the tests join a literal and a string.
 dir=build-windows
 cmake -S . -B "$dir" "${GENERATOR[@]}" -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-mingw-w64.cmake \
-  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DZYL_BUILD_TESTS=ON -DZYL_BUILD_BENCH=OFF \
+  -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DZYL_BUILD_TESTS=ON -DZYL_BUILD_BENCH=OFF "${UNITY[@]}" \
   -DZYL_BUILD_FUZZ=OFF >/dev/null
 
 # The same headless prefix as the toolchain's emulator uses, made before the build so that

@@ -2,6 +2,8 @@
 
 #include "host/HostStringText.h"
 
+#include <string>
+
 namespace ZYL {
 
 bool HostCommandsAvailable(const HostSuites& host) noexcept {
@@ -35,6 +37,10 @@ void RunHostCommand(const HostSuites& host, std::string_view name) {
   host.commandSuite->ExecuteCommand(host.commandHost, nullptr, hostName.get());
 }
 
+void SwitchMulticamCamera(const HostSuites& host, std::int32_t camera) {
+  RunHostCommand(host, "cmd.multicam.choosenocut.camera" + std::to_string(camera));
+}
+
 std::optional<std::uint32_t> HostCommandCount(const HostSuites& host) {
   std::uint32_t count = 0;
   if (host.commandSuite->GetCommandCount(host.commandHost, &count) != hostsdk::kSuccess)
@@ -46,9 +52,8 @@ std::optional<HostCommandTexts> DescribeHostCommand(const HostSuites& host, std:
   const hostsdk::StringSuite1* strings = host.stringSuite;
   std::array<ScopedHostString, 4> fields{ScopedHostString(strings), ScopedHostString(strings),
                                          ScopedHostString(strings), ScopedHostString(strings)};
-  if (host.commandSuite->DescribeCommand(host.commandHost, index, fields[0].get(),
-                                         fields[1].get(), fields[2].get(),
-                                         fields[3].get()) != hostsdk::kSuccess)
+  if (host.commandSuite->DescribeCommand(host.commandHost, index, fields[0].get(), fields[1].get(),
+                                         fields[2].get(), fields[3].get()) != hostsdk::kSuccess)
     return std::nullopt;
   for (ScopedHostString& field : fields)
     field.MarkFilled();

@@ -24,6 +24,15 @@ bool ExecuteHostCommand(const HostSuites& host, std::string_view category,
 // Fire and forget: missing suites make this a silent no-op.
 void RunHostCommand(const HostSuites& host, std::string_view name);
 
+// The multicam cameras the host's camera commands choose between.
+constexpr std::int32_t kFirstCamera = 1;
+constexpr std::int32_t kLastCamera = 16;
+
+// Runs the host's own command that switches the multicam angle to `camera` (from
+// kFirstCamera to kLastCamera) without a cut, wherever the editor's focus is; fire and
+// forget, as RunHostCommand.
+void SwitchMulticamCamera(const HostSuites& host, std::int32_t camera);
+
 // The host's four texts of one command, exactly as it gives them, in the host's order.
 using HostCommandTexts = std::array<std::string, 4>;
 

@@ -6,7 +6,7 @@ namespace ZYL {
 
 namespace {
 
-constexpr char32_t kReplacement = 0xFFFD;
+constexpr char32_t kReplacementCodePoint = 0xFFFD;
 
 bool IsHighSurrogate(char16_t unit) noexcept { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(char16_t unit) noexcept { return unit >= 0xDC00 && unit <= 0xDFFF; }
@@ -42,7 +42,7 @@ std::string Utf16ToUtf8(std::u16string_view units) {
       const char32_t low = units[++at] - 0xDC00;
       AppendUtf8(out, 0x10000 + (high << 10) + low);
     } else if (IsHighSurrogate(unit) || IsLowSurrogate(unit)) {
-      AppendUtf8(out, kReplacement);
+      AppendUtf8(out, kReplacementCodePoint);
     } else {
       AppendUtf8(out, unit);
     }

@@ -61,7 +61,7 @@ Outcome CommandsRunMethod(EngineParts& engine, RequestParams& params) {
 Outcome MulticamMethod(EngineParts& engine, RequestParams& params) {
   const std::optional<std::int32_t> angle = params.Int32("angle", Presence::Required);
   if (params.Error()) return *params.Error();
-  RunHostCommand(engine.host, "cmd.multicam.choosenocut.camera" + std::to_string(*angle));
+  SwitchMulticamCamera(engine.host, *angle);
   return nlohmann::json{{"angle", *angle}};
 }
 

@@ -1,3 +1,4 @@
+#include "host/HostCommands.h"
 #include "protocol/CommandArguments.h"
 #include "protocol/JsonMethods.h"
 #include "protocol/RecordMembers.h"
@@ -13,9 +14,6 @@ namespace {
 using Json = nlohmann::json;
 constexpr auto kOptional = Presence::Optional;
 constexpr auto kRequired = Presence::Required;
-
-constexpr std::int32_t kFirstCamera = 1;
-constexpr std::int32_t kLastCamera = 16;
 
 MethodParam TicksParam(std::string_view name, Presence presence, std::string_view summary) {
   return {name, ParamType::Ticks, presence, summary};

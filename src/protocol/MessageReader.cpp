@@ -8,7 +8,7 @@ namespace {
 
 using Json = nlohmann::json;
 
-const Json* Member(const Json& object, std::string_view name) {
+const Json* MemberNamed(const Json& object, std::string_view name) {
   const auto found = object.find(name);
   return found == object.end() ? nullptr : &*found;
 }
@@ -30,7 +30,7 @@ std::optional<std::int64_t> SafeInteger(const Json& value) {
 }
 
 std::optional<RequestId> ReadId(const Json& message) {
-  const Json* id = Member(message, "id");
+  const Json* id = MemberNamed(message, "id");
   if (id == nullptr) return std::nullopt;
   if (id->is_string()) {
     const auto& text = id->get_ref<const std::string&>();
@@ -54,14 +54,14 @@ Rejected BadId(Rejected::Reply reply) {
 // The params member: absent is {}, an object is itself, anything else (null too) has no
 // params to give.
 std::optional<Json> ReadParams(const Json& holder) {
-  const Json* params = Member(holder, "params");
+  const Json* params = MemberNamed(holder, "params");
   if (params == nullptr) return Json::object();
   if (!params->is_object()) return std::nullopt;
   return *params;
 }
 
 const std::string* StringMember(const Json& object, std::string_view name) {
-  const Json* value = Member(object, name);
+  const Json* value = MemberNamed(object, name);
   return value != nullptr && value->is_string() ? &value->get_ref<const std::string&>() : nullptr;
 }
 
@@ -82,12 +82,12 @@ ReadResult ReadBatch(const Json& message) {
   const std::optional<RequestId> id = ReadId(message);
   if (!id) return BadId(kReply);
   Batch batch{*id, false, {}};
-  if (const Json* halt = Member(message, "haltOnFailure")) {
+  if (const Json* halt = MemberNamed(message, "haltOnFailure")) {
     if (!halt->is_boolean())
       return Rejected{kReply, *id, InvalidRequest("haltOnFailure must be true or false")};
     batch.haltOnFailure = halt->get<bool>();
   }
-  const Json* requests = Member(message, "requests");
+  const Json* requests = MemberNamed(message, "requests");
   if (requests == nullptr || !requests->is_array())
     return Rejected{kReply, *id, InvalidRequest("requests must be an array")};
   if (requests->size() > kMaxBatchRequests)
@@ -111,7 +111,7 @@ ReadResult ReadBatch(const Json& message) {
 template <class Change> ReadResult ReadSubscriptionChange(const Json& message) {
   const std::optional<RequestId> id = ReadId(message);
   if (!id) return BadId(Rejected::Reply::Response);
-  const Json* topics = Member(message, "topics");
+  const Json* topics = MemberNamed(message, "topics");
   const auto rejected = [&](ResponseError error) {
     return Rejected{Rejected::Reply::Response, *id, std::move(error)};
   };
@@ -131,7 +131,7 @@ template <class Change> ReadResult ReadSubscriptionChange(const Json& message) {
 }
 
 ReadResult ReadIdentify(const Json& message) {
-  const Json* protocol = Member(message, "protocol");
+  const Json* protocol = MemberNamed(message, "protocol");
   if (protocol == nullptr || !protocol->is_number_integer())
     return IdentifyFailure{CloseCode::MalformedMessage, "identify: protocol must be an integer"};
   // Asked before the other members: a client of another version learns what is wrong.
@@ -139,13 +139,13 @@ ReadResult ReadIdentify(const Json& message) {
                                      : protocol->get<std::int64_t>() != kJsonProtocolVersion)
     return IdentifyFailure{CloseCode::UnsupportedProtocol, "unsupported protocol"};
   Identify identify;
-  if (const Json* answer = Member(message, "authentication")) {
+  if (const Json* answer = MemberNamed(message, "authentication")) {
     if (!answer->is_string())
       return IdentifyFailure{CloseCode::MalformedMessage,
                              "identify: authentication must be a string"};
     identify.authentication = answer->get<std::string>();
   }
-  if (const Json* subscriptions = Member(message, "subscriptions")) {
+  if (const Json* subscriptions = MemberNamed(message, "subscriptions")) {
     const auto failure = IdentifyFailure{CloseCode::MalformedMessage,
                                          "identify: subscriptions must be an array of topics"};
     if (!subscriptions->is_array()) return failure;

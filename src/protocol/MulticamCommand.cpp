@@ -1,5 +1,4 @@
 #include "host/HostCommands.h"
-#include "host/HostCommands.h"
 #include "protocol/CommandArguments.h"
 #include "protocol/CommandTable.h"
 
@@ -7,17 +6,9 @@
 
 namespace ZYL {
 
-namespace {
-
-constexpr std::int32_t kFirstCamera = 1;
-constexpr std::int32_t kLastCamera = 16;
-
-} // namespace
-
 // Switches through the host's own camera command, so the engine needs no knowledge of the
 // timeline. The host does not report back; the reply echoes the converted number.
-void MulticamAngleCommand(EngineParts& engine, ReplySink& client,
-                          std::string_view rest) {
+void MulticamAngleCommand(EngineParts& engine, ReplySink& client, std::string_view rest) {
   const std::optional<std::int32_t> camera = ParseInt32(rest);
   if (!camera) {
     client.Send("multicam.angle.error:parse");
@@ -27,9 +18,8 @@ void MulticamAngleCommand(EngineParts& engine, ReplySink& client,
     client.Send("multicam.angle.error:range");
     return;
   }
-  const std::string number = std::to_string(*camera);
-  RunHostCommand(engine.host, "cmd.multicam.choosenocut.camera" + number);
-  client.Send("multicam.angle.ok:" + number);
+  SwitchMulticamCamera(engine.host, *camera);
+  client.Send("multicam.angle.ok:" + std::to_string(*camera));
 }
 
 } // namespace ZYL

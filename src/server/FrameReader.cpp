@@ -7,17 +7,17 @@ namespace ZYL {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Deadline = std::optional<std::chrono::steady_clock::time_point>;
 
-JsonRead ReadMessage(ClientConnection& connection, FrameParser& parser,
-                     std::optional<Clock::time_point> deadline) {
+JsonRead ReadMessage(ClientConnection& connection, FrameParser& parser, Deadline deadline) {
   std::string field;
   for (;;) {
     // Bytes already buffered need no wait; otherwise a read with a deadline waits only until
     // then.
     if (deadline && !connection.HasBufferedBytes()) {
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            *deadline - std::chrono::steady_clock::now())
+                            .count();
       const platform::WaitResult wait =
           left > 0 ? platform::WaitReadable(connection.Socket(), static_cast<int>(left))
                    : platform::WaitResult::TimedOut;
@@ -52,7 +52,7 @@ std::string ReadTextMessage(ClientConnection& connection) {
   return ReadMessage(connection, parser, std::nullopt).message;
 }
 
-JsonRead ReadJsonMessage(ClientConnection& connection, std::optional<Clock::time_point> deadline) {
+JsonRead ReadJsonMessage(ClientConnection& connection, Deadline deadline) {
   FrameParser parser(FrameParser::Rules::Json);
   return ReadMessage(connection, parser, deadline);
 }

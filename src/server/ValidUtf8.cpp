@@ -6,7 +6,7 @@ namespace ZYL {
 
 namespace {
 
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
 
 struct SequenceShape {
   std::size_t length = 0; // 0: the byte cannot start a sequence
@@ -59,7 +59,7 @@ std::string ToValidUtf8(std::string_view text) {
     if (wellFormed)
       valid.append(text.substr(i, length));
     else
-      valid.append(kReplacement);
+      valid.append(kReplacementUtf8);
     i += length;
   }
   return valid;

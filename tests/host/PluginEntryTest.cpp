@@ -16,7 +16,7 @@ using hostsdk::kNotImplemented;
 using hostsdk::kSuccess;
 
 const std::string kPluginSuites = "Plugin Suites Suite@2";
-const std::string kStrings = "HOSTSDK StringSuite@1";
+const std::string kStringSuiteKey = "HOSTSDK StringSuite@1";
 
 TEST(PluginEntry, NullBasicSuiteIsRefusedAndTheTableIsLeftAlone) {
   ModuleHost host;
@@ -59,11 +59,12 @@ TEST(PluginEntry, StartupRegistersThePluginSuiteThenTheWrapperSuitesInOrder) {
   hostsdk::SuiteList list = nullptr;
   EXPECT_EQ(host.callbacks().GetSuiteList(&list), kSuccess);
   EXPECT_NE(list, nullptr);
-  EXPECT_EQ(host.suiteCalls(), (std::vector<std::string>{"+" + kStrings, "+" + kPluginSuites}));
+  EXPECT_EQ(host.suiteCalls(),
+            (std::vector<std::string>{"+" + kStringSuiteKey, "+" + kPluginSuites}));
 
   host.Shutdown();
   EXPECT_TRUE(host.suiteListFreed());
-  EXPECT_EQ(host.suiteCalls().back(), "-" + kStrings);
+  EXPECT_EQ(host.suiteCalls().back(), "-" + kStringSuiteKey);
   EXPECT_TRUE(host.sim().LedgerBalanced()) << host.sim().LedgerJson().dump();
 }
 
@@ -84,7 +85,8 @@ TEST(PluginEntry, StartupFailuresReturnTheHostsCodeAndHoldNothing) {
     ModuleHost host(nlohmann::json::object(), faults);
     EXPECT_EQ(host.Startup(), ModuleHost::kRefused);
     EXPECT_EQ(host.suiteCalls(),
-              (std::vector<std::string>{"+" + kStrings, "!" + kPluginSuites, "-" + kStrings}));
+              (std::vector<std::string>{"+" + kStringSuiteKey, "!" + kPluginSuites,
+                                        "-" + kStringSuiteKey}));
     EXPECT_TRUE(host.sim().LedgerBalanced()) << host.sim().LedgerJson().dump();
     host.Shutdown(); // a host that does call it gets no second release
     EXPECT_EQ(host.suiteCalls().size(), 3u);

@@ -9,12 +9,12 @@ namespace {
 
 using nlohmann::json;
 
-const json kProject = json::parse(R"({"timelines":[{"id":4,"segments":[
+const json kLedgerProject = json::parse(R"({"timelines":[{"id":4,"segments":[
     {"start":0,"end":10,"root":{"kind":"RenderableNodeClipImpl"}}]}]})");
 
 class LedgerTest : public ::testing::Test {
 protected:
-  LedgerTest() : sim_(kProject, [this](const std::string& line) { lines_.push_back(line); }) {
+  LedgerTest() : sim_(kLedgerProject, [this](const std::string& line) { lines_.push_back(line); }) {
     const void* table = nullptr;
     EXPECT_EQ(sim_.BasicSuite()->AcquireSuite(hostsdk::kVideoSegmentSuiteName, 9, &table), 0);
     segments_ = static_cast<const hostsdk::VideoSegmentSuite9*>(table);

@@ -11,14 +11,15 @@ namespace {
 
 using nlohmann::json;
 
-const json kProject = json::parse(R"({"timelines":[
+const json kStoredProject = json::parse(R"({"timelines":[
     {"id":5,"segments":[{"start":0,"end":100,"root":{"kind":"A"}},
                         {"start":100,"end":200,"offset":150,"root":{"kind":"B"}}]},
     {"id":1042}]})");
 
 class ProjectStoreTest : public ::testing::Test {
 protected:
-  ProjectStoreTest() : sim_(kProject, [this](const std::string& line) { lines_.push_back(line); }) {
+  ProjectStoreTest()
+      : sim_(kStoredProject, [this](const std::string& line) { lines_.push_back(line); }) {
     const void* table = nullptr;
     EXPECT_EQ(sim_.BasicSuite()->AcquireSuite(hostsdk::kVideoSegmentSuiteName, 9, &table), 0);
     suite_ = static_cast<const hostsdk::VideoSegmentSuite9*>(table);

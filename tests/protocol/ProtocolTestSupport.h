@@ -1,5 +1,4 @@
-// Helpers shared by the protocol tests: the host commands the simulator saw run, and the
-// ledger check after detaching.
+// Helpers shared by the protocol tests: the host commands the simulator saw run.
 #pragma once
 
 #include "support/InProcessEngine.h"
@@ -24,12 +23,6 @@ inline std::vector<nlohmann::json> ExecEvents(const InProcessEngine& engine) {
 // The exec line the simulator prints for a command run with `category` (null for none).
 inline nlohmann::json ExecEvent(const nlohmann::json& category, const std::string& command) {
   return {{"event", "exec"}, {"category", category}, {"command", command}};
-}
-
-// Detaches the surface and expects every suite, string and handle to have been given back.
-inline void ExpectLedgerBalancedAfterDetach(InProcessEngine& engine) {
-  engine.Detach();
-  EXPECT_TRUE(engine.sim().LedgerBalanced()) << engine.sim().LedgerJson().dump();
 }
 
 } // namespace zyltest

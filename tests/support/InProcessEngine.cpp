@@ -44,4 +44,9 @@ std::string InProcessEngine::DispatchOne(std::string_view text) {
   return replies.size() == 1 ? replies.front() : std::string();
 }
 
+void ExpectLedgerBalancedAfterDetach(InProcessEngine& engine) {
+  engine.Detach();
+  EXPECT_TRUE(engine.sim().LedgerBalanced()) << engine.sim().LedgerJson().dump();
+}
+
 } // namespace zyltest

@@ -62,4 +62,7 @@ private:
   std::unique_ptr<ZYL::ZYLEngineControlSurface> surface_;
 };
 
+// Detaches the surface and expects every suite, string and handle to have been given back.
+void ExpectLedgerBalancedAfterDetach(InProcessEngine& engine);
+
 } // namespace zyltest

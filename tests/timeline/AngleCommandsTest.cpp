@@ -6,15 +6,11 @@
 namespace {
 
 using namespace zyltest::timeline;
+using zyltest::ExpectLedgerBalancedAfterDetach;
 using zyltest::InProcessEngine;
 
 std::int32_t CurrentTimeline(InProcessEngine& engine) {
   return engine.surface().timelines.CurrentTimeline();
-}
-
-void ExpectLedgerBalancedAfterDetach(InProcessEngine& engine) {
-  engine.Detach();
-  EXPECT_TRUE(engine.sim().LedgerBalanced()) << engine.sim().LedgerJson().dump();
 }
 
 TEST(GetAngleTest, CurrentTimelineIsAskedBeforeEveryOther) {

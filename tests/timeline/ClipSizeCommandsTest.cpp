@@ -6,12 +6,8 @@
 namespace {
 
 using namespace zyltest::timeline;
+using zyltest::ExpectLedgerBalancedAfterDetach;
 using zyltest::InProcessEngine;
-
-void ExpectLedgerBalancedAfterDetach(InProcessEngine& engine) {
-  engine.Detach();
-  EXPECT_TRUE(engine.sim().LedgerBalanced()) << engine.sim().LedgerJson().dump();
-}
 
 // A clip from 1000 to 5000 whose segment at the end time reports `offsetAtEnd`.
 json ClipTimeline(std::int32_t id, std::int64_t offsetAtEnd, int width, int height) {

@@ -10,6 +10,7 @@
 namespace {
 
 using namespace zyltest::timeline;
+using zyltest::ExpectLedgerBalancedAfterDetach;
 using zyltest::InProcessEngine;
 using Lines = std::vector<std::string>;
 
@@ -26,11 +27,6 @@ std::size_t CountContaining(const Lines& lines, const std::string& text) {
   return static_cast<std::size_t>(
       std::count_if(lines.begin(), lines.end(),
                     [&](const std::string& line) { return line.find(text) != std::string::npos; }));
-}
-
-void ExpectLedgerBalancedAfterDetach(InProcessEngine& engine) {
-  engine.Detach();
-  EXPECT_TRUE(engine.sim().LedgerBalanced()) << engine.sim().LedgerJson().dump();
 }
 
 TEST(DumpAngleTest, PrintsEveryLineOfATreeExactly) {

@@ -13,6 +13,7 @@
 namespace {
 
 using namespace zyltest::timeline;
+using zyltest::ExpectLedgerBalancedAfterDetach;
 using zyltest::InProcessEngine;
 using Ids = std::vector<std::int32_t>;
 
@@ -35,11 +36,6 @@ json ReplyJson(const std::string& reply) {
   const std::string prefix = "tlscan:";
   EXPECT_EQ(reply.rfind(prefix, 0), 0u) << reply;
   return json::parse(reply.substr(prefix.size()));
-}
-
-void ExpectLedgerBalancedAfterDetach(InProcessEngine& engine) {
-  engine.Detach();
-  EXPECT_TRUE(engine.sim().LedgerBalanced()) << engine.sim().LedgerJson().dump();
 }
 
 TEST(TimelineScanTest, ReplyMatchesTheDocumentedExampleAndFeedsTheCache) {

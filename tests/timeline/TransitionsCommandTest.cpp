@@ -6,12 +6,8 @@
 namespace {
 
 using namespace zyltest::timeline;
+using zyltest::ExpectLedgerBalancedAfterDetach;
 using zyltest::InProcessEngine;
-
-void ExpectLedgerBalancedAfterDetach(InProcessEngine& engine) {
-  engine.Detach();
-  EXPECT_TRUE(engine.sim().LedgerBalanced()) << engine.sim().LedgerJson().dump();
-}
 
 json ClipWith(const std::string& track, std::vector<json> inputs = {}) {
   return Clip(track, std::move(inputs));

@@ -1,7 +1,7 @@
 #include "vitals/BuildVitalsRecord.h"
 
-#include "support/InProcessEngine.h"
 #include "host/SteadyClock.h"
+#include "support/InProcessEngine.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -30,7 +30,7 @@ json Timeline(std::int32_t id, int segments, int markers) {
   return timeline;
 }
 
-json Project() {
+json RecordProject() {
   return {{"hostMarkerCount", 0},
           {"solo", true},
           {"mixer", {{"tracks", 4}, {"meterSource", 1}, {"peaksDb", {-6.0, -2.5, -9.5}}}},
@@ -70,7 +70,7 @@ private:
 };
 
 TEST(BuildVitalsRecord, ReportsTransportTimecodeAndHostState) {
-  RecordBuilder builder(Project());
+  RecordBuilder builder(RecordProject());
   builder.surface().transport.paused = true;
   builder.surface().transport.ffwd = true;
   builder.SetTimecode("00:00:10:00", 3, 5 * kSecond);
@@ -97,7 +97,7 @@ TEST(BuildVitalsRecord, ReportsTransportTimecodeAndHostState) {
 }
 
 TEST(BuildVitalsRecord, AudioPeakOnlyWhilePlayingFromOneToThirtyTwoChannels) {
-  RecordBuilder builder(Project());
+  RecordBuilder builder(RecordProject());
   EXPECT_EQ(builder.Next()["audioPeakDb"], -999.0);
   builder.surface().transport.playing = true;
   EXPECT_DOUBLE_EQ(builder.Next()["audioPeakDb"].get<double>(), -2.5);
@@ -119,7 +119,7 @@ TEST(BuildVitalsRecord, AudioPeakOnlyWhilePlayingFromOneToThirtyTwoChannels) {
 }
 
 TEST(BuildVitalsRecord, MarkerTotalAddsTheHostCount) {
-  RecordBuilder builder(Project());
+  RecordBuilder builder(RecordProject());
   EXPECT_EQ(builder.Next()["markers"], 3);
   builder.Execute("set hostMarkerCount 12");
   EXPECT_EQ(builder.Next()["markers"], 15);
@@ -129,7 +129,7 @@ TEST(BuildVitalsRecord, MarkerTotalAddsTheHostCount) {
 }
 
 TEST(BuildVitalsRecord, MarkersNeedVersionThreeOfTheMarkerSuite) {
-  json project = Project();
+  json project = RecordProject();
   project["unavailableSuites"] = {"Marker Suite@3"};
   project["hostMarkerCount"] = 5;
   RecordBuilder builder(project);
@@ -139,7 +139,7 @@ TEST(BuildVitalsRecord, MarkersNeedVersionThreeOfTheMarkerSuite) {
 }
 
 TEST(BuildVitalsRecord, EveryHostFieldDegradesWhenItsSuiteIsMissing) {
-  json project = Project();
+  json project = RecordProject();
   project["hostMarkerCount"] = 7;
   project["unavailableSuites"] = {
       "HOSTSDK ControlSurfaceHost Mixer Suite", "HOSTSDK ControlSurfaceHost Transport Suite",
@@ -158,7 +158,7 @@ TEST(BuildVitalsRecord, EveryHostFieldDegradesWhenItsSuiteIsMissing) {
 }
 
 TEST(BuildVitalsRecord, FailingCallsDegradeTheirFieldsOnly) {
-  json project = Project();
+  json project = RecordProject();
   project["failingCalls"] = {
       {{"suite", "Media Video Segment Suite"}, {"position", 5}, {"status", 1}},
       {{"suite", "HOSTSDK ControlSurfaceHost Mixer Suite"}, {"position", 2}, {"status", 1}},
@@ -175,7 +175,7 @@ TEST(BuildVitalsRecord, FailingCallsDegradeTheirFieldsOnly) {
 }
 
 TEST(BuildVitalsRecord, EditsCutsAndSwitchesShowInTheFlags) {
-  RecordBuilder builder(Project());
+  RecordBuilder builder(RecordProject());
   json record = builder.Next();
   EXPECT_EQ(record["cuts"], 2);
   EXPECT_EQ(record["edited"], false);
@@ -207,7 +207,7 @@ TEST(BuildVitalsRecord, EditsCutsAndSwitchesShowInTheFlags) {
 }
 
 TEST(BuildVitalsRecord, TimelineThatStopsAnsweringIsDropped) {
-  RecordBuilder builder(Project());
+  RecordBuilder builder(RecordProject());
   EXPECT_EQ(builder.Next()["cuts"], 2);
   builder.Execute("set timelines " + json::array({Timeline(8, 5, 1)}).dump());
   const json record = builder.Next();
@@ -217,7 +217,7 @@ TEST(BuildVitalsRecord, TimelineThatStopsAnsweringIsDropped) {
 }
 
 TEST(BuildVitalsRecord, RescanIsForcedAtMostOnceAMinute) {
-  json project = Project();
+  json project = RecordProject();
   project.erase("timelines");
   RecordBuilder builder(project);
   EXPECT_EQ(builder.Next()["cuts"], -1); // the first record forces a scan that finds nothing

@@ -6,7 +6,7 @@
 namespace ZYL {
 namespace {
 
-constexpr std::int64_t kSecond = 1'000'000'000;
+constexpr std::int64_t kSecondNs = 1'000'000'000;
 
 TEST(TimecodeFields, FourthFieldSwallowsFurtherSeparators) {
   const TimecodeFields fields = ReadTimecodeFields("01:02:03:04:05");
@@ -69,35 +69,35 @@ TEST(TimecodePosition, TwoAndThreeFieldsAreMinutesAndHours) {
 
 TEST(PlaybackSpeed, SecondsOfTimecodePerSecondOfClock) {
   SpeedState state;
-  EXPECT_DOUBLE_EQ(UpdateSpeed("00:00:10", 5 * kSecond, state), 0.0); // first reading
-  EXPECT_DOUBLE_EQ(UpdateSpeed("00:00:12", 6 * kSecond, state), 2.0);
-  EXPECT_DOUBLE_EQ(UpdateSpeed("00:00:11", 7 * kSecond, state), -1.0);
-  EXPECT_EQ(state.previousStamp, 7 * kSecond);
+  EXPECT_DOUBLE_EQ(UpdateSpeed("00:00:10", 5 * kSecondNs, state), 0.0); // first reading
+  EXPECT_DOUBLE_EQ(UpdateSpeed("00:00:12", 6 * kSecondNs, state), 2.0);
+  EXPECT_DOUBLE_EQ(UpdateSpeed("00:00:11", 7 * kSecondNs, state), -1.0);
+  EXPECT_EQ(state.previousStamp, 7 * kSecondNs);
   EXPECT_DOUBLE_EQ(state.previousPosition, 11.0);
 }
 
 TEST(PlaybackSpeed, ReadingsTooCloseTogetherGiveZeroButMoveTheBaseline) {
   SpeedState state;
-  UpdateSpeed("00:00:10", kSecond, state);
-  EXPECT_DOUBLE_EQ(UpdateSpeed("00:00:20", kSecond + kSecond / 20, state), 0.0);
-  EXPECT_EQ(state.previousStamp, kSecond + kSecond / 20);
+  UpdateSpeed("00:00:10", kSecondNs, state);
+  EXPECT_DOUBLE_EQ(UpdateSpeed("00:00:20", kSecondNs + kSecondNs / 20, state), 0.0);
+  EXPECT_EQ(state.previousStamp, kSecondNs + kSecondNs / 20);
   EXPECT_DOUBLE_EQ(state.previousPosition, 20.0);
   // Unchanged timecode, same stamp: the record between two host updates.
-  EXPECT_DOUBLE_EQ(UpdateSpeed("00:00:20", kSecond + kSecond / 20, state), 0.0);
+  EXPECT_DOUBLE_EQ(UpdateSpeed("00:00:20", kSecondNs + kSecondNs / 20, state), 0.0);
 }
 
 TEST(PlaybackSpeed, UnreadableTextLeavesTheStateUntouched) {
   SpeedState state;
-  UpdateSpeed("00:00:10:00", kSecond, state);
+  UpdateSpeed("00:00:10:00", kSecondNs, state);
   const SpeedState before = state;
-  EXPECT_DOUBLE_EQ(UpdateSpeed("7", 3 * kSecond, state), 0.0);
-  EXPECT_DOUBLE_EQ(UpdateSpeed("", 4 * kSecond, state), 0.0);
+  EXPECT_DOUBLE_EQ(UpdateSpeed("7", 3 * kSecondNs, state), 0.0);
+  EXPECT_DOUBLE_EQ(UpdateSpeed("", 4 * kSecondNs, state), 0.0);
   EXPECT_EQ(state.previousStamp, before.previousStamp);
   EXPECT_DOUBLE_EQ(state.previousPosition, before.previousPosition);
   EXPECT_EQ(state.frameBase, before.frameBase);
   EXPECT_EQ(state.maxFrame, before.maxFrame);
   // The next readable text measures against the last readable one.
-  EXPECT_DOUBLE_EQ(UpdateSpeed("00:00:14:00", 3 * kSecond, state), 2.0);
+  EXPECT_DOUBLE_EQ(UpdateSpeed("00:00:14:00", 3 * kSecondNs, state), 2.0);
 }
 
 } // namespace

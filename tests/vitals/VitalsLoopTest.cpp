@@ -18,7 +18,7 @@ using zyltest::Millis;
 
 constexpr std::string_view kRecordPrefix = "vitals:";
 
-nlohmann::json Project() {
+nlohmann::json LoopProject() {
   return {
       {"mixer", {{"tracks", 2}, {"meterSource", 1}, {"peaksDb", {-6.0}}}},
       {"timelines",
@@ -55,7 +55,7 @@ void PublishAll(ZYLEngineControlSurface& surface, const std::vector<std::string>
 }
 
 TEST(VitalsLoop, NothingIsPushedUntilAClientSubscribes) {
-  zyltest::InProcessEngine engine(Project());
+  zyltest::InProcessEngine engine(LoopProject());
   zyltest::WsTestClient client;
   ASSERT_TRUE(client.Open());
   engine.surface().vitals.PublishEvent("event:transport:{\"type\":\"play\",\"on\":true}");
@@ -71,7 +71,7 @@ TEST(VitalsLoop, NothingIsPushedUntilAClientSubscribes) {
 }
 
 TEST(VitalsLoop, EventsReachEverySubscriberInQueueOrderBeforeTheRecord) {
-  zyltest::InProcessEngine engine(Project());
+  zyltest::InProcessEngine engine(LoopProject());
   zyltest::WsTestClient first;
   zyltest::WsTestClient second;
   Subscribe(first);
@@ -98,7 +98,7 @@ TEST(VitalsLoop, EventsReachEverySubscriberInQueueOrderBeforeTheRecord) {
 // lost, doubled, cut or reordered where one block ends and the next begins, nor around a
 // frame larger than a block.
 TEST(VitalsLoop, AQueueOfManySendsWorthReachesEverySubscriberWholeAndInOrder) {
-  zyltest::InProcessEngine engine(Project());
+  zyltest::InProcessEngine engine(LoopProject());
   zyltest::WsTestClient first;
   zyltest::WsTestClient second;
   Subscribe(first);
@@ -125,7 +125,7 @@ TEST(VitalsLoop, AQueueOfManySendsWorthReachesEverySubscriberWholeAndInOrder) {
 }
 
 TEST(VitalsLoop, AtMostOneRecordPer900MillisecondsUnderAnEventBurst) {
-  zyltest::InProcessEngine engine(Project());
+  zyltest::InProcessEngine engine(LoopProject());
   zyltest::WsTestClient client;
   // Every record counted below was sent after this moment, each 900 ms after the one before.
   const Clock::time_point subscribed = Clock::now();

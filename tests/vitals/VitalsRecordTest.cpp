@@ -10,11 +10,11 @@
 namespace ZYL {
 namespace {
 
-constexpr std::string_view kPrefix = "vitals:";
+constexpr std::string_view kVitalsPrefix = "vitals:";
 
 nlohmann::json ParseRecord(const std::string& record) {
-  EXPECT_EQ(record.substr(0, kPrefix.size()), kPrefix);
-  return nlohmann::json::parse(record.substr(kPrefix.size()));
+  EXPECT_EQ(record.substr(0, kVitalsPrefix.size()), kVitalsPrefix);
+  return nlohmann::json::parse(record.substr(kVitalsPrefix.size()));
 }
 
 std::string Escaped(std::string_view text) {
