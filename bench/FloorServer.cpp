@@ -32,29 +32,61 @@ FloorServer::FloorServer(std::vector<std::string> replyFrames, FloorReads reads)
 FloorServer::~FloorServer() {
   running_ = false;
   if (acceptThread_.joinable()) acceptThread_.join();
+  std::vector<std::thread> threads;
   {
     const std::lock_guard<std::mutex> lock(socketsLock_);
     for (const int socket : sockets_)
       ::shutdown(socket, SHUT_RDWR);
+    for (auto& [id, thread] : threads_)
+      threads.push_back(std::move(thread));
+    threads_.clear();
+    for (std::thread& thread : finished_)
+      threads.push_back(std::move(thread));
+    finished_.clear();
   }
-  for (std::thread& thread : threads_)
+  for (std::thread& thread : threads)
     thread.join();
-  for (const int socket : sockets_)
-    CloseSocket(socket);
   CloseSocket(listener_);
 }
 
 void FloorServer::AcceptLoop() {
   while (running_) {
+    JoinFinishedThreads();
     pollfd entry{listener_, POLLIN, 0};
     if (::poll(&entry, 1, kAcceptPollMilliseconds) <= 0) continue;
     const int socket = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
     if (socket < 0) continue;
     DisableNagle(socket); // as the engine does on every accepted socket
+    // Registered under the lock that the thread's last step takes, so it cannot finish
+    // before it is known.
     const std::lock_guard<std::mutex> lock(socketsLock_);
-    sockets_.push_back(socket);
-    threads_.emplace_back([this, socket] { Serve(socket); });
+    sockets_.insert(socket);
+    std::thread thread([this, socket] {
+      Serve(socket);
+      Finish(socket);
+    });
+    threads_.emplace(thread.get_id(), std::move(thread));
   }
+}
+
+void FloorServer::Finish(int socket) {
+  const std::lock_guard<std::mutex> lock(socketsLock_);
+  sockets_.erase(socket);
+  CloseSocket(socket);
+  if (const auto self = threads_.find(std::this_thread::get_id()); self != threads_.end()) {
+    finished_.push_back(std::move(self->second));
+    threads_.erase(self);
+  }
+}
+
+void FloorServer::JoinFinishedThreads() {
+  std::vector<std::thread> finished;
+  {
+    const std::lock_guard<std::mutex> lock(socketsLock_);
+    finished.swap(finished_);
+  }
+  for (std::thread& thread : finished)
+    thread.join();
 }
 
 void FloorServer::Serve(int socket) {

@@ -11,7 +11,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <map>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,6 +36,11 @@ public:
 private:
   void AcceptLoop();
   void Serve(int socket);
+  // A connection's last step on its own thread: closes the socket and hands the thread over
+  // to be joined, so that a floor serving thousands of handshakes holds no more descriptors
+  // and threads than the engine does.
+  void Finish(int socket);
+  void JoinFinishedThreads();
   // Receives one client frame field by field; false when the connection is over.
   static bool ReceiveFrameByFields(int socket);
 
@@ -42,9 +49,10 @@ private:
   std::uint16_t port_ = 0;
   int listener_ = -1;
   std::atomic<bool> running_{true};
-  std::mutex socketsLock_;
-  std::vector<int> sockets_;
-  std::vector<std::thread> threads_;
+  std::mutex socketsLock_;                         // guards the three below
+  std::set<int> sockets_;                          // open connections
+  std::map<std::thread::id, std::thread> threads_; // serving
+  std::vector<std::thread> finished_;              // done, not yet joined
   std::thread acceptThread_;
 };
 
