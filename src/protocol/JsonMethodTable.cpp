@@ -59,7 +59,7 @@ std::vector<Member> Appended(std::vector<Member> members, Member last) {
 }
 
 std::vector<Member> SequenceListEntry() {
-  std::vector<Member> sequence = SequenceMembers(true);
+  std::vector<Member> sequence = SequenceMembers();
   std::vector<Member> entry;
   entry.reserve(sequence.size() + 1);
   entry.push_back(std::move(sequence.front())); // timelineID
@@ -120,7 +120,7 @@ std::vector<Method> BuildMethods() {
       {"sequence.get",
        "one sequence's timing and frame format",
        {TimelineParam("the timeline; default: the engine's current one, else the first known")},
-       SequenceMembers(false),
+       SequenceMembers(),
        SequenceMethod},
       {"sequences.list",
        "every timeline the engine knows (scanning when it knows none), in its search order",

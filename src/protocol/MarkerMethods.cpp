@@ -27,10 +27,6 @@ ResponseError ListingError(const MarkerListing& listing) {
   return {ErrorCode::HostError, "the host refused the marker count", std::nullopt, listing.status};
 }
 
-template <typename Value> Json ValueOrNull(const std::optional<Value>& value) {
-  return value ? Json(*value) : Json(nullptr);
-}
-
 } // namespace
 
 // Without a timeline, the one the sequence record would describe; when the engine knows

@@ -18,7 +18,7 @@ using namespace zyltest::timeline;
 using zyltest::InProcessEngine;
 using Json = nlohmann::json;
 
-// The result, or {"error": {...}} with the code and param when the method failed.
+// The result, or {"error": {...}} with the code, param and status when the method failed.
 Json Call(InProcessEngine& engine, std::string_view method, const Json& params = Json::object()) {
   ZYL::EngineParts parts = engine.surface().Parts();
   const ZYL::Outcome outcome = ZYL::RunMethod(parts, method, params);
@@ -26,11 +26,21 @@ Json Call(InProcessEngine& engine, std::string_view method, const Json& params =
   const auto& error = std::get<ZYL::ResponseError>(outcome);
   Json described = {{"code", ZYL::ErrorCodeName(error.code)}};
   if (error.param) described["param"] = *error.param;
+  if (error.status) described["status"] = *error.status;
   return {{"error", described}};
 }
 
 Json ErrorOf(std::string_view code, std::string_view param) {
   return {{"error", {{"code", code}, {"param", param}}}};
+}
+
+Json HostErrorOf(std::int64_t status) {
+  return {{"error", {{"code", "host_error"}, {"status", status}}}};
+}
+
+// A project-wide fault: the call at `position` of `suite` answers `status` for every timeline.
+json FailingCall(std::string_view suite, int position, std::int64_t status) {
+  return json::array({{{"suite", suite}, {"position", position}, {"status", status}}});
 }
 
 std::int32_t CurrentTimeline(InProcessEngine& engine) {
@@ -194,6 +204,35 @@ TEST(SequenceGetTest, AnUnknownTimelineIsNotFoundNamingTheParam) {
   InProcessEngine engine(TwoTimelines());
   EXPECT_EQ(Call(engine, "sequence.get", {{"timeline", 1}})["timelineID"], 1);
   EXPECT_EQ(Call(engine, "sequence.get", {{"timeline", 9}}), ErrorOf("not_found", "timeline"));
+}
+
+// Regression: a refused frame duration, and a timeline the host knows without sequence
+// settings, were both answered as no such timeline.
+TEST(SequenceGetTest, OnlyATimelineTheHostDoesNotKnowIsNotFound) {
+  InProcessEngine engine(TwoTimelines());
+  Json listed = Call(engine, "sequences.list")["sequences"][1];
+  ASSERT_EQ(listed["timelineID"], 2) << listed;
+  listed.erase("current");
+  EXPECT_EQ(Call(engine, "sequence.get", {{"timeline", 2}}), listed);
+
+  json refusing = TwoTimelines();
+  refusing["failingCalls"] = FailingCall("Media Sequence Info Suite", 2, 77);
+  InProcessEngine refused(refusing);
+  EXPECT_EQ(Call(refused, "sequence.get", {{"timeline", 1}}), HostErrorOf(77));
+  EXPECT_EQ(Call(refused, "sequence.get"), HostErrorOf(77));
+  EXPECT_EQ(Call(refused, "sequence.get", {{"timeline", 9}}), ErrorOf("not_found", "timeline"));
+}
+
+// Regression: a refused pixel aspect ratio was answered as 1:1, the text protocol's default.
+TEST(SequenceGetTest, WhatTheHostRefusedIsNull) {
+  json project = TwoTimelines();
+  project["failingCalls"] = FailingCall("Media Sequence Info Suite", 1, 1);
+  InProcessEngine engine(project);
+  const Json sequence = Call(engine, "sequence.get", {{"timeline", 1}});
+  EXPECT_TRUE(sequence.at("parNum").is_null()) << sequence;
+  EXPECT_TRUE(sequence.at("parDen").is_null()) << sequence;
+  EXPECT_EQ(sequence["width"], 1920) << sequence;
+  EXPECT_EQ(Call(engine, "sequences.list")["sequences"][0]["parNum"], nullptr);
 }
 
 // Regression: a timeline removed from the project stayed in the list, all null, as if it
