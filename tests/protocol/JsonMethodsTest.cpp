@@ -171,6 +171,20 @@ TEST(MarkersListTest, TheSequencesMarkersWithExactNames) {
             ErrorOf("invalid_params", "timeline"));
 }
 
+// Regression: a marker count refused as a bad parameter, for a timeline the host knows, was
+// answered as no such timeline, or as no markers.
+TEST(MarkersListTest, ARefusedCountIsAHostErrorWithItsStatus) {
+  for (const std::int64_t status : {std::int64_t{77}, std::int64_t{hostsdk::kBadParameter}}) {
+    SCOPED_TRACE(status);
+    json project = TwoTimelines();
+    project["failingCalls"] = FailingCall("Marker Suite", 0, status);
+    InProcessEngine engine(project);
+    EXPECT_EQ(Call(engine, "markers.list", {{"timeline", 1}}), HostErrorOf(status));
+    EXPECT_EQ(Call(engine, "markers.list"), HostErrorOf(status));
+    EXPECT_EQ(Call(engine, "markers.list", {{"timeline", 8}}), ErrorOf("not_found", "timeline"));
+  }
+}
+
 TEST(MarkersListTest, NoTimelineAndNoSuite) {
   InProcessEngine empty(Project({}));
   EXPECT_EQ(Call(empty, "markers.list"),
