@@ -267,6 +267,25 @@ TEST(SequencesListTest, ATimelineTheHostNoLongerKnowsIsNotListed) {
   EXPECT_EQ(Call(engine, "sequences.list")["sequences"][0]["timelineID"], 7);
 }
 
+json ProjectWithCommand() {
+  json project = TwoTimelines();
+  project["commands"] = json::array({json::array({"a", "b", "c", "d"})});
+  return project;
+}
+
+// Regression: host errors of the command methods left out the host's status.
+TEST(CommandMethodsTest, HostErrorsCarryTheHostsStatus) {
+  json failingCount = ProjectWithCommand();
+  failingCount["failingCalls"] = FailingCall("HOSTSDK ControlSurfaceHost Command Suite", 1, 7);
+  InProcessEngine noCount(failingCount);
+  EXPECT_EQ(Call(noCount, "commands.list"), HostErrorOf(7));
+  EXPECT_EQ(Call(noCount, "commands.run", {{"command", "a"}}), HostErrorOf(7));
+  json failingString = ProjectWithCommand();
+  failingString["failingCalls"] = FailingCall("HOSTSDK StringSuite", 1, 5);
+  InProcessEngine noString(failingString);
+  EXPECT_EQ(Call(noString, "commands.run", {{"command", "a"}}), HostErrorOf(5));
+}
+
 TEST(VitalsGetTest, ValuesTheHostCannotGiveAreNull) {
   json project = TwoTimelines();
   project["hostMarkerCount"] = 3;
