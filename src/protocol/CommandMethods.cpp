@@ -62,10 +62,12 @@ Outcome CommandsRunMethod(EngineParts& engine, RequestParams& params) {
   return nlohmann::json{{"command", *command}, {"category", *category}};
 }
 
-// Runs the host's own camera command, as the text protocol's multicam switch does.
+// Runs the host's own camera command, as the text protocol's multicam switch does; unlike
+// that switch it tells a client that the host offers no commands to run.
 Outcome MulticamMethod(EngineParts& engine, RequestParams& params) {
   const std::optional<std::int32_t> angle = params.Int32("angle", Presence::Required);
   if (params.Error()) return *params.Error();
+  if (!HostCommandsAvailable(engine.host)) return NoCommands();
   SwitchMulticamCamera(engine.host, *angle);
   return nlohmann::json{{"angle", *angle}};
 }

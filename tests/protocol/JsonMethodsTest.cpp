@@ -286,6 +286,18 @@ TEST(CommandMethodsTest, HostErrorsCarryTheHostsStatus) {
   EXPECT_EQ(Call(noString, "commands.run", {{"command", "a"}}), HostErrorOf(5));
 }
 
+// Regression: the camera switch answered ok with no Command suite to run it.
+TEST(CommandMethodsTest, WithoutTheCommandSuiteEveryCommandMethodIsUnavailable) {
+  json project = ProjectWithCommand();
+  project["unavailableSuites"] = {"HOSTSDK ControlSurfaceHost Command Suite"};
+  InProcessEngine engine(project);
+  for (const auto& [method, params] :
+       {std::pair<const char*, Json>{"commands.list", Json::object()},
+        {"commands.run", {{"command", "a"}}},
+        {"multicam.setAngle", {{"angle", 2}}}})
+    EXPECT_EQ(Call(engine, method, params), Json({{"error", {{"code", "unavailable"}}}})) << method;
+}
+
 TEST(VitalsGetTest, ValuesTheHostCannotGiveAreNull) {
   json project = TwoTimelines();
   project["hostMarkerCount"] = 3;
