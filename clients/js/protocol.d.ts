@@ -261,7 +261,7 @@ export interface ZylMethods {
       } | null;
     };
   };
-  /** the transitions at the two ends of the clip from start to end on a track */
+  /** the transitions at the two ends of the clip from start to end on a track; not_found when no timeline searched holds such a clip */
   "clip.transitions": {
     params: {
       /** the clip's start */
@@ -274,22 +274,22 @@ export interface ZylMethods {
       timeline?: number;
     };
     result: {
-      /** the transition at the clip's start; null when none is there or no clip is found */
+      /** the transition at the clip's start; null when none is there */
       in: {
         /** the transition's match name, as the host gives it */
         name: string;
         /** the transition's duration */
         durationTicks: number | bigint;
       } | null;
-      /** the transition at the clip's end; null when none is there or no clip is found */
+      /** the transition at the clip's end; null when none is there */
       out: {
         /** the transition's match name, as the host gives it */
         name: string;
         /** the transition's duration */
         durationTicks: number | bigint;
       } | null;
-      /** the timeline that holds the clip; null when none does */
-      timelineID: number | null;
+      /** the timeline that holds the clip */
+      timelineID: number;
     };
   };
   /** one timeline's markers in index order */

@@ -156,17 +156,15 @@ std::vector<Method> BuildMethods() {
        Appended(FrameSizeMembers(), MarkerFound()),
        ClipSizeAtMarkerMethod},
       {"clip.transitions",
-       "the transitions at the two ends of the clip from start to end on a track",
+       "the transitions at the two ends of the clip from start to end on a track; not_found "
+       "when no timeline searched holds such a clip",
        {TicksParam("start", kRequired, "the clip's start"),
         TicksParam("end", kRequired, "the clip's end"),
         {"track", ParamType::Integer, kRequired, "the host's track index; -1: any track"},
         TimelineParam(kSearchThisTimeline)},
-       {TransitionSideMember("in", "the transition at the clip's start; null when none is there "
-                                   "or no clip is found"),
-        TransitionSideMember("out", "the transition at the clip's end; null when none is there "
-                                    "or no clip is found"),
-        OrNull("timelineID", "timelineID",
-               "the timeline that holds the clip; null when none does")},
+       {TransitionSideMember("in", "the transition at the clip's start; null when none is there"),
+        TransitionSideMember("out", "the transition at the clip's end; null when none is there"),
+        Always("timelineID", "timelineID", "the timeline that holds the clip")},
        TransitionsMethod},
       {"markers.list",
        "one timeline's markers in index order",

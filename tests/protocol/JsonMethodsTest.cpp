@@ -138,15 +138,18 @@ TEST(ClipSizeAtMarkerTest, TheMarkerAndItsClip) {
   EXPECT_EQ(Call(engine, "clip.sizeAtMarker", {{"track", 1}}), ErrorOf("invalid_params", "name"));
 }
 
-TEST(ClipTransitionsTest, SidesAreNullWhereNothingIs) {
+TEST(ClipTransitionsTest, SidesAreNullWhereNothingIsAndNoClipIsNotFound) {
   InProcessEngine engine(TwoTimelines());
   EXPECT_EQ(Call(engine, "clip.transitions", {{"start", 1000}, {"end", 2000}, {"track", 1}}),
             Json({{"in", {{"name", "Dissolve"}, {"durationTicks", 20}}},
                   {"out", nullptr},
                   {"timelineID", 2}}));
+  // No clip at those ends is the text protocol's noclip, not a clip without transitions.
   EXPECT_EQ(Call(engine, "clip.transitions",
                  {{"start", 1000}, {"end", 2000}, {"track", 1}, {"timeline", 1}}),
-            Json({{"in", nullptr}, {"out", nullptr}, {"timelineID", nullptr}}));
+            Json({{"error", {{"code", "not_found"}}}}));
+  EXPECT_EQ(Call(engine, "clip.transitions", {{"start", 5000}, {"end", 6000}, {"track", 1}}),
+            Json({{"error", {{"code", "not_found"}}}}));
   EXPECT_EQ(Call(engine, "clip.transitions",
                  {{"start", 1000}, {"end", 2000}, {"track", 1}, {"timeline", 4}}),
             ErrorOf("not_found", "timeline"));
