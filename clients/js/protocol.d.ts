@@ -128,24 +128,24 @@ export interface ZylMethods {
     result: {
       /** the timeline described */
       timelineID: number;
-      /** the host's ticks per second (254016000000 when it reports none) */
-      ticksPerSecond: number | bigint;
+      /** the host's ticks per second */
+      ticksPerSecond: number | bigint | null;
       /** the frame duration in ticks */
-      ticksPerFrame: number | bigint;
+      ticksPerFrame: number | bigint | null;
       /** frames per second, to three decimals */
-      fps: number;
+      fps: number | null;
       /** whether the timecode is drop-frame */
-      dropFrame: boolean;
+      dropFrame: boolean | null;
       /** frame width in pixels */
-      width: number;
+      width: number | null;
       /** frame height in pixels */
-      height: number;
+      height: number | null;
       /** pixel aspect ratio numerator */
-      parNum: number;
+      parNum: number | null;
       /** pixel aspect ratio denominator */
-      parDen: number;
+      parDen: number | null;
       /** the sequence's start time in ticks */
-      zeroPointTicks: number | bigint;
+      zeroPointTicks: number | bigint | null;
     };
   };
   /** every timeline the engine knows (scanning when it knows none), in its search order */
@@ -158,7 +158,7 @@ export interface ZylMethods {
         timelineID: number;
         /** the engine's current timeline (searched first) */
         current: boolean;
-        /** the host's ticks per second (254016000000 when it reports none) */
+        /** the host's ticks per second */
         ticksPerSecond: number | bigint | null;
         /** the frame duration in ticks */
         ticksPerFrame: number | bigint | null;
@@ -261,7 +261,7 @@ export interface ZylMethods {
       } | null;
     };
   };
-  /** the transitions at the two ends of the clip from start to end on a track */
+  /** the transitions at the two ends of the clip from start to end on a track; not_found when no timeline searched holds such a clip */
   "clip.transitions": {
     params: {
       /** the clip's start */
@@ -274,22 +274,22 @@ export interface ZylMethods {
       timeline?: number;
     };
     result: {
-      /** the transition at the clip's start; null when none is there or no clip is found */
+      /** the transition at the clip's start; null when none is there */
       in: {
         /** the transition's match name, as the host gives it */
         name: string;
         /** the transition's duration */
         durationTicks: number | bigint;
       } | null;
-      /** the transition at the clip's end; null when none is there or no clip is found */
+      /** the transition at the clip's end; null when none is there */
       out: {
         /** the transition's match name, as the host gives it */
         name: string;
         /** the transition's duration */
         durationTicks: number | bigint;
       } | null;
-      /** the timeline that holds the clip; null when none does */
-      timelineID: number | null;
+      /** the timeline that holds the clip */
+      timelineID: number;
     };
   };
   /** one timeline's markers in index order */

@@ -4,9 +4,19 @@
 
 #include "hostsdk/Types.h"
 
+#include <optional>
 #include <utility>
 
 namespace ZYL {
+
+// Whether work the engine hands to the host went through; when it did not, the host's status
+// if the host refused it (none when the engine declined to ask).
+struct HostOutcome {
+  bool done = false;
+  std::optional<hostsdk::ErrorCode> refusal;
+
+  explicit operator bool() const noexcept { return done; }
+};
 
 template <typename Entry, typename... Arguments>
 hostsdk::ErrorCode CallHost(Entry entry, Arguments&&... arguments) {

@@ -16,18 +16,20 @@ bool HostCommandsAvailable(const HostSuites& host) noexcept {
 }
 
 // Each string made here is disposed once on the way out, the category before the command.
-bool ExecuteHostCommand(const HostSuites& host, std::string_view category,
-                        std::string_view command) {
+HostOutcome ExecuteHostCommand(const HostSuites& host, std::string_view category,
+                               std::string_view command) {
   ScopedHostString commandText(host.stringSuite);
-  if (!AllocateHostString(host.stringSuite, command, commandText)) return false;
+  if (HostOutcome made = AllocateHostString(host.stringSuite, command, commandText); !made)
+    return made;
   if (category.empty()) {
     host.commandSuite->ExecuteCommand(host.commandHost, nullptr, commandText.get());
-    return true;
+    return {true, std::nullopt};
   }
   ScopedHostString categoryText(host.stringSuite);
-  if (!AllocateHostString(host.stringSuite, category, categoryText)) return false;
+  if (HostOutcome made = AllocateHostString(host.stringSuite, category, categoryText); !made)
+    return made;
   host.commandSuite->ExecuteCommand(host.commandHost, categoryText.get(), commandText.get());
-  return true;
+  return {true, std::nullopt};
 }
 
 void RunHostCommand(const HostSuites& host, std::string_view name) {
@@ -41,11 +43,8 @@ void SwitchMulticamCamera(const HostSuites& host, std::int32_t camera) {
   RunHostCommand(host, "cmd.multicam.choosenocut.camera" + std::to_string(camera));
 }
 
-std::optional<std::uint32_t> HostCommandCount(const HostSuites& host) {
-  std::uint32_t count = 0;
-  if (host.commandSuite->GetCommandCount(host.commandHost, &count) != hostsdk::kSuccess)
-    return std::nullopt;
-  return count;
+hostsdk::ErrorCode HostCommandCount(const HostSuites& host, std::uint32_t& count) {
+  return host.commandSuite->GetCommandCount(host.commandHost, &count);
 }
 
 std::optional<HostCommandTexts> DescribeHostCommand(const HostSuites& host, std::uint32_t index) {

@@ -1,6 +1,7 @@
 // The editor's own commands: whether the host offers them, listing them and running one.
 #pragma once
 
+#include "host/HostCall.h"
 #include "host/HostSuites.h"
 
 #include <array>
@@ -16,10 +17,10 @@ namespace ZYL {
 // no commands rather than being called through a null pointer.
 bool HostCommandsAvailable(const HostSuites& host) noexcept;
 
-// Hands a command to the host, with a category when one is given (non-empty). False when a
-// host string could not be made; the host does not say whether the command ran.
-bool ExecuteHostCommand(const HostSuites& host, std::string_view category,
-                        std::string_view command);
+// Hands a command to the host, with a category when one is given (non-empty). Not done when
+// a host string could not be made; the host does not say whether the command ran.
+HostOutcome ExecuteHostCommand(const HostSuites& host, std::string_view category,
+                               std::string_view command);
 
 // Fire and forget: missing suites make this a silent no-op.
 void RunHostCommand(const HostSuites& host, std::string_view name);
@@ -36,9 +37,9 @@ void SwitchMulticamCamera(const HostSuites& host, std::int32_t camera);
 // The host's four texts of one command, exactly as it gives them, in the host's order.
 using HostCommandTexts = std::array<std::string, 4>;
 
-// How many commands the host lists; nothing when it cannot say. Requires
+// How many commands the host lists, into `count`; returns the host's status. Requires
 // HostCommandsAvailable.
-std::optional<std::uint32_t> HostCommandCount(const HostSuites& host);
+hostsdk::ErrorCode HostCommandCount(const HostSuites& host, std::uint32_t& count);
 
 // One command's texts; nothing when the host cannot describe it. Requires
 // HostCommandsAvailable.

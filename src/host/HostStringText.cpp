@@ -35,14 +35,15 @@ std::string HostStringToUtf8(const hostsdk::StringSuite1* strings,
   return TextBeforeTerminator(buffer.data(), buffer.size());
 }
 
-bool AllocateHostString(const hostsdk::StringSuite1* strings, std::string_view text,
-                        ScopedHostString& out) {
-  if (strings == nullptr || strings->AllocateFromUtf8 == nullptr) return false;
-  if (text.find('\0') != std::string_view::npos) return false;
+HostOutcome AllocateHostString(const hostsdk::StringSuite1* strings, std::string_view text,
+                               ScopedHostString& out) {
+  if (strings == nullptr || strings->AllocateFromUtf8 == nullptr) return {};
+  if (text.find('\0') != std::string_view::npos) return {};
   const std::string terminated(text);
-  if (strings->AllocateFromUtf8(terminated.c_str(), out.get()) != hostsdk::kSuccess) return false;
+  const hostsdk::ErrorCode status = strings->AllocateFromUtf8(terminated.c_str(), out.get());
+  if (status != hostsdk::kSuccess) return {false, status};
   out.MarkFilled();
-  return true;
+  return {true, std::nullopt};
 }
 
 } // namespace ZYL

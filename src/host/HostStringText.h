@@ -1,6 +1,7 @@
 // Conversions between engine text and the host's opaque strings.
 #pragma once
 
+#include "host/HostCall.h"
 #include "host/ScopedSuite.h"
 #include "hostsdk/StringSuite.h"
 
@@ -13,10 +14,10 @@ namespace ZYL {
 std::string HostStringToUtf8(const hostsdk::StringSuite1* strings,
                              const hostsdk::HostString& string);
 
-// Fills `out` from UTF-8 text and marks it for disposal. False when the host refuses, and
+// Fills `out` from UTF-8 text and marks it for disposal. Not done when the host refuses, and
 // also for text holding a zero byte: the host reads its strings only up to the first one, so
 // it would act on a different text than the client sent.
-bool AllocateHostString(const hostsdk::StringSuite1* strings, std::string_view text,
-                        ScopedHostString& out);
+HostOutcome AllocateHostString(const hostsdk::StringSuite1* strings, std::string_view text,
+                               ScopedHostString& out);
 
 } // namespace ZYL

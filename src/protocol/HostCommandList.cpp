@@ -22,12 +22,12 @@ void GetCommandsCommand(EngineParts& engine, ReplySink& client, std::string_view
     client.Send("commands.error:nosuite");
     return;
   }
-  const std::optional<std::uint32_t> count = HostCommandCount(engine.host);
-  if (!count) {
+  std::uint32_t count = 0;
+  if (HostCommandCount(engine.host, count) != hostsdk::kSuccess) {
     client.Send("commands.error:count");
     return;
   }
-  for (std::uint32_t index = 0; index < *count; ++index) {
+  for (std::uint32_t index = 0; index < count; ++index) {
     // A command the host cannot describe is left out without a word.
     const std::optional<HostCommandTexts> texts = DescribeHostCommand(engine.host, index);
     if (!texts) continue;
@@ -37,7 +37,7 @@ void GetCommandsCommand(EngineParts& engine, ReplySink& client, std::string_view
                 CommandField(second) + ":" + CommandField(fourth));
   }
   // The host's count, also when some commands were left out.
-  client.Send("commands.done:" + std::to_string(*count));
+  client.Send("commands.done:" + std::to_string(count));
 }
 
 } // namespace ZYL

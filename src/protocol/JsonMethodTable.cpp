@@ -59,7 +59,7 @@ std::vector<Member> Appended(std::vector<Member> members, Member last) {
 }
 
 std::vector<Member> SequenceListEntry() {
-  std::vector<Member> sequence = SequenceMembers(true);
+  std::vector<Member> sequence = SequenceMembers();
   std::vector<Member> entry;
   entry.reserve(sequence.size() + 1);
   entry.push_back(std::move(sequence.front())); // timelineID
@@ -120,7 +120,7 @@ std::vector<Method> BuildMethods() {
       {"sequence.get",
        "one sequence's timing and frame format",
        {TimelineParam("the timeline; default: the engine's current one, else the first known")},
-       SequenceMembers(false),
+       SequenceMembers(),
        SequenceMethod},
       {"sequences.list",
        "every timeline the engine knows (scanning when it knows none), in its search order",
@@ -156,17 +156,15 @@ std::vector<Method> BuildMethods() {
        Appended(FrameSizeMembers(), MarkerFound()),
        ClipSizeAtMarkerMethod},
       {"clip.transitions",
-       "the transitions at the two ends of the clip from start to end on a track",
+       "the transitions at the two ends of the clip from start to end on a track; not_found "
+       "when no timeline searched holds such a clip",
        {TicksParam("start", kRequired, "the clip's start"),
         TicksParam("end", kRequired, "the clip's end"),
         {"track", ParamType::Integer, kRequired, "the host's track index; -1: any track"},
         TimelineParam(kSearchThisTimeline)},
-       {TransitionSideMember("in", "the transition at the clip's start; null when none is there "
-                                   "or no clip is found"),
-        TransitionSideMember("out", "the transition at the clip's end; null when none is there "
-                                    "or no clip is found"),
-        OrNull("timelineID", "timelineID",
-               "the timeline that holds the clip; null when none does")},
+       {TransitionSideMember("in", "the transition at the clip's start; null when none is there"),
+        TransitionSideMember("out", "the transition at the clip's end; null when none is there"),
+        Always("timelineID", "timelineID", "the timeline that holds the clip")},
        TransitionsMethod},
       {"markers.list",
        "one timeline's markers in index order",

@@ -44,6 +44,11 @@ struct Method {
   MethodHandler handler;
 };
 
+// A value the host may not have given: null when it did not.
+template <typename Value> nlohmann::json ValueOrNull(const std::optional<Value>& value) {
+  return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
 // In the order protocol.describe lists them.
 const std::vector<Method>& Methods();
 

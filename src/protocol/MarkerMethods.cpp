@@ -1,6 +1,7 @@
 #include "protocol/JsonMethods.h"
 #include "protocol/SequenceReading.h"
 #include "timeline/MarkerLookup.h"
+#include "timeline/TimelineSearch.h"
 
 #include <string>
 
@@ -14,8 +15,6 @@ ResponseError ListingError(const MarkerListing& listing) {
   switch (listing.fault) {
   case MarkerListing::Fault::NoSuite:
     return {ErrorCode::Unavailable, "the host offers no marker suite", std::nullopt, std::nullopt};
-  case MarkerListing::Fault::UnknownTimeline:
-    return {ErrorCode::NotFound, "no such timeline", std::string("timeline"), std::nullopt};
   case MarkerListing::Fault::TooMany:
     return {ErrorCode::HostError,
             "the host counts more than " + std::to_string(kMaxListedMarkers) + " markers",
@@ -25,10 +24,6 @@ ResponseError ListingError(const MarkerListing& listing) {
     break;
   }
   return {ErrorCode::HostError, "the host refused the marker count", std::nullopt, listing.status};
-}
-
-template <typename Value> Json ValueOrNull(const std::optional<Value>& value) {
-  return value ? Json(*value) : Json(nullptr);
 }
 
 } // namespace
@@ -42,8 +37,14 @@ Outcome MarkersListMethod(EngineParts& engine, RequestParams& params) {
   const std::int32_t timeline = asked ? *asked : ReadSequence(engine, std::nullopt).timeline;
   if (timeline < 0) return nothing;
   const MarkerListing listing = ListMarkers(engine.host.basicSuite, timeline);
-  // A timeline the engine chose that has just gone is no timeline, not the client's fault.
-  if (listing.fault == MarkerListing::Fault::UnknownTimeline && !asked) return nothing;
+  // A refused count is the host's error unless the host denies the timeline itself; one the
+  // engine chose that has just gone is no timeline, not the client's fault.
+  if (listing.fault == MarkerListing::Fault::CountRefused &&
+      HostDeniesTimeline(engine.host.basicSuite, timeline)) {
+    if (!asked) return nothing;
+    return ResponseError{ErrorCode::NotFound, "no such timeline", std::string("timeline"),
+                         std::nullopt};
+  }
   if (listing.fault != MarkerListing::Fault::None) return ListingError(listing);
   Json markers = Json::array();
   for (const MarkerEntry& marker : listing.markers)

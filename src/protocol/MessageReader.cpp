@@ -130,7 +130,7 @@ template <class Change> ReadResult ReadSubscriptionChange(const Json& message) {
   return change;
 }
 
-ReadResult ReadIdentify(const Json& message) {
+ReadResult ReadIdentify(const Json& message, bool authenticationAsked) {
   const Json* protocol = MemberNamed(message, "protocol");
   if (protocol == nullptr || !protocol->is_number_integer())
     return IdentifyFailure{CloseCode::MalformedMessage, "identify: protocol must be an integer"};
@@ -139,7 +139,8 @@ ReadResult ReadIdentify(const Json& message) {
                                      : protocol->get<std::int64_t>() != kJsonProtocolVersion)
     return IdentifyFailure{CloseCode::UnsupportedProtocol, "unsupported protocol"};
   Identify identify;
-  if (const Json* answer = MemberNamed(message, "authentication")) {
+  // Without a challenge there is nothing to answer, so whatever the member holds is passed by.
+  if (const Json* answer = MemberNamed(message, "authentication"); answer && authenticationAsked) {
     if (!answer->is_string())
       return IdentifyFailure{CloseCode::MalformedMessage,
                              "identify: authentication must be a string"};
@@ -163,7 +164,7 @@ ReadFailure Malformed(std::string reason) {
   return ReadFailure{CloseCode::MalformedMessage, std::move(reason)};
 }
 
-ReadResult ReadDocument(const Json& message) {
+ReadResult ReadDocument(const Json& message, bool authenticationAsked) {
   if (!message.is_object()) return Malformed("not a JSON object");
   const std::string* op = StringMember(message, "op");
   if (op == nullptr) return Malformed("op missing or not a string");
@@ -171,13 +172,13 @@ ReadResult ReadDocument(const Json& message) {
   if (*op == "batch") return ReadBatch(message);
   if (*op == "subscribe") return ReadSubscriptionChange<Subscribe>(message);
   if (*op == "unsubscribe") return ReadSubscriptionChange<Unsubscribe>(message);
-  if (*op == "identify") return ReadIdentify(message);
+  if (*op == "identify") return ReadIdentify(message, authenticationAsked);
   return ReadFailure{CloseCode::UnknownOp, "unknown op"};
 }
 
 } // namespace
 
-ReadResult ReadMessage(std::string_view text) noexcept {
+ReadResult ReadMessage(std::string_view text, bool authenticationAsked) noexcept {
   try {
     JsonParseResult parsed = ParseJson(text, kMaxMessageNesting);
     if (const auto* failure = std::get_if<JsonParseFailure>(&parsed)) {
@@ -190,7 +191,7 @@ ReadResult ReadMessage(std::string_view text) noexcept {
         return Malformed("not JSON");
       }
     }
-    return ReadDocument(std::get<Json>(parsed));
+    return ReadDocument(std::get<Json>(parsed), authenticationAsked);
   } catch (...) {
     return Malformed("out of memory");
   }

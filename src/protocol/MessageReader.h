@@ -74,6 +74,8 @@ struct Rejected {
 using ReadResult = std::variant<ReadFailure, IdentifyFailure, Identify, Request, Batch, Subscribe,
                                 Unsubscribe, Rejected>;
 
-ReadResult ReadMessage(std::string_view text) noexcept;
+// `authenticationAsked`: whether hello carried a challenge. When it did not, identify's
+// authentication member is not read, whatever it holds.
+ReadResult ReadMessage(std::string_view text, bool authenticationAsked = true) noexcept;
 
 } // namespace ZYL

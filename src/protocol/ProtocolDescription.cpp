@@ -89,7 +89,10 @@ Member ErrorMember() {
                  OrNull("status", "integer", "host_error: the host's status; absent when none")});
 }
 
-Member RequestIdMember(std::string_view summary) { return OrNull("id", "id", summary); }
+// A client's id is required and never null; the server's is null when the client gave no
+// usable one.
+Member ClientIdMember(std::string_view summary) { return Always("id", "id", summary); }
+Member ServerIdMember(std::string_view summary) { return OrNull("id", "id", summary); }
 
 Json DescribeOps() {
   const Member authentication =
@@ -107,9 +110,10 @@ Json DescribeOps() {
           authentication}),
       Op("identify", "client", "the client's answer to hello",
          {Always("protocol", "integer", "2, required"),
-          OrNull("authentication", "string",
+          Always("authentication", "string",
                  "base64(SHA-256(K + C)) with K = base64(SHA-256(password + salt)); required "
-                 "when hello carried a challenge"),
+                 "when hello carried a challenge (an identify without it fails as a wrong "
+                 "answer does), ignored whatever it holds when hello carried none"),
           TopicList("subscriptions", "topics to hold from identified on; default none")}),
       Op("identified", "server", "the connection is open for requests",
          {Always("protocol", "integer", "2"),
@@ -117,28 +121,27 @@ Json DescribeOps() {
           OrNull("serverProof", "string",
                  "base64(SHA-256(K + A + C)) when a password is set; absent otherwise")}),
       Op("request", "client", "runs one method",
-         {RequestIdMember("echoed in the response"),
-          Always("method", "string", "the method's name"),
+         {ClientIdMember("echoed in the response"), Always("method", "string", "the method's name"),
           Always("params", "object", "the method's params; absent is the same as {}")}),
       Op("response", "server", "the outcome of a request, subscribe or unsubscribe",
-         {RequestIdMember("the request's id; null when it had no usable one"),
+         {ServerIdMember("the request's id; null when it had no usable one"),
           Always("ok", "boolean", "whether it succeeded"),
           Always("result", "object", "when ok: the result"), ErrorMember()}),
       Op("batch", "client", "up to 64 requests answered together, in order",
-         {RequestIdMember("echoed in the batchResponse"),
+         {ClientIdMember("echoed in the batchResponse"),
           Always("haltOnFailure", "boolean", "stop at the first failing item; default false"),
           ListOf("requests", "object", "the items",
                  {Always("method", "string", "the method's name"),
                   Always("params", "object", "its params")})}),
       Op("batchResponse", "server", "the outcomes of a batch",
-         {RequestIdMember("the batch's id"),
+         {ServerIdMember("the batch's id; null when it had no usable one"),
           Always("ok", "boolean", "false when the batch as a whole was refused"),
           ListOf("results", "object", "when ok: one outcome per item run", item.members),
           ErrorMember()}),
       Op("subscribe", "client", "holds more topics; answered as a request",
-         {RequestIdMember("echoed in the response"), TopicList("topics", "the topics to add")}),
+         {ClientIdMember("echoed in the response"), TopicList("topics", "the topics to add")}),
       Op("unsubscribe", "client", "drops topics; answered as a request",
-         {RequestIdMember("echoed in the response"), TopicList("topics", "the topics to drop")}),
+         {ClientIdMember("echoed in the response"), TopicList("topics", "the topics to drop")}),
       Op("event", "server", "a push of a held topic",
          {Always("topic", "string", "the topic"),
           Always("data", "object", "the push's data, as the topic describes it")}),

@@ -14,24 +14,18 @@ bool IsUnknownVital(std::string_view name) {
 
 } // namespace
 
-std::vector<Member> SequenceMembers(bool orNull) {
-  const auto value = [orNull](std::string_view name, std::string_view type,
-                              std::string_view summary) {
-    return Member{name, type, orNull, summary};
-  };
+std::vector<Member> SequenceMembers() {
   return {
       Always("timelineID", "timelineID", "the timeline described"),
-      value("ticksPerSecond", "ticks",
-            "the host's ticks per second (254016000000 when it "
-            "reports none)"),
-      value("ticksPerFrame", "ticks", "the frame duration in ticks"),
-      value("fps", "number", "frames per second, to three decimals"),
-      value("dropFrame", "boolean", "whether the timecode is drop-frame"),
-      value("width", "integer", "frame width in pixels"),
-      value("height", "integer", "frame height in pixels"),
-      value("parNum", "integer", "pixel aspect ratio numerator"),
-      value("parDen", "integer", "pixel aspect ratio denominator"),
-      value("zeroPointTicks", "ticks", "the sequence's start time in ticks"),
+      OrNull("ticksPerSecond", "ticks", "the host's ticks per second"),
+      OrNull("ticksPerFrame", "ticks", "the frame duration in ticks"),
+      OrNull("fps", "number", "frames per second, to three decimals"),
+      OrNull("dropFrame", "boolean", "whether the timecode is drop-frame"),
+      OrNull("width", "integer", "frame width in pixels"),
+      OrNull("height", "integer", "frame height in pixels"),
+      OrNull("parNum", "integer", "pixel aspect ratio numerator"),
+      OrNull("parDen", "integer", "pixel aspect ratio denominator"),
+      OrNull("zeroPointTicks", "ticks", "the sequence's start time in ticks"),
   };
 }
 

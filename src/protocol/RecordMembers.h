@@ -11,9 +11,9 @@
 
 namespace ZYL {
 
-// sequence.get's members; `orNull`: each but timelineID may be null (the sequences list's
-// entries for a timeline the host cannot describe).
-std::vector<Member> SequenceMembers(bool orNull);
+// sequence.get's members: each but timelineID is null when the host cannot give it (all of
+// them for a timeline it knows that has no sequence settings).
+std::vector<Member> SequenceMembers();
 
 // A vitals member that vitals.get gives as null: one that only a comparison with an earlier
 // record can tell (no stand-in), or one whose record value is the stand-in for a value the

@@ -92,7 +92,10 @@ Outcome TransitionsMethod(EngineParts& engine, RequestParams& params) {
   if (const auto* error = std::get_if<ResponseError>(&scope)) return *error;
   const std::optional<ClipTransitions> found =
       FindClipTransitions(engine.timelines, *start, *end, *track, std::get<TimelineScope>(scope));
-  if (!found) return Json{{"in", nullptr}, {"out", nullptr}, {"timelineID", nullptr}};
+  // The text protocol's noclip: only a found clip's side without a transition is null.
+  if (!found)
+    return ResponseError{ErrorCode::NotFound, "no clip from start to end on that track",
+                         std::nullopt, std::nullopt};
   return Json{{"in", SideOrNull(found->in)},
               {"out", SideOrNull(found->out)},
               {"timelineID", found->timeline}};

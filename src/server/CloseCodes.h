@@ -22,12 +22,12 @@ namespace ZYL {
   X(MalformedMessage, 4000, "malformed_message",                                                   \
     "not JSON, not an object, op missing or not a string, nesting deeper than 32, or an "          \
     "identify whose members are ill-formed")                                                       \
-  X(UnknownOp, 4001, "unknown_op", "an op the protocol does not have")                             \
+  X(UnknownOp, 4001, "unknown_op", "an op the protocol does not have, also before identified")     \
   X(NotIdentified, 4002, "not_identified",                                                         \
-    "any op but identify before identified, or no identify within 10 s of hello")                  \
+    "any known op but identify before identified, or no identify within 10 s of hello")            \
   X(AlreadyIdentified, 4003, "already_identified", "a second identify")                            \
   X(AuthenticationFailed, 4004, "authentication_failed",                                           \
-    "a wrong authentication answer, closed after a delay of 1 s")                                  \
+    "a wrong authentication answer, or none while a password is set; closed after a delay of 1 s") \
   X(UnsupportedProtocol, 4005, "unsupported_protocol", "identify with a protocol other than 2")    \
   X(TooSlow, 4006, "too_slow", "the client does not read and what waits for it passed its bound")
 

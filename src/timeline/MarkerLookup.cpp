@@ -101,8 +101,7 @@ MarkerListing ListMarkers(const hostsdk::BasicSuite* basic, std::int32_t timelin
   std::uint32_t count = 0;
   const hostsdk::ErrorCode status = suite->GetMarkerCount(timeline, &count);
   if (status != hostsdk::kSuccess) {
-    listing.fault = status == hostsdk::kBadParameter ? MarkerListing::Fault::UnknownTimeline
-                                                     : MarkerListing::Fault::CountRefused;
+    listing.fault = MarkerListing::Fault::CountRefused;
     listing.status = static_cast<std::int32_t>(status);
     return listing;
   }

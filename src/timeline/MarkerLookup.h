@@ -46,10 +46,9 @@ inline constexpr std::uint32_t kMaxListedMarkers = 100'000;
 struct MarkerListing {
   enum class Fault {
     None,
-    NoSuite,         // the host offers no complete marker suite
-    UnknownTimeline, // the host refused the id as a bad parameter
-    CountRefused,    // the count call failed otherwise; `status` holds its code
-    TooMany,         // more than kMaxListedMarkers
+    NoSuite,      // the host offers no complete marker suite
+    CountRefused, // the count call failed; `status` holds its code
+    TooMany,      // more than kMaxListedMarkers
   };
   Fault fault = Fault::None;
   std::int32_t status = 0;

@@ -24,6 +24,14 @@ struct TimelineScope {
 // Nothing when the host offers no video segment suite to ask.
 std::optional<bool> HostKnowsTimeline(const hostsdk::BasicSuite* basic, std::int32_t timeline);
 
+// Whether the host, asked as HostKnowsTimeline asks, says it does not know `timeline`; false
+// when it offers no way to ask. Other calls (the sequence information, the marker count) may
+// refuse a timeline the host knows as a bad parameter too, so only this tells that it is gone.
+inline bool HostDeniesTimeline(const hostsdk::BasicSuite* basic, std::int32_t timeline) {
+  const std::optional<bool> known = HostKnowsTimeline(basic, timeline);
+  return known.has_value() && !*known;
+}
+
 // One timeline's attempt in the exact (true) or loose (false) pass; true when it answered.
 using PassProbe = std::function<bool(std::int32_t timeline, bool exact)>;
 

@@ -18,7 +18,7 @@ using namespace zyltest::timeline;
 using zyltest::InProcessEngine;
 using Json = nlohmann::json;
 
-// The result, or {"error": {...}} with the code and param when the method failed.
+// The result, or {"error": {...}} with the code, param and status when the method failed.
 Json Call(InProcessEngine& engine, std::string_view method, const Json& params = Json::object()) {
   ZYL::EngineParts parts = engine.surface().Parts();
   const ZYL::Outcome outcome = ZYL::RunMethod(parts, method, params);
@@ -26,11 +26,21 @@ Json Call(InProcessEngine& engine, std::string_view method, const Json& params =
   const auto& error = std::get<ZYL::ResponseError>(outcome);
   Json described = {{"code", ZYL::ErrorCodeName(error.code)}};
   if (error.param) described["param"] = *error.param;
+  if (error.status) described["status"] = *error.status;
   return {{"error", described}};
 }
 
 Json ErrorOf(std::string_view code, std::string_view param) {
   return {{"error", {{"code", code}, {"param", param}}}};
+}
+
+Json HostErrorOf(std::int64_t status) {
+  return {{"error", {{"code", "host_error"}, {"status", status}}}};
+}
+
+// A project-wide fault: the call at `position` of `suite` answers `status` for every timeline.
+json FailingCall(std::string_view suite, int position, std::int64_t status) {
+  return json::array({{{"suite", suite}, {"position", position}, {"status", status}}});
 }
 
 std::int32_t CurrentTimeline(InProcessEngine& engine) {
@@ -128,15 +138,18 @@ TEST(ClipSizeAtMarkerTest, TheMarkerAndItsClip) {
   EXPECT_EQ(Call(engine, "clip.sizeAtMarker", {{"track", 1}}), ErrorOf("invalid_params", "name"));
 }
 
-TEST(ClipTransitionsTest, SidesAreNullWhereNothingIs) {
+TEST(ClipTransitionsTest, SidesAreNullWhereNothingIsAndNoClipIsNotFound) {
   InProcessEngine engine(TwoTimelines());
   EXPECT_EQ(Call(engine, "clip.transitions", {{"start", 1000}, {"end", 2000}, {"track", 1}}),
             Json({{"in", {{"name", "Dissolve"}, {"durationTicks", 20}}},
                   {"out", nullptr},
                   {"timelineID", 2}}));
+  // No clip at those ends is the text protocol's noclip, not a clip without transitions.
   EXPECT_EQ(Call(engine, "clip.transitions",
                  {{"start", 1000}, {"end", 2000}, {"track", 1}, {"timeline", 1}}),
-            Json({{"in", nullptr}, {"out", nullptr}, {"timelineID", nullptr}}));
+            Json({{"error", {{"code", "not_found"}}}}));
+  EXPECT_EQ(Call(engine, "clip.transitions", {{"start", 5000}, {"end", 6000}, {"track", 1}}),
+            Json({{"error", {{"code", "not_found"}}}}));
   EXPECT_EQ(Call(engine, "clip.transitions",
                  {{"start", 1000}, {"end", 2000}, {"track", 1}, {"timeline", 4}}),
             ErrorOf("not_found", "timeline"));
@@ -159,6 +172,20 @@ TEST(MarkersListTest, TheSequencesMarkersWithExactNames) {
   EXPECT_EQ(Call(engine, "markers.list", {{"timeline", 8}}), ErrorOf("not_found", "timeline"));
   EXPECT_EQ(Call(engine, "markers.list", {{"timeline", "1"}}),
             ErrorOf("invalid_params", "timeline"));
+}
+
+// Regression: a marker count refused as a bad parameter, for a timeline the host knows, was
+// answered as no such timeline, or as no markers.
+TEST(MarkersListTest, ARefusedCountIsAHostErrorWithItsStatus) {
+  for (const std::int64_t status : {std::int64_t{77}, std::int64_t{hostsdk::kBadParameter}}) {
+    SCOPED_TRACE(status);
+    json project = TwoTimelines();
+    project["failingCalls"] = FailingCall("Marker Suite", 0, status);
+    InProcessEngine engine(project);
+    EXPECT_EQ(Call(engine, "markers.list", {{"timeline", 1}}), HostErrorOf(status));
+    EXPECT_EQ(Call(engine, "markers.list"), HostErrorOf(status));
+    EXPECT_EQ(Call(engine, "markers.list", {{"timeline", 8}}), ErrorOf("not_found", "timeline"));
+  }
 }
 
 TEST(MarkersListTest, NoTimelineAndNoSuite) {
@@ -196,6 +223,35 @@ TEST(SequenceGetTest, AnUnknownTimelineIsNotFoundNamingTheParam) {
   EXPECT_EQ(Call(engine, "sequence.get", {{"timeline", 9}}), ErrorOf("not_found", "timeline"));
 }
 
+// Regression: a refused frame duration, and a timeline the host knows without sequence
+// settings, were both answered as no such timeline.
+TEST(SequenceGetTest, OnlyATimelineTheHostDoesNotKnowIsNotFound) {
+  InProcessEngine engine(TwoTimelines());
+  Json listed = Call(engine, "sequences.list")["sequences"][1];
+  ASSERT_EQ(listed["timelineID"], 2) << listed;
+  listed.erase("current");
+  EXPECT_EQ(Call(engine, "sequence.get", {{"timeline", 2}}), listed);
+
+  json refusing = TwoTimelines();
+  refusing["failingCalls"] = FailingCall("Media Sequence Info Suite", 2, 77);
+  InProcessEngine refused(refusing);
+  EXPECT_EQ(Call(refused, "sequence.get", {{"timeline", 1}}), HostErrorOf(77));
+  EXPECT_EQ(Call(refused, "sequence.get"), HostErrorOf(77));
+  EXPECT_EQ(Call(refused, "sequence.get", {{"timeline", 9}}), ErrorOf("not_found", "timeline"));
+}
+
+// Regression: a refused pixel aspect ratio was answered as 1:1, the text protocol's default.
+TEST(SequenceGetTest, WhatTheHostRefusedIsNull) {
+  json project = TwoTimelines();
+  project["failingCalls"] = FailingCall("Media Sequence Info Suite", 1, 1);
+  InProcessEngine engine(project);
+  const Json sequence = Call(engine, "sequence.get", {{"timeline", 1}});
+  EXPECT_TRUE(sequence.at("parNum").is_null()) << sequence;
+  EXPECT_TRUE(sequence.at("parDen").is_null()) << sequence;
+  EXPECT_EQ(sequence["width"], 1920) << sequence;
+  EXPECT_EQ(Call(engine, "sequences.list")["sequences"][0]["parNum"], nullptr);
+}
+
 // Regression: a timeline removed from the project stayed in the list, all null, as if it
 // were one the host could not describe.
 TEST(SequencesListTest, ATimelineTheHostNoLongerKnowsIsNotListed) {
@@ -212,6 +268,37 @@ TEST(SequencesListTest, ATimelineTheHostNoLongerKnowsIsNotListed) {
   ASSERT_TRUE(engine.sim().Execute("set timelines " +
                                    json::array({Timeline(7, {Segment(0, 10, Clip("1"))})}).dump()));
   EXPECT_EQ(Call(engine, "sequences.list")["sequences"][0]["timelineID"], 7);
+}
+
+json ProjectWithCommand() {
+  json project = TwoTimelines();
+  project["commands"] = json::array({json::array({"a", "b", "c", "d"})});
+  return project;
+}
+
+// Regression: host errors of the command methods left out the host's status.
+TEST(CommandMethodsTest, HostErrorsCarryTheHostsStatus) {
+  json failingCount = ProjectWithCommand();
+  failingCount["failingCalls"] = FailingCall("HOSTSDK ControlSurfaceHost Command Suite", 1, 7);
+  InProcessEngine noCount(failingCount);
+  EXPECT_EQ(Call(noCount, "commands.list"), HostErrorOf(7));
+  EXPECT_EQ(Call(noCount, "commands.run", {{"command", "a"}}), HostErrorOf(7));
+  json failingString = ProjectWithCommand();
+  failingString["failingCalls"] = FailingCall("HOSTSDK StringSuite", 1, 5);
+  InProcessEngine noString(failingString);
+  EXPECT_EQ(Call(noString, "commands.run", {{"command", "a"}}), HostErrorOf(5));
+}
+
+// Regression: the camera switch answered ok with no Command suite to run it.
+TEST(CommandMethodsTest, WithoutTheCommandSuiteEveryCommandMethodIsUnavailable) {
+  json project = ProjectWithCommand();
+  project["unavailableSuites"] = {"HOSTSDK ControlSurfaceHost Command Suite"};
+  InProcessEngine engine(project);
+  for (const auto& [method, params] :
+       {std::pair<const char*, Json>{"commands.list", Json::object()},
+        {"commands.run", {{"command", "a"}}},
+        {"multicam.setAngle", {{"angle", 2}}}})
+    EXPECT_EQ(Call(engine, method, params), Json({{"error", {{"code", "unavailable"}}}})) << method;
 }
 
 TEST(VitalsGetTest, ValuesTheHostCannotGiveAreNull) {

@@ -217,6 +217,20 @@ TEST_F(JsonSession, APasswordIsAnsweredWithAProofAndAWrongAnswerIsClosedLate) {
   }
 }
 
+// Regression: with no password set, an authentication member that was not a string closed
+// the connection as ill-formed, though hello asked for none.
+TEST_F(JsonSession, WithoutAPasswordAnyAuthenticationIsIgnored) {
+  for (const char* answer : {"null", "5", R"("x")"}) {
+    WsTestClient client;
+    ASSERT_EQ(Open(client), kPlainHello);
+    client.SendText(R"({"op":"identify","protocol":2,"authentication":)" + std::string(answer) +
+                    "}");
+    EXPECT_EQ(client.ReceiveText(Millis(5000), false),
+              R"({"op":"identified","protocol":2,"subscriptions":[]})")
+        << answer;
+  }
+}
+
 TEST_F(JsonSession, RequestsAndBatchesAnswerWithResultsOrTypedErrors) {
   WsTestClient client;
   ASSERT_TRUE(Identify(client));

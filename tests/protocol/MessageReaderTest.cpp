@@ -2,6 +2,8 @@
 // error, and what a well-formed message gives the dispatcher.
 #include "protocol/MessageReader.h"
 
+#include "protocol/JsonMethods.h"
+
 #include <gtest/gtest.h>
 #include <string>
 #include <variant>
@@ -92,6 +94,26 @@ TEST(MessageReader, IdentifyFaultsAreMalformedOrAnotherProtocol) {
     const ReadResult result = ReadMessage(c.text);
     ASSERT_TRUE(std::holds_alternative<IdentifyFailure>(result)) << c.text;
     EXPECT_EQ(std::get<IdentifyFailure>(result).code, c.code) << c.text;
+  }
+}
+
+// Regression: the description let every op's id be null, while a client's null id is refused.
+TEST(MessageReader, AClientsIdIsNullableInTheDescriptionOnlyWhereNullIsTaken) {
+  const Json otherMembers = {{"request", {{"method", "version"}}},
+                             {"batch", {{"requests", Json::array()}}},
+                             {"subscribe", {{"topics", Json::array()}}},
+                             {"unsubscribe", {{"topics", Json::array()}}}};
+  const Json description = DescribeProtocol();
+  for (const Json& op : description["ops"]) {
+    if (op["from"] != "client") continue;
+    for (const Json& member : op["members"]) {
+      if (member["name"] != "id") continue;
+      Json message = otherMembers.at(op["op"].get<std::string>());
+      message["op"] = op["op"];
+      message["id"] = nullptr;
+      const bool refused = std::holds_alternative<Rejected>(ReadMessage(message.dump()));
+      EXPECT_EQ(member["nullable"].get<bool>(), !refused) << message;
+    }
   }
 }
 
