@@ -65,7 +65,7 @@ private:
 
   const Rules rules_;
   Phase phase_ = Phase::Header;
-  std::array<std::uint8_t, 4> field_{};
+  std::array<std::uint8_t, 8> field_{};
   std::size_t fieldSize_ = 0;
   std::size_t fieldWanted_ = 2;
   std::uint8_t opcode_ = 0;

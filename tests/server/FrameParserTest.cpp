@@ -4,6 +4,7 @@
 
 #include "support/WsTestClient.h"
 
+#include <cstdint>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -28,8 +29,9 @@ std::ostream& operator<<(std::ostream& out, const Event& event) {
 }
 
 // Feeds `stream` in chunks that end at `cuts` and collects every outcome until the end.
-std::vector<Event> Parse(std::string_view stream, const std::vector<std::size_t>& cuts) {
-  FrameParser parser;
+std::vector<Event> Parse(std::string_view stream, const std::vector<std::size_t>& cuts,
+                         FrameParser::Rules rules = FrameParser::Rules::Text) {
+  FrameParser parser(rules);
   std::vector<Event> events;
   std::size_t start = 0;
   std::vector<std::size_t> ends = cuts;
@@ -166,6 +168,68 @@ TEST(FrameParser, AsksForHeaderLengthKeyAndPayloadInTurn) {
   }
   EXPECT_EQ(wanted, (std::vector<std::size_t>{2, 2, 4, 300}));
   EXPECT_EQ(offset, frame.size());
+}
+
+// What the JSON rules make of `stream`, as one text per outcome: "message <size>", "pong",
+// "echo <code>" (the answer to a client's close, 0 for one without a code) or "fault <code>".
+std::vector<std::string> JsonOutcomes(std::string_view stream,
+                                      const std::vector<std::size_t>& cuts) {
+  std::vector<std::string> outcomes;
+  for (const Event& event : Parse(stream, cuts, FrameParser::Rules::Json)) {
+    const int code = event.data.size() >= 4 ? static_cast<unsigned char>(event.data[2]) << 8 |
+                                                  static_cast<unsigned char>(event.data[3])
+                                            : 0;
+    switch (event.outcome) {
+    case Outcome::Message:
+      outcomes.push_back("message " + std::to_string(event.data.size()));
+      break;
+    case Outcome::Reply:
+      outcomes.push_back("pong");
+      break;
+    default:
+      outcomes.push_back((event.reason == EndReason::CloseFrame ? "echo " : "fault ") +
+                         std::to_string(code));
+    }
+  }
+  return outcomes;
+}
+
+struct JsonCase {
+  const char* name;
+  std::string stream;
+  std::vector<std::string> expected;
+};
+
+void ExpectJsonOutcomesAtEverySplit(const std::vector<JsonCase>& cases) {
+  for (const JsonCase& jsonCase : cases)
+    for (const std::vector<std::size_t>& cuts : SplitPlans(jsonCase.stream.size()))
+      EXPECT_EQ(JsonOutcomes(jsonCase.stream, cuts), jsonCase.expected)
+          << jsonCase.name << " split into " << cuts.size() + 1 << " pieces";
+}
+
+// A 64-bit length of a masked frame: the header, the length's eight bytes, the key and the
+// payload; `length` need not be the payload's size.
+std::string Frame64(int first, std::uint64_t length, std::string_view payload) {
+  std::string frame = Bytes({first, 0x80 | 127});
+  for (int shift = 56; shift >= 0; shift -= 8)
+    frame.push_back(static_cast<char>(length >> shift & 0xFF));
+  frame.append(4, '\0');
+  return frame.append(payload);
+}
+
+TEST(FrameParser, JsonRulesJudgeA64BitLengthByItsValue) {
+  const std::string text47(47, 't');
+  ExpectJsonOutcomesAtEverySplit({
+      {"47 bytes", Frame64(0x81, 47, text47), {"message 47"}},
+      {"65535 bytes", Frame64(0x81, 65535, std::string(65535, 'x')), {"message 65535"}},
+      {"ping of 3 bytes", Frame64(0x89, 3, "abc"), {"pong"}},
+      {"fragments of 65535 bytes in all",
+       Frame64(0x01, 65000, std::string(65000, 'x')) + Frame64(0x80, 535, std::string(535, 'y')),
+       {"message 65535"}},
+      {"65536 bytes", Frame64(0x81, 65536, ""), {"fault 1009"}},
+      {"2^63 - 1 bytes", Frame64(0x81, (std::uint64_t{1} << 63) - 1, ""), {"fault 1009"}},
+      {"top bit set", Frame64(0x81, std::uint64_t{1} << 63 | 47, text47), {"fault 1002"}},
+  });
 }
 
 } // namespace
