@@ -13,8 +13,8 @@ namespace ZYL {
     "the engine is stopping (the editor detaches or shuts the plug-in down)")                      \
   X(ProtocolError, 1002, "protocol_error",                                                         \
     "a reserved bit, a continuation with no message begun, a data frame inside a fragmented "      \
-    "message, a control frame longer than 125 bytes or fragmented, or a 64-bit length with its "   \
-    "top bit set")                                                                                 \
+    "message, a control frame longer than 125 bytes or fragmented, an unmasked frame, or a "       \
+    "64-bit length with its top bit set")                                                          \
   X(BinaryMessage, 1003, "binary_message", "a binary message")                                     \
   X(InvalidUtf8, 1007, "invalid_utf8", "a text message that is not valid UTF-8")                   \
   X(MessageTooLong, 1009, "message_too_long", "a message longer than 65535 bytes")                 \

@@ -118,7 +118,7 @@ bool FrameParser::FinishField(Step& step) {
     fieldWanted_ = 4;
     return false;
   }
-  maskKey_.fill(0); // frames from the client need not be masked
+  maskKey_.fill(0); // the text rules take unmasked frames from the client
   return StartPayload(step);
 }
 
@@ -159,6 +159,8 @@ bool FrameParser::FinishFrame(Step& step) {
 
 bool FrameParser::CheckJsonHeader(Step& step) {
   if (reservedBits_) return Violate(step, kProtocolError, "reserved bit set");
+  // RFC 6455 5.1: a server must close on an unmasked client frame.
+  if (!masked_) return Violate(step, kProtocolError, "frame not masked");
   switch (opcode_) {
   case kOpcodeClose:
   case kOpcodePing:

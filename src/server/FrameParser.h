@@ -17,7 +17,7 @@ class FrameParser {
 public:
   enum class Rules {
     Text, // FIN and reserved bits ignored; continuation, binary and pong frames skipped
-    Json, // RFC 6455: fragments joined, messages of at most kMaxJsonMessageBytes, UTF-8
+    Json, // RFC 6455: frames masked, fragments joined, at most kMaxJsonMessageBytes, UTF-8
   };
   static constexpr std::size_t kMaxJsonMessageBytes = 65535;
 

@@ -232,5 +232,18 @@ TEST(FrameParser, JsonRulesJudgeA64BitLengthByItsValue) {
   });
 }
 
+TEST(FrameParser, JsonRulesCloseOnAnUnmaskedFrame) {
+  std::string firstFragment = EncodeClientFrame(0x1, "{");
+  firstFragment[0] = static_cast<char>(firstFragment[0] & 0x7F);
+  ExpectJsonOutcomesAtEverySplit({
+      {"masked text", EncodeClientFrame(0x1, "{}"), {"message 2"}},
+      {"text", EncodeClientFrame(0x1, "{}", false), {"fault 1002"}},
+      {"text of 300 bytes", EncodeClientFrame(0x1, std::string(300, ' '), false), {"fault 1002"}},
+      {"continuation", firstFragment + EncodeClientFrame(0x0, "}", false), {"fault 1002"}},
+      {"ping", EncodeClientFrame(0x9, "abc", false), {"fault 1002"}},
+      {"close", EncodeClientFrame(0x8, Bytes({0x03, 0xE8}), false), {"fault 1002"}},
+  });
+}
+
 } // namespace
 } // namespace ZYL
