@@ -189,6 +189,7 @@ bool FrameParser::CheckJsonHeader(Step& step) {
 bool FrameParser::FinishControlFrame(std::uint8_t opcode, const std::string& payload, Step& step) {
   switch (opcode) {
   case kOpcodeClose:
+    if (rules_ == Rules::Json && CheckJsonClose(payload, step)) return true;
     step.outcome = Outcome::End;
     step.reason = EndReason::CloseFrame;
     step.data = CloseReply(payload);
@@ -200,6 +201,17 @@ bool FrameParser::FinishControlFrame(std::uint8_t opcode, const std::string& pay
   default:
     return false;
   }
+}
+
+bool FrameParser::CheckJsonClose(std::string_view payload, Step& step) {
+  if (payload.empty()) return false;
+  if (payload.size() == 1) return Violate(step, kProtocolError, "close payload of 1 byte");
+  const auto code = static_cast<std::uint16_t>(static_cast<std::uint8_t>(payload[0]) << 8 |
+                                               static_cast<std::uint8_t>(payload[1]));
+  if (!MayBeSentInAClose(code)) return Violate(step, kProtocolError, "close code not for sending");
+  if (!IsValidUtf8(payload.substr(2)))
+    return Violate(step, kInvalidPayload, "close reason not valid UTF-8");
+  return false;
 }
 
 bool FrameParser::FinishJsonFrame(std::uint8_t opcode, std::string payload, Step& step) {

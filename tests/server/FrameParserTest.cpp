@@ -245,5 +245,24 @@ TEST(FrameParser, JsonRulesCloseOnAnUnmaskedFrame) {
   });
 }
 
+// RFC 6455 5.5.1 and 7.4: a close carries no payload, or a code an endpoint may send and a
+// UTF-8 reason.
+TEST(FrameParser, JsonRulesEchoAValidCloseAndRefuseAFaultyOne) {
+  const auto close = [](int code, std::string_view reason = "") {
+    return EncodeClientFrame(0x8, Bytes({code >> 8, code & 0xFF}) + std::string(reason));
+  };
+  std::vector<JsonCase> cases{
+      {"no payload", EncodeClientFrame(0x8, ""), {"echo 0"}},
+      {"1 byte", EncodeClientFrame(0x8, "\x03"), {"fault 1002"}},
+      {"reason in UTF-8", close(1000, "adi\xC3\xB3s"), {"echo 1000"}},
+      {"reason not UTF-8", close(1000, "\xC0\xAF"), {"fault 1007"}},
+  };
+  for (const int code : {1000, 1003, 1007, 1012, 1014, 3000, 4999})
+    cases.push_back({"sendable code", close(code), {"echo " + std::to_string(code)}});
+  for (const int code : {0, 999, 1004, 1005, 1006, 1015, 1016, 2999, 5000, 65535})
+    cases.push_back({"code no endpoint may send", close(code), {"fault 1002"}});
+  ExpectJsonOutcomesAtEverySplit(cases);
+}
+
 } // namespace
 } // namespace ZYL
