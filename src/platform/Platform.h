@@ -71,6 +71,8 @@ std::ptrdiff_t SendWithoutWaiting(Socket socket, const void* data, std::size_t s
 void SetNoDelay(Socket socket) noexcept;
 
 void ShutdownBoth(Socket socket) noexcept;
+// Ends the sending side only (the peer reads the end of the stream); receives go on.
+void ShutdownSend(Socket socket) noexcept;
 void CloseSocket(Socket socket) noexcept;
 
 // SHA-1 digest through the system's crypto library. A failure yields what the digest buffer

@@ -184,6 +184,8 @@ void SetNoDelay(Socket socket) noexcept {
 
 void ShutdownBoth(Socket socket) noexcept { ::shutdown(socket, SHUT_RDWR); }
 
+void ShutdownSend(Socket socket) noexcept { ::shutdown(socket, SHUT_WR); }
+
 void CloseSocket(Socket socket) noexcept { ::close(socket); }
 
 std::array<std::uint8_t, 20> Sha1(std::string_view data) noexcept {

@@ -293,6 +293,9 @@ void ShutdownBoth(Socket socket) noexcept {
   ::shutdown(Widen(socket), SD_BOTH);
 }
 
+// Not one of the shut-down sockets: its reads go on.
+void ShutdownSend(Socket socket) noexcept { ::shutdown(Widen(socket), SD_SEND); }
+
 void CloseSocket(Socket socket) noexcept {
   // Forgotten before the number can be handed to a new socket.
   ShutDown().Remove(socket);

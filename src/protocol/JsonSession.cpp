@@ -30,7 +30,7 @@ SessionState& State(ClientConnection& connection) {
 }
 
 void Close(ClientConnection& connection, CloseCode code, std::string_view reason) {
-  connection.SendBytes(CloseFrame(CloseNumber(code), reason));
+  connection.SendClose(CloseFrame(CloseNumber(code), reason));
   connection.Talk().ended = true;
 }
 

@@ -4,6 +4,7 @@
 #include "server/ClosePayload.h"
 #include "server/FrameWriter.h"
 
+#include <array>
 #include <chrono>
 
 namespace ZYL {
@@ -191,6 +192,35 @@ void ClientConnection::SendLast(std::string_view bytes) noexcept {
   const bool queued = queue_.empty() ? Enqueue(bytes) : QueueCloseAfterChunkUnderWay(bytes);
   if (queued) WriteFront();
   Break();
+}
+
+void ClientConnection::SendClose(std::string_view closeFrame) noexcept {
+  // No topic is held once the close frame is queued, so no push can follow it.
+  if (!QueueAndWait(closeFrame, TopicSet{})) return;
+  {
+    const std::lock_guard<std::mutex> lock(sendLock_);
+    if (broken_) return;
+    // Nothing more is sent; the socket stays readable, so this is no Break.
+    broken_ = true;
+    platform::ShutdownSend(socket_);
+  }
+  DropUntilPeerCloses();
+}
+
+void ClientConnection::DropUntilPeerCloses() noexcept {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(server::kLingerMilliseconds);
+  std::array<char, 4096> dropped;
+  for (std::size_t total = 0; total < server::kLingerBytes;) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0 ||
+        platform::WaitReadable(socket_, static_cast<int>(left)) != platform::WaitResult::Ready)
+      return;
+    const std::ptrdiff_t got = platform::Receive(socket_, dropped.data(), dropped.size(), false);
+    if (got <= 0) return;
+    total += static_cast<std::size_t>(got);
+  }
 }
 
 void ClientConnection::Shutdown() noexcept { platform::ShutdownBoth(socket_); }

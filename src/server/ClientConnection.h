@@ -84,6 +84,14 @@ public:
   // Pushes `bytes` as Push does while the connection holds `topic`; false otherwise.
   bool PushTopic(Topic topic, std::string_view bytes) noexcept;
 
+  // For the connection's own thread, when the engine ends a JSON-protocol connection itself:
+  // sends `closeFrame` as SendBytes does, as the last thing on the connection (no push
+  // follows it), shuts the sending side down, then reads and drops what the peer still sends
+  // until it closes, or server::kLingerMilliseconds passed or server::kLingerBytes came, so
+  // that the socket is not closed over unread bytes (which resets the connection and can
+  // lose the close frame). A stop's Shutdown ends the wait at once.
+  void SendClose(std::string_view closeFrame) noexcept;
+
   // Sends `bytes` (a close frame) as the last thing on this connection, as far as the socket
   // takes it now, then shuts the connection down as Shutdown does; nothing another thread
   // sends can follow it, and nothing waits on the peer. Frames the peer had not begun are
@@ -126,6 +134,8 @@ private:
   // Marks the connection broken, drops the queue and shuts the socket down (sendLock_
   // held); always false.
   bool Break() noexcept;
+  // SendClose's wait for the peer's end, with the sending side shut down.
+  void DropUntilPeerCloses() noexcept;
 
   const platform::Socket socket_;
   const std::size_t queueBound_;

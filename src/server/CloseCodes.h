@@ -13,9 +13,10 @@ namespace ZYL {
     "the engine is stopping (the editor detaches or shuts the plug-in down)")                      \
   X(ProtocolError, 1002, "protocol_error",                                                         \
     "a reserved bit, a continuation with no message begun, a data frame inside a fragmented "      \
-    "message, or a control frame longer than 125 bytes or fragmented")                             \
+    "message, a control frame longer than 125 bytes or fragmented, an unmasked frame, a 64-bit "   \
+    "length with its top bit set, or a close of 1 byte or with a code no endpoint may send")       \
   X(BinaryMessage, 1003, "binary_message", "a binary message")                                     \
-  X(InvalidUtf8, 1007, "invalid_utf8", "a text message that is not valid UTF-8")                   \
+  X(InvalidUtf8, 1007, "invalid_utf8", "a text message or a close reason that is not valid UTF-8") \
   X(MessageTooLong, 1009, "message_too_long", "a message longer than 65535 bytes")                 \
   X(InternalError, 1011, "internal_error",                                                         \
     "the engine cannot make a safe authentication challenge now")                                  \
@@ -52,6 +53,15 @@ inline constexpr CloseCodeInfo kCloseCodes[] = {
 
 inline constexpr std::uint16_t CloseNumber(CloseCode code) noexcept {
   return static_cast<std::uint16_t>(code);
+}
+
+// Whether an endpoint may put `number` in a close frame (RFC 6455 7.4): the codes the RFC
+// defines for that, the ones IANA registered since (1012 to 1014), and the ranges of
+// libraries and applications. 1004 is reserved, 1005, 1006 and 1015 stand only for a close
+// without a code, and the rest below 3000 is unassigned.
+inline constexpr bool MayBeSentInAClose(std::uint16_t number) noexcept {
+  return (number >= 1000 && number <= 1003) || (number >= 1007 && number <= 1014) ||
+         (number >= 3000 && number <= 4999);
 }
 
 } // namespace ZYL

@@ -75,32 +75,37 @@ bool FrameParser::FinishField(Step& step) {
     reservedBits_ = (field_[0] & 0x70) != 0;
     masked_ = (field_[1] & 0x80) != 0;
     const std::uint8_t lengthCode = field_[1] & 0x7F;
-    if (rules_ == Rules::Json && lengthCode == kLengthCode64Bit) {
-      // The shortest form is required, so a 64-bit length is more than 65535 bytes; a
-      // control frame's checks come first.
-      payloadLength_ = kMaxJsonMessageBytes + 1;
-      return CheckJsonHeader(step);
-    }
-    if (lengthCode == kLengthCode64Bit) {
+    if (lengthCode == kLengthCode64Bit && rules_ == Rules::Text) {
       // 64-bit length: no message of ours is that large, so the connection ends.
       step.outcome = Outcome::End;
       step.reason = EndReason::LongLength;
       return true;
     }
-    if (lengthCode == kLengthCode16Bit) {
+    if (lengthCode >= kLengthCode16Bit) {
+      // A client may use a longer form than its length needs, so the JSON rules judge a
+      // 64-bit length by its value.
       phase_ = Phase::ExtendedLength;
       fieldSize_ = 0;
-      fieldWanted_ = 2;
+      fieldWanted_ = lengthCode == kLengthCode16Bit ? 2 : 8;
       return false;
     }
     payloadLength_ = lengthCode;
     if (rules_ == Rules::Json && CheckJsonHeader(step)) return true;
     break;
   }
-  case Phase::ExtendedLength:
-    payloadLength_ = static_cast<std::size_t>(field_[0]) << 8 | field_[1];
+  case Phase::ExtendedLength: {
+    std::uint64_t length = 0;
+    for (std::size_t i = 0; i < fieldWanted_; ++i)
+      length = length << 8 | field_[i];
+    if (length >> 63 != 0)
+      return Violate(step, kProtocolError, "64-bit length with its top bit set");
+    // Only the JSON rules read 64 bits, and they refuse every length past the largest
+    // message alike: it is held as one byte more.
+    payloadLength_ =
+        static_cast<std::size_t>(std::min<std::uint64_t>(length, kMaxJsonMessageBytes + 1));
     if (rules_ == Rules::Json && CheckJsonHeader(step)) return true;
     break;
+  }
   case Phase::MaskKey:
     std::copy_n(field_.begin(), 4, maskKey_.begin());
     return StartPayload(step);
@@ -113,7 +118,7 @@ bool FrameParser::FinishField(Step& step) {
     fieldWanted_ = 4;
     return false;
   }
-  maskKey_.fill(0); // frames from the client need not be masked
+  maskKey_.fill(0); // the text rules take unmasked frames from the client
   return StartPayload(step);
 }
 
@@ -154,6 +159,8 @@ bool FrameParser::FinishFrame(Step& step) {
 
 bool FrameParser::CheckJsonHeader(Step& step) {
   if (reservedBits_) return Violate(step, kProtocolError, "reserved bit set");
+  // RFC 6455 5.1: a server must close on an unmasked client frame.
+  if (!masked_) return Violate(step, kProtocolError, "frame not masked");
   switch (opcode_) {
   case kOpcodeClose:
   case kOpcodePing:
@@ -182,6 +189,7 @@ bool FrameParser::CheckJsonHeader(Step& step) {
 bool FrameParser::FinishControlFrame(std::uint8_t opcode, const std::string& payload, Step& step) {
   switch (opcode) {
   case kOpcodeClose:
+    if (rules_ == Rules::Json && CheckJsonClose(payload, step)) return true;
     step.outcome = Outcome::End;
     step.reason = EndReason::CloseFrame;
     step.data = CloseReply(payload);
@@ -193,6 +201,17 @@ bool FrameParser::FinishControlFrame(std::uint8_t opcode, const std::string& pay
   default:
     return false;
   }
+}
+
+bool FrameParser::CheckJsonClose(std::string_view payload, Step& step) {
+  if (payload.empty()) return false;
+  if (payload.size() == 1) return Violate(step, kProtocolError, "close payload of 1 byte");
+  const auto code = static_cast<std::uint16_t>(static_cast<std::uint8_t>(payload[0]) << 8 |
+                                               static_cast<std::uint8_t>(payload[1]));
+  if (!MayBeSentInAClose(code)) return Violate(step, kProtocolError, "close code not for sending");
+  if (!IsValidUtf8(payload.substr(2)))
+    return Violate(step, kInvalidPayload, "close reason not valid UTF-8");
+  return false;
 }
 
 bool FrameParser::FinishJsonFrame(std::uint8_t opcode, std::string payload, Step& step) {

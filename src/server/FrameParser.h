@@ -17,7 +17,7 @@ class FrameParser {
 public:
   enum class Rules {
     Text, // FIN and reserved bits ignored; continuation, binary and pong frames skipped
-    Json, // RFC 6455: fragments joined, messages of at most kMaxJsonMessageBytes, UTF-8
+    Json, // RFC 6455: frames masked, fragments joined, at most kMaxJsonMessageBytes, UTF-8
   };
   static constexpr std::size_t kMaxJsonMessageBytes = 65535;
 
@@ -56,8 +56,12 @@ private:
   // The JSON rules' checks of a frame whose header and length are known.
   bool CheckJsonHeader(Step& step);
   // A close is answered and ends the connection, a ping is answered with its pong; both
-  // protocols alike. False for every other opcode.
+  // protocols alike, but that the JSON rules check a close first. False for every other
+  // opcode.
   bool FinishControlFrame(std::uint8_t opcode, const std::string& payload, Step& step);
+  // The JSON rules' checks of a client's close (RFC 6455 5.5.1, 7.4): true when it is faulty
+  // and `step` ends the connection with the fault's own close.
+  static bool CheckJsonClose(std::string_view payload, Step& step);
   bool FinishJsonFrame(std::uint8_t opcode, std::string payload, Step& step);
   // Ends the connection with a close frame carrying `code` and `reason`.
   static bool Violate(Step& step, std::uint16_t code, std::string_view reason);
@@ -65,7 +69,7 @@ private:
 
   const Rules rules_;
   Phase phase_ = Phase::Header;
-  std::array<std::uint8_t, 4> field_{};
+  std::array<std::uint8_t, 8> field_{};
   std::size_t fieldSize_ = 0;
   std::size_t fieldWanted_ = 2;
   std::uint8_t opcode_ = 0;

@@ -39,7 +39,11 @@ JsonRead ReadMessage(ClientConnection& connection, FrameParser& parser, Deadline
       connection.SendBytes(step.data);
       break;
     case FrameParser::Outcome::End:
-      if (!step.data.empty()) connection.SendBytes(step.data);
+      // A fault is the engine's own close; a client's close is only answered.
+      if (step.reason == FrameParser::EndReason::Violation)
+        connection.SendClose(step.data);
+      else if (!step.data.empty())
+        connection.SendBytes(step.data);
       return {};
     }
   }

@@ -28,6 +28,12 @@ inline constexpr std::size_t kMaxRequestBytes = 16 * 1024;
 // A peer that does not take a reply within this long is cut off, so that its own thread is
 // not stuck behind it.
 inline constexpr int kSendTimeoutMilliseconds = 2000;
+// When the engine closes a protocol-2 connection itself, it then reads and drops what the
+// client still sends, until the client closes or for at most this long and this many bytes:
+// a socket closed over bytes it has not read resets the connection, and the reset can
+// overtake the close frame.
+inline constexpr int kLingerMilliseconds = 1000;
+inline constexpr std::size_t kLingerBytes = 1024 * 1024;
 // The most bytes of pushes that may wait for one peer; one that falls further behind is cut
 // off, so the pushing thread never waits for it and its memory stays bounded.
 inline constexpr std::size_t kOutgoingQueueBytes = 1024 * 1024;

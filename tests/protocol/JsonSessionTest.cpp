@@ -4,11 +4,13 @@
 #include "server/Base64.h"
 #include "support/EngineHarness.h"
 #include "support/TestEnvironment.h"
+#include "support/TestSockets.h"
 #include "support/WsTestClient.h"
 
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -64,17 +66,19 @@ protected:
     std::ofstream(SettingsFile(), std::ios::binary) << text;
   }
 
-  // Connects with "zyl.v2" offered; returns the hello, "" on failure.
-  static std::string Open(WsTestClient& client, std::string_view protocols = "zyl.v2") {
-    if (!client.Connect()) return "";
+  // Connects with "zyl.v2" offered (`prepare` as WsTestClient::Connect takes it); returns the
+  // hello, "" on failure.
+  static std::string Open(WsTestClient& client, std::string_view protocols = "zyl.v2",
+                          const std::function<void(int)>& prepare = {}) {
+    if (!client.Connect(Millis(5000), zyltest::kServerPort, prepare)) return "";
     const std::string reply = client.RawHandshake(JsonUpgradeRequest(protocols));
     if (!reply.starts_with("HTTP/1.1 101 ")) return "";
     return client.ReceiveText(Millis(5000), false).value_or("");
   }
 
   // Open and identify without a password; true when identified came back.
-  static bool Identify(WsTestClient& client) {
-    if (Open(client).empty()) return false;
+  static bool Identify(WsTestClient& client, const std::function<void(int)>& prepare = {}) {
+    if (Open(client, "zyl.v2", prepare).empty()) return false;
     client.SendText(R"({"op":"identify","protocol":2})");
     const std::optional<std::string> reply = client.ReceiveText(Millis(5000), false);
     return reply && *reply == R"({"op":"identified","protocol":2,"subscriptions":[]})";
@@ -188,6 +192,27 @@ TEST_F(JsonSession, FramingFaultsCloseWithTheirCodesAndFragmentsAreJoined) {
   EXPECT_EQ(frame->opcode, zyltest::kPong);
   EXPECT_EQ(client.ReceiveText(Millis(5000), false),
             R"({"op":"response","id":"a","ok":true,"result":{"version":"1.2.4"}})");
+}
+
+// The engine leaves the rest of a message it refuses unread. Its close frame must still
+// reach a client whose tiny window holds it back behind answers not yet read: closing the
+// socket over unread bytes would reset the connection and drop what was still unsent.
+TEST_F(JsonSession, TheCloseOfATooLongMessageReachesAClientThatSentItInOneGo) {
+  WsTestClient client;
+  ASSERT_TRUE(Identify(client, zyltest::StarveReceives));
+  constexpr int kRequests = 64;
+  std::string bytes;
+  for (int i = 0; i < kRequests; ++i)
+    bytes +=
+        zyltest::EncodeClientFrame(zyltest::kText, R"({"op":"request","id":1,"method":"version"})");
+  bytes += zyltest::EncodeClientFrame(zyltest::kText, std::string(65536, ' '));
+  ASSERT_TRUE(client.SendRaw(bytes));
+  int answers = 0;
+  std::optional<zyltest::WsFrame> frame;
+  while ((frame = client.ReceiveFrame()) && frame->opcode == zyltest::kText)
+    ++answers;
+  EXPECT_EQ(answers, kRequests);
+  EXPECT_EQ(CloseCodeOf(frame), 1009);
 }
 
 TEST_F(JsonSession, APasswordIsAnsweredWithAProofAndAWrongAnswerIsClosedLate) {

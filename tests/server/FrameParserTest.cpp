@@ -4,6 +4,7 @@
 
 #include "support/WsTestClient.h"
 
+#include <cstdint>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -28,8 +29,9 @@ std::ostream& operator<<(std::ostream& out, const Event& event) {
 }
 
 // Feeds `stream` in chunks that end at `cuts` and collects every outcome until the end.
-std::vector<Event> Parse(std::string_view stream, const std::vector<std::size_t>& cuts) {
-  FrameParser parser;
+std::vector<Event> Parse(std::string_view stream, const std::vector<std::size_t>& cuts,
+                         FrameParser::Rules rules = FrameParser::Rules::Text) {
+  FrameParser parser(rules);
   std::vector<Event> events;
   std::size_t start = 0;
   std::vector<std::size_t> ends = cuts;
@@ -166,6 +168,100 @@ TEST(FrameParser, AsksForHeaderLengthKeyAndPayloadInTurn) {
   }
   EXPECT_EQ(wanted, (std::vector<std::size_t>{2, 2, 4, 300}));
   EXPECT_EQ(offset, frame.size());
+}
+
+// What the JSON rules make of `stream`, as one text per outcome: "message <size>", "pong",
+// "echo <code>" (the answer to a client's close, 0 for one without a code) or "fault <code>".
+std::vector<std::string> JsonOutcomes(std::string_view stream,
+                                      const std::vector<std::size_t>& cuts) {
+  std::vector<std::string> outcomes;
+  for (const Event& event : Parse(stream, cuts, FrameParser::Rules::Json)) {
+    const int code = event.data.size() >= 4 ? static_cast<unsigned char>(event.data[2]) << 8 |
+                                                  static_cast<unsigned char>(event.data[3])
+                                            : 0;
+    switch (event.outcome) {
+    case Outcome::Message:
+      outcomes.push_back("message " + std::to_string(event.data.size()));
+      break;
+    case Outcome::Reply:
+      outcomes.push_back("pong");
+      break;
+    default:
+      outcomes.push_back((event.reason == EndReason::CloseFrame ? "echo " : "fault ") +
+                         std::to_string(code));
+    }
+  }
+  return outcomes;
+}
+
+struct JsonCase {
+  const char* name;
+  std::string stream;
+  std::vector<std::string> expected;
+};
+
+void ExpectJsonOutcomesAtEverySplit(const std::vector<JsonCase>& cases) {
+  for (const JsonCase& jsonCase : cases)
+    for (const std::vector<std::size_t>& cuts : SplitPlans(jsonCase.stream.size()))
+      EXPECT_EQ(JsonOutcomes(jsonCase.stream, cuts), jsonCase.expected)
+          << jsonCase.name << " split into " << cuts.size() + 1 << " pieces";
+}
+
+// A 64-bit length of a masked frame: the header, the length's eight bytes, the key and the
+// payload; `length` need not be the payload's size.
+std::string Frame64(int first, std::uint64_t length, std::string_view payload) {
+  std::string frame = Bytes({first, 0x80 | 127});
+  for (int shift = 56; shift >= 0; shift -= 8)
+    frame.push_back(static_cast<char>(length >> shift & 0xFF));
+  frame.append(4, '\0');
+  return frame.append(payload);
+}
+
+TEST(FrameParser, JsonRulesJudgeA64BitLengthByItsValue) {
+  const std::string text47(47, 't');
+  ExpectJsonOutcomesAtEverySplit({
+      {"47 bytes", Frame64(0x81, 47, text47), {"message 47"}},
+      {"65535 bytes", Frame64(0x81, 65535, std::string(65535, 'x')), {"message 65535"}},
+      {"ping of 3 bytes", Frame64(0x89, 3, "abc"), {"pong"}},
+      {"fragments of 65535 bytes in all",
+       Frame64(0x01, 65000, std::string(65000, 'x')) + Frame64(0x80, 535, std::string(535, 'y')),
+       {"message 65535"}},
+      {"65536 bytes", Frame64(0x81, 65536, ""), {"fault 1009"}},
+      {"2^63 - 1 bytes", Frame64(0x81, (std::uint64_t{1} << 63) - 1, ""), {"fault 1009"}},
+      {"top bit set", Frame64(0x81, std::uint64_t{1} << 63 | 47, text47), {"fault 1002"}},
+  });
+}
+
+TEST(FrameParser, JsonRulesCloseOnAnUnmaskedFrame) {
+  std::string firstFragment = EncodeClientFrame(0x1, "{");
+  firstFragment[0] = static_cast<char>(firstFragment[0] & 0x7F);
+  ExpectJsonOutcomesAtEverySplit({
+      {"masked text", EncodeClientFrame(0x1, "{}"), {"message 2"}},
+      {"text", EncodeClientFrame(0x1, "{}", false), {"fault 1002"}},
+      {"text of 300 bytes", EncodeClientFrame(0x1, std::string(300, ' '), false), {"fault 1002"}},
+      {"continuation", firstFragment + EncodeClientFrame(0x0, "}", false), {"fault 1002"}},
+      {"ping", EncodeClientFrame(0x9, "abc", false), {"fault 1002"}},
+      {"close", EncodeClientFrame(0x8, Bytes({0x03, 0xE8}), false), {"fault 1002"}},
+  });
+}
+
+// RFC 6455 5.5.1 and 7.4: a close carries no payload, or a code an endpoint may send and a
+// UTF-8 reason.
+TEST(FrameParser, JsonRulesEchoAValidCloseAndRefuseAFaultyOne) {
+  const auto close = [](int code, std::string_view reason = "") {
+    return EncodeClientFrame(0x8, Bytes({code >> 8, code & 0xFF}) + std::string(reason));
+  };
+  std::vector<JsonCase> cases{
+      {"no payload", EncodeClientFrame(0x8, ""), {"echo 0"}},
+      {"1 byte", EncodeClientFrame(0x8, "\x03"), {"fault 1002"}},
+      {"reason in UTF-8", close(1000, "adi\xC3\xB3s"), {"echo 1000"}},
+      {"reason not UTF-8", close(1000, "\xC0\xAF"), {"fault 1007"}},
+  };
+  for (const int code : {1000, 1003, 1007, 1012, 1014, 3000, 4999})
+    cases.push_back({"sendable code", close(code), {"echo " + std::to_string(code)}});
+  for (const int code : {0, 999, 1004, 1005, 1006, 1015, 1016, 2999, 5000, 65535})
+    cases.push_back({"code no endpoint may send", close(code), {"fault 1002"}});
+  ExpectJsonOutcomesAtEverySplit(cases);
 }
 
 } // namespace
