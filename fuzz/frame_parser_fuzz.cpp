@@ -1,8 +1,10 @@
-// The frame parser against any byte stream a client may send. The stream is read three ways:
-// whole, one byte at a time, and in the exact field sizes the socket reader asks for. TCP may
-// cut frames anywhere, so all three readings must yield the same outcomes.
+// The frame parser against any byte stream a client may send, under both protocols' rules.
+// The stream is read three ways: whole, one byte at a time, and in the exact field sizes the
+// socket reader asks for. TCP may cut frames anywhere, so all three readings must yield the
+// same outcomes.
 #include "FuzzCheck.h"
 #include "server/FrameParser.h"
+#include "server/ValidUtf8.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +15,7 @@ namespace {
 
 using ZYL::FrameParser;
 using Outcome = FrameParser::Outcome;
+using Rules = FrameParser::Rules;
 
 constexpr std::size_t kLargestMessage = 65535;
 constexpr std::size_t kLargestControlFrame = 2 + 125;
@@ -30,7 +33,7 @@ struct Reading {
   bool operator==(const Reading&) const = default;
 };
 
-void CheckStep(const FrameParser::Step& step, std::size_t offered) {
+void CheckStep(const FrameParser::Step& step, std::size_t offered, Rules rules) {
   using zylfuzz::Require;
   Require(step.consumed <= offered, "a step takes no more bytes than it was given");
   if (step.outcome == Outcome::NeedMore) {
@@ -40,7 +43,12 @@ void CheckStep(const FrameParser::Step& step, std::size_t offered) {
   Require(step.consumed > 0, "an outcome comes from the bytes of this step");
   switch (step.outcome) {
   case Outcome::Message:
-    Require(!step.data.empty() && step.data.size() <= kLargestMessage, "message size");
+    // The text rules pass over an empty message; under the JSON rules it is one, which the
+    // session refuses as no JSON.
+    Require(step.data.size() <= kLargestMessage, "message size");
+    Require(rules == Rules::Json || !step.data.empty(), "a text-rules message is not empty");
+    Require(rules == Rules::Text || ZYL::IsValidUtf8(step.data),
+            "a JSON-rules message is valid UTF-8");
     break;
   case Outcome::Reply:
     Require(step.data.size() >= 2 && step.data.size() <= kLargestControlFrame &&
@@ -59,15 +67,15 @@ void CheckStep(const FrameParser::Step& step, std::size_t offered) {
 }
 
 // `sliceSize` 0 means: as many bytes as the parser says it wants.
-Reading Read(std::string_view stream, std::size_t sliceSize) {
-  FrameParser parser;
+Reading Read(std::string_view stream, std::size_t sliceSize, Rules rules) {
+  FrameParser parser(rules);
   Reading reading;
   while (reading.consumed < stream.size()) {
     const std::size_t wanted = parser.BytesWanted();
     zylfuzz::Require(wanted > 0, "a live parser always wants a byte");
     const std::string_view slice = stream.substr(reading.consumed, sliceSize ? sliceSize : wanted);
     FrameParser::Step step = parser.Feed(slice);
-    CheckStep(step, slice.size());
+    CheckStep(step, slice.size(), rules);
     reading.consumed += step.consumed;
     if (step.outcome == Outcome::NeedMore) continue;
     reading.results.push_back({step.outcome, step.reason, std::move(step.data)});
@@ -80,8 +88,10 @@ Reading Read(std::string_view stream, std::size_t sliceSize) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view stream = zylfuzz::AsText(data, size);
-  const Reading whole = Read(stream, stream.size() + 1);
-  zylfuzz::Require(Read(stream, 1) == whole, "byte-by-byte reading agrees with the whole");
-  zylfuzz::Require(Read(stream, 0) == whole, "field-sized reading agrees with the whole");
+  for (const Rules rules : {Rules::Text, Rules::Json}) {
+    const Reading whole = Read(stream, stream.size() + 1, rules);
+    zylfuzz::Require(Read(stream, 1, rules) == whole, "byte-by-byte reading agrees with the whole");
+    zylfuzz::Require(Read(stream, 0, rules) == whole, "field-sized reading agrees with the whole");
+  }
   return 0;
 }
