@@ -366,6 +366,11 @@ def check_response(tally, method, response, request_id):
                 {"op": "response", "ok": True, "result": KNOWN_METHOD_RESULTS[method]})
 
 
+def scan_cut_by_detach(life, epoch, method, response):
+    return (method == "debug.timelineScan" and life.detaches > epoch and
+            (response.get("result") or {}).get("budgetHit") is True)
+
+
 async def method_looper(life, tally, stop, methods, index):
     socket, epoch = await connect(life, tally, True)
     serial = 0
@@ -389,6 +394,15 @@ async def method_looper(life, tally, stop, methods, index):
                 socket, epoch = await reconnect(life, tally, epoch, error, True)
                 continue
             tally.latency(time.monotonic() - started)
+            if scan_cut_by_detach(life, epoch, method, response):
+                # The stop ends a scan early (its answer says the budget was hit); the stop's
+                # close follows that answer.
+                try:
+                    extra = await socket.recv()
+                    tally.fault("after a scan cut short by a detach: %r" % extra)
+                except websockets.exceptions.ConnectionClosed as error:
+                    socket, epoch = await reconnect(life, tally, epoch, error, True)
+                continue
             if method == "(batch)":
                 if response.get("op") != "batchResponse" or response.get("id") != request_id:
                     tally.fault("batch answered %r" % response)
