@@ -294,6 +294,17 @@ int main(int argc, char** argv) {
     table.Print();
     return 0;
   }
+  // zyl-bench --handshakes [NODE-SCRIPT]: only the connection set-up rows, for profiling.
+  if (argc >= 2 && std::string(argv[1]) == "--handshakes") {
+    ChildProcess node({"node", argc > 2 ? argv[2] : ZYL_BENCH_NODE_SCRIPT});
+    Servers servers;
+    servers.peer = StartPeer(node);
+    EngineHost engine;
+    if (!engine.Started()) return 1;
+    MeasureHandshakes(table, servers);
+    table.Print();
+    return 0;
+  }
   const std::string nodeScript = argc > 1 ? argv[1] : ZYL_BENCH_NODE_SCRIPT;
 
   // The simulator children bind the engine's port, so they come before the in-process engine.
