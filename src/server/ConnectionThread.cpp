@@ -1,4 +1,5 @@
-// One connection's thread: first-byte wait, handshake, then one message after another.
+// A connection thread: one connection after another, each with its first-byte wait, its
+// handshake, then one message after another.
 #include "platform/Platform.h"
 #include "server/ClientConnection.h"
 #include "server/FrameReader.h"
@@ -6,6 +7,9 @@
 #include "server/MessageHandler.h"
 #include "server/ServerLimits.h"
 #include "server/ServerRegistry.h"
+
+#include <chrono>
+#include <optional>
 
 namespace ZYL {
 
@@ -71,8 +75,7 @@ void Serve(Server::Registry& registry, const std::shared_ptr<ClientConnection>& 
   if (!registry.running.load() && !talk.ended) SendGoingAway(*connection);
 }
 
-// This thread's work is done: it moves itself to the threads to be joined (unless Stop has
-// taken it already) and gives its place back.
+// The connection is over: it leaves the registry and gives its place back.
 void Unregister(Server::Registry& registry, const std::shared_ptr<ClientConnection>& connection,
                 platform::Socket socket, bool registered) {
   const std::lock_guard<std::mutex> lock(registry.clientLock);
@@ -84,6 +87,46 @@ void Unregister(Server::Registry& registry, const std::shared_ptr<ClientConnecti
     EraseEntry(registry.connections, socket, connection);
   }
   registry.clientCount.fetch_sub(1);
+}
+
+// One connection's life: first-byte wait, handshake, then one message after another.
+void HandleClient(Server::Registry& registry, platform::Socket socket) {
+  std::shared_ptr<ClientConnection> connection = RegisterConnection(registry, socket);
+  bool registered = false;
+  try {
+    if (connection) Serve(registry, connection, registered);
+  } catch (...) {
+    // A failed command or an exhausted system ends this connection only.
+  }
+  try {
+    Unregister(registry, connection, socket, registered);
+  } catch (...) {
+  }
+  // The socket closes here unless the vitals thread still holds it for a push.
+}
+
+// The next socket handed to this thread, or none once it waited in vain or the server
+// stops (clientLock held through `lock`).
+std::optional<platform::Socket> AwaitHandedSocket(Server::Registry& registry,
+                                                  std::unique_lock<std::mutex>& lock) {
+  if (!registry.running.load()) return std::nullopt;
+  ++registry.idleThreads;
+  registry.socketHanded.wait_for(
+      lock, std::chrono::milliseconds(server::kIdleThreadMilliseconds),
+      [&] { return !registry.handedSockets.empty() || !registry.running.load(); });
+  if (registry.handedSockets.empty()) {
+    --registry.idleThreads;
+    return std::nullopt;
+  }
+  // The socket was counted against the waiting threads when it was handed over.
+  const platform::Socket socket = registry.handedSockets.front();
+  registry.handedSockets.pop_front();
+  return socket;
+}
+
+// This thread's work is done: it moves itself to the threads to be joined (unless Stop has
+// taken it already).
+void Retire(Server::Registry& registry) {
   if (const auto self = registry.connectionThreads.find(std::this_thread::get_id());
       self != registry.connectionThreads.end()) {
     // Only a want of memory can stop the hand-over; the thread then stays where Stop or
@@ -98,19 +141,22 @@ void Unregister(Server::Registry& registry, const std::shared_ptr<ClientConnecti
 
 } // namespace
 
-void HandleClient(const std::shared_ptr<Server::Registry>& registry, platform::Socket socket) {
-  std::shared_ptr<ClientConnection> connection = RegisterConnection(*registry, socket);
-  bool registered = false;
-  try {
-    if (connection) Serve(*registry, connection, registered);
-  } catch (...) {
-    // A failed command or an exhausted system ends this connection only.
+void ServeConnections(const std::shared_ptr<Server::Registry>& registry, platform::Socket socket) {
+  for (;;) {
+    HandleClient(*registry, socket);
+    try {
+      std::unique_lock<std::mutex> lock(registry->clientLock);
+      const std::optional<platform::Socket> next = AwaitHandedSocket(*registry, lock);
+      if (!next) {
+        Retire(*registry);
+        return;
+      }
+      socket = *next;
+    } catch (...) {
+      // Nothing may leave the thread; it stays where Stop finds it.
+      return;
+    }
   }
-  try {
-    Unregister(*registry, connection, socket, registered);
-  } catch (...) {
-  }
-  // The socket closes here unless the vitals thread still holds it for a push.
 }
 
 } // namespace ZYL

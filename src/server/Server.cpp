@@ -42,7 +42,8 @@ void JoinFinishedThreads(Server::Registry& registry) {
     thread.join();
 }
 
-// Starts a connection thread for `accepted`, or closes it when all places are taken.
+// Hands `accepted` to a waiting connection thread, or to a new one, or closes it when all
+// places are taken.
 void AdmitConnection(const RegistryPointer& registry, platform::Socket accepted) {
   if (registry->clientCount.fetch_add(1) >= server::kMaxConnections) {
     registry->clientCount.fetch_sub(1);
@@ -50,10 +51,16 @@ void AdmitConnection(const RegistryPointer& registry, platform::Socket accepted)
     return;
   }
   try {
+    const std::lock_guard<std::mutex> lock(registry->clientLock);
+    if (registry->idleThreads > 0) {
+      registry->handedSockets.push_back(accepted);
+      --registry->idleThreads;
+      registry->socketHanded.notify_one();
+      return;
+    }
     // Registered under the lock the thread's last step needs, so it cannot finish before
     // it is known.
-    const std::lock_guard<std::mutex> lock(registry->clientLock);
-    std::thread thread([registry, accepted] { HandleClient(registry, accepted); });
+    std::thread thread([registry, accepted] { ServeConnections(registry, accepted); });
     const auto [entry, added] = registry->connectionThreads.try_emplace(thread.get_id());
     // A finished thread whose hand-over failed may still hold a reused id: it goes to the
     // threads to be joined, so no running thread object is ever dropped.
@@ -145,10 +152,12 @@ void Server::Stop() noexcept {
   Registry& registry = *registry_;
   registry.running.store(false);
   {
-    // Taking the lock orders this wake-up after any running-test of a waiting retry.
+    // Taking the lock orders these wake-ups after any running-test of a waiting retry or
+    // of a connection thread waiting for its next socket.
     const std::lock_guard<std::mutex> lock(registry.clientLock);
   }
   registry.stopRequested.notify_all();
+  registry.socketHanded.notify_all();
 
   // The listener is shut down first (which wakes the accept thread) and closed only after
   // the thread has gone, so its number cannot be reused under a running accept.
@@ -177,6 +186,13 @@ void Server::Stop() noexcept {
       SendGoingAway(*connection);
     for (const auto& [socket, connection] : registry.connections)
       connection->Shutdown();
+    // Sockets handed over but not yet taken are not served.
+    for (const platform::Socket socket : registry.handedSockets) {
+      platform::CloseSocket(socket);
+      registry.clientCount.fetch_sub(1);
+      ++registry.idleThreads;
+    }
+    registry.handedSockets.clear();
     for (auto& [id, thread] : registry.connectionThreads)
       threads.push_back(std::move(thread));
     registry.connectionThreads.clear();

@@ -11,6 +11,8 @@ inline constexpr std::uint16_t kPort = 7890;
 // handshakes and their clients retry only after a second.
 inline constexpr int kListenBacklog = 16;
 inline constexpr std::int32_t kMaxConnections = 16;
+// A connection thread done with its connection waits this long for the next before it ends.
+inline constexpr int kIdleThreadMilliseconds = 2000;
 
 // How often a held port is tried again.
 inline constexpr int kBindRetryMilliseconds = 2000;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -30,9 +31,17 @@ struct Server::Registry {
   std::set<int> vitalsSubscribers; // always a subset of clients' keys
   // Every connection thread's connection, handshake or not, so Stop can shut all down.
   std::map<int, std::shared_ptr<ClientConnection>> connections;
-  // The connection threads still at work, and those done with it but not yet joined.
+  // The connection threads still at work, and those done with it but not yet joined. A
+  // connection thread serves one connection after another: done with one, it waits a while
+  // for the next, so that a burst of connections does not start and end a thread each.
   std::map<std::thread::id, std::thread> connectionThreads;
   std::vector<std::thread> finishedThreads;
+  // Accepted sockets handed to a waiting connection thread and not yet taken by it.
+  std::deque<platform::Socket> handedSockets;
+  // Connection threads waiting for a socket, less the sockets handed to them: a new socket
+  // goes to a waiting thread while this is positive, else to a new thread.
+  std::int32_t idleThreads = 0;
+  std::condition_variable socketHanded;
   // Wakes the accept thread's wait between two tries of a held port.
   std::condition_variable stopRequested;
 
@@ -44,7 +53,8 @@ struct Server::Registry {
 // connection already shut down or speaking the text protocol is left as it is.
 void SendGoingAway(ClientConnection& connection) noexcept;
 
-// One connection's life: first-byte wait, handshake, then one message after another.
-void HandleClient(const std::shared_ptr<Server::Registry>& registry, platform::Socket socket);
+// A connection thread's life: serves `socket`, then each socket handed to it, until it has
+// waited server::kIdleThreadMilliseconds for one in vain or the server stops.
+void ServeConnections(const std::shared_ptr<Server::Registry>& registry, platform::Socket socket);
 
 } // namespace ZYL

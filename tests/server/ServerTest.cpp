@@ -242,6 +242,21 @@ TEST_F(Server, StartWhileRunningKeepsTheServerAndRestartWorks) {
   EXPECT_TRUE(client.ReceiveText().has_value());
 }
 
+// A connection thread outlives its connection for a while, waiting for the next: each one it
+// serves starts afresh, and a stop wakes it rather than waiting out its idle time.
+TEST_F(Server, ConnectionsOneAfterAnotherAreEachServedAndAStopDoesNotWaitForIdleThreads) {
+  for (int n = 0; n < 5; ++n) {
+    WsTestClient client = OpenClient();
+    ASSERT_TRUE(client.SendText("get.version"));
+    EXPECT_TRUE(client.ReceiveText().has_value());
+    client.Close();
+    ASSERT_TRUE(WaitForConnectionCount(0));
+  }
+  const auto start = Clock::now();
+  surface_->StopServer();
+  EXPECT_LT(Clock::now() - start, Millis(server::kIdleThreadMilliseconds / 2));
+}
+
 // Regression: a held port left the server stopped without a word, an engine that looked
 // loaded and served nobody. Now it says so once and takes the port when it comes free.
 TEST_F(Server, APortHeldElsewhereIsNamedOnceAndTakenWhenItComesFree) {
