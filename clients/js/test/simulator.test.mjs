@@ -186,11 +186,17 @@ describe('against the engine in the simulator', () => {
 
   test('the engine going away fails pending work; it is reached again after it returns', async () => {
     const closed = nextPush(client, 'close');
-    const pending = client.getVersion();
+    // Settled before anything is awaited: the close may reach the client before the
+    // simulator has said that the detach is done.
+    const pending = client.getVersion().then(
+      (reply) => reply,
+      (error) => error,
+    );
     await sim.command('detach');
     await closed;
     // The reply may have beaten the detach; either way nothing hangs.
-    await pending.catch((error) => assert.ok(error instanceof ZylConnectionError));
+    const outcome = await pending;
+    assert.ok(outcome instanceof ZylConnectionError || outcome.version === '1.2.4', String(outcome));
     const reopened = nextPush(client, 'open', () => true, 30000);
     await sim.command('attach');
     await reopened;
