@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <optional>
+#include <thread>
 
 namespace ZYL {
 
@@ -106,10 +107,13 @@ void HandleClient(Server::Registry& registry, platform::Socket socket) {
 }
 
 // The next socket handed to this thread, or none once it waited in vain or the server
-// stops (clientLock held through `lock`).
+// stops (clientLock held through `lock`). A thread that a stop has let go (the stop ran on
+// it, so it was not joined) takes nothing more, even when a new start has come since: no
+// later stop would wait for it.
 std::optional<platform::Socket> AwaitHandedSocket(Server::Registry& registry,
                                                   std::unique_lock<std::mutex>& lock) {
-  if (!registry.running.load()) return std::nullopt;
+  if (!registry.running.load() || !registry.connectionThreads.contains(std::this_thread::get_id()))
+    return std::nullopt;
   ++registry.idleThreads;
   registry.socketHanded.wait_for(
       lock, std::chrono::milliseconds(server::kIdleThreadMilliseconds),

@@ -338,6 +338,59 @@ TEST(ServerStop, AStopFromAConnectionsOwnThreadEndsEveryOtherAndReturns) {
   server.Stop();
 }
 
+// A host may detach and attach again inside one command: the thread the stop ran on is not
+// joined, so it must serve nothing of the new start, or a later stop would return while it
+// still runs.
+TEST(ServerStop, TheThreadAStopRanOnServesNothingOfTheNextStart) {
+  class RestartingHandler final : public MessageHandler {
+  public:
+    explicit RestartingHandler(ZYL::Server& server) : server_(server) {}
+    void HandleMessage(ClientConnection& connection, std::string_view message) override {
+      if (message == "restart") {
+        server_.Stop();
+        server_.Start(*this);
+        restarted = true;
+      } else if (message == "work") {
+        working = true;
+        std::this_thread::sleep_for(Millis(500));
+        connection.Send("done");
+        working = false;
+      }
+    }
+    void Opened(ClientConnection&) override {}
+    void Late(ClientConnection&) override {}
+    std::atomic<bool> restarted{false};
+    std::atomic<bool> working{false};
+
+  private:
+    ZYL::Server& server_;
+  };
+  ZYL::Server server;
+  RestartingHandler handler(server);
+  server.Start(handler);
+  {
+    WsTestClient restarter;
+    ASSERT_TRUE(restarter.Open());
+    ASSERT_TRUE(restarter.SendText("restart"));
+    EXPECT_TRUE(restarter.WaitClosed(Millis(5000), false));
+  }
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  while (!handler.restarted && Clock::now() < deadline)
+    std::this_thread::sleep_for(Millis(10));
+  ASSERT_TRUE(handler.restarted);
+  // Time for the let-go thread to come back for a next connection, were it to.
+  std::this_thread::sleep_for(Millis(200));
+
+  WsTestClient worker;
+  ASSERT_TRUE(worker.Open());
+  ASSERT_TRUE(worker.SendText("work"));
+  while (!handler.working && Clock::now() < deadline)
+    std::this_thread::sleep_for(Millis(10));
+  ASSERT_TRUE(handler.working);
+  server.Stop();
+  EXPECT_FALSE(handler.working) << "the stop returned while a connection thread still ran";
+}
+
 // After a stop nothing stays queued, so a later start replays no stale event.
 TEST_F(Server, AStoppedPublisherQueuesNothing) {
   surface_->StopServer();
