@@ -58,14 +58,23 @@ void AdmitConnection(const RegistryPointer& registry, platform::Socket accepted)
       registry->socketHanded.notify_one();
       return;
     }
+    // Everything the new thread's entry needs is allocated before the thread starts, since
+    // a running thread object that is dropped ends the process: the entry's node (made
+    // under no thread's id, then taken out) and a place among the threads to be joined.
+    auto placeholder = registry->connectionThreads.try_emplace(std::thread::id{}).first;
+    auto entry = registry->connectionThreads.extract(placeholder);
+    registry->finishedThreads.reserve(registry->finishedThreads.size() + 1);
     // Registered under the lock the thread's last step needs, so it cannot finish before
     // it is known.
-    std::thread thread([registry, accepted] { ServeConnections(registry, accepted); });
-    const auto [entry, added] = registry->connectionThreads.try_emplace(thread.get_id());
+    entry.mapped() = std::thread([registry, accepted] { ServeConnections(registry, accepted); });
+    entry.key() = entry.mapped().get_id();
+    auto inserted = registry->connectionThreads.insert(std::move(entry));
     // A finished thread whose hand-over failed may still hold a reused id: it goes to the
     // threads to be joined, so no running thread object is ever dropped.
-    if (!added) registry->finishedThreads.push_back(std::move(entry->second));
-    entry->second = std::move(thread);
+    if (!inserted.inserted) {
+      registry->finishedThreads.push_back(std::move(inserted.position->second));
+      inserted.position->second = std::move(inserted.node.mapped());
+    }
   } catch (...) {
     platform::CloseSocket(accepted);
     registry->clientCount.fetch_sub(1);

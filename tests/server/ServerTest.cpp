@@ -419,6 +419,40 @@ TEST_F(Server, AFailureWhileServingOneConnectionEndsOnlyThatOne) {
   EXPECT_TRUE(newcomer.ReceiveText().has_value());
 }
 
+#ifdef __GLIBCXX__
+// The first connection needs a thread of its own; when the system cannot give the server's
+// entry for that thread, that connection is closed and the server goes on.
+TEST(ServerAdmission, AWantOfMemoryWhileAConnectionIsAdmittedClosesThatOneOnly) {
+  if (zyltest::kSanitizedBuild) GTEST_SKIP() << "sanitizers replace the allocation functions";
+  class EchoHandler final : public MessageHandler {
+  public:
+    void HandleMessage(ClientConnection& connection, std::string_view message) override {
+      connection.Send(message);
+    }
+    void Opened(ClientConnection&) override {}
+    void Late(ClientConnection&) override {}
+  };
+  EchoHandler handler;
+  ZYL::Server server;
+  server.Start(handler);
+  // The size of one entry of the server's threads, a node of a std::map.
+  constexpr std::size_t kThreadEntrySize =
+      sizeof(std::_Rb_tree_node<std::pair<const std::thread::id, std::thread>>);
+  failingAllocationSize.store(kThreadEntrySize);
+  WsTestClient refused;
+  ASSERT_TRUE(refused.Connect());
+  EXPECT_TRUE(refused.WaitClosed(Millis(5000), false));
+  EXPECT_EQ(failingAllocationSize.load(), 0u) << "the failure was not met";
+  failingAllocationSize.store(0);
+
+  WsTestClient next;
+  ASSERT_TRUE(next.Open());
+  ASSERT_TRUE(next.SendText("echo"));
+  EXPECT_EQ(next.ReceiveText(), "echo");
+  server.Stop();
+}
+#endif
+
 // Through the module boundary: the host detaches the surface while a client is connected,
 // and the connection ends before the host's suites are released.
 TEST(ServerInModule, ServesClientsAndStopsWithTheHost) {
