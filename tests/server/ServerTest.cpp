@@ -60,6 +60,13 @@ bool ServerAccepts(Millis deadline) {
   return probe.Connect(deadline);
 }
 
+// A handler for tests that need only the messages, not the opening or the late start.
+class MessagesOnlyHandler : public MessageHandler {
+public:
+  void Opened(ClientConnection&) override {}
+  void Late(ClientConnection&) override {}
+};
+
 class Server : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -298,7 +305,7 @@ TEST_F(Server, EventsWithoutSubscribersAreNotQueued) {
 // A host command run for a client may detach the plug-in, which stops the server on that
 // client's own thread: the stop must neither join that thread nor wait for it to end.
 TEST(ServerStop, AStopFromAConnectionsOwnThreadEndsEveryOtherAndReturns) {
-  class StoppingHandler final : public MessageHandler {
+  class StoppingHandler final : public MessagesOnlyHandler {
   public:
     explicit StoppingHandler(ZYL::Server& server) : server_(server) {}
     void HandleMessage(ClientConnection& connection, std::string_view message) override {
@@ -307,8 +314,6 @@ TEST(ServerStop, AStopFromAConnectionsOwnThreadEndsEveryOtherAndReturns) {
       connection.Send("stopped");
       stopReturned = true;
     }
-    void Opened(ClientConnection&) override {}
-    void Late(ClientConnection&) override {}
     std::atomic<bool> stopReturned{false};
 
   private:
@@ -342,7 +347,7 @@ TEST(ServerStop, AStopFromAConnectionsOwnThreadEndsEveryOtherAndReturns) {
 // joined, so it must serve nothing of the new start, or a later stop would return while it
 // still runs.
 TEST(ServerStop, TheThreadAStopRanOnServesNothingOfTheNextStart) {
-  class RestartingHandler final : public MessageHandler {
+  class RestartingHandler final : public MessagesOnlyHandler {
   public:
     explicit RestartingHandler(ZYL::Server& server) : server_(server) {}
     void HandleMessage(ClientConnection& connection, std::string_view message) override {
@@ -357,8 +362,6 @@ TEST(ServerStop, TheThreadAStopRanOnServesNothingOfTheNextStart) {
         working = false;
       }
     }
-    void Opened(ClientConnection&) override {}
-    void Late(ClientConnection&) override {}
     std::atomic<bool> restarted{false};
     std::atomic<bool> working{false};
 
@@ -424,13 +427,11 @@ TEST_F(Server, AFailureWhileServingOneConnectionEndsOnlyThatOne) {
 // entry for that thread, that connection is closed and the server goes on.
 TEST(ServerAdmission, AWantOfMemoryWhileAConnectionIsAdmittedClosesThatOneOnly) {
   if (zyltest::kSanitizedBuild) GTEST_SKIP() << "sanitizers replace the allocation functions";
-  class EchoHandler final : public MessageHandler {
+  class EchoHandler final : public MessagesOnlyHandler {
   public:
     void HandleMessage(ClientConnection& connection, std::string_view message) override {
       connection.Send(message);
     }
-    void Opened(ClientConnection&) override {}
-    void Late(ClientConnection&) override {}
   };
   EchoHandler handler;
   ZYL::Server server;
