@@ -215,6 +215,46 @@ TEST_F(JsonSession, TheCloseOfATooLongMessageReachesAClientThatSentItInOneGo) {
   EXPECT_EQ(CloseCodeOf(frame), 1009);
 }
 
+// Regression: a client that sent its message a byte at a time kept its place for as long as
+// it liked, before identify and after. Both connections trickle at once, so the test takes
+// one bound's time.
+TEST_F(JsonSession, AMessageTrickledAByteAtATimeIsClosedAfterTenSeconds) {
+  WsTestClient early;
+  WsTestClient identified;
+  ASSERT_EQ(Open(early), kPlainHello);
+  ASSERT_TRUE(Identify(identified));
+  const std::string padding(100, ' '); // at two bytes a second, far past the bound
+  struct Trickled {
+    WsTestClient* client;
+    std::string frame;
+    int expected;
+    int code = 0;
+    std::size_t sent = 0;
+  };
+  Trickled trickled[] = {
+      {&early,
+       zyltest::EncodeClientFrame(zyltest::kText, R"({"op":"identify","protocol":2})" + padding),
+       4002},
+      {&identified,
+       zyltest::EncodeClientFrame(zyltest::kText,
+                                  R"({"op":"request","id":1,"method":"version"})" + padding),
+       4007},
+  };
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (std::chrono::steady_clock::now() < end &&
+         (trickled[0].code == 0 || trickled[1].code == 0)) {
+    for (Trickled& each : trickled) {
+      if (each.code != 0) continue;
+      ASSERT_LT(each.sent, each.frame.size()) << each.expected << ": the whole message went out";
+      each.client->SendRaw(each.frame.substr(each.sent++, 1));
+      if (const std::optional<zyltest::WsFrame> frame = each.client->ReceiveFrame(Millis(250)))
+        each.code = CloseCodeOf(frame);
+    }
+  }
+  EXPECT_EQ(trickled[0].code, 4002);
+  EXPECT_EQ(trickled[1].code, 4007);
+}
+
 TEST_F(JsonSession, APasswordIsAnsweredWithAProofAndAWrongAnswerIsClosedLate) {
   WriteSettings(R"({"password": "a long secret"})");
   WsTestClient textClient;
