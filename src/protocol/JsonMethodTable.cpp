@@ -159,7 +159,7 @@ std::vector<Method> BuildMethods() {
        "the transitions at the two ends of the clip from start to end on a track; not_found "
        "when no timeline searched holds such a clip",
        {TicksParam("start", kRequired, "the clip's start"),
-        TicksParam("end", kRequired, "the clip's end"),
+        TicksParam("end", kRequired, "the clip's end, after its start"),
         {"track", ParamType::Integer, kRequired, "the host's track index; -1: any track"},
         TimelineParam(kSearchThisTimeline)},
        {TransitionSideMember("in", "the transition at the clip's start; null when none is there"),

@@ -9,8 +9,10 @@
 
 #include <cstdint>
 #include <gtest/gtest.h>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -155,6 +157,21 @@ TEST(ClipTransitionsTest, SidesAreNullWhereNothingIsAndNoClipIsNotFound) {
             ErrorOf("not_found", "timeline"));
   EXPECT_EQ(Call(engine, "clip.transitions", {{"start", 1000}, {"end", 2000}}),
             ErrorOf("invalid_params", "track"));
+}
+
+// Regression: a range turned around answered with the clip's two sides swapped, and the
+// widest one answered for whatever clip lay at its middle.
+TEST(ClipTransitionsTest, AnEndNotAfterTheStartIsInvalid) {
+  InProcessEngine engine(TwoTimelines());
+  constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+  for (const auto& [start, end] : {std::pair<std::int64_t, std::int64_t>{2000, 1000},
+                                   {1500, 1500},
+                                   {kMax, kMin},
+                                   {kMax, kMax}})
+    EXPECT_EQ(Call(engine, "clip.transitions", {{"start", start}, {"end", end}, {"track", 1}}),
+              ErrorOf("invalid_params", "end"))
+        << start << " to " << end;
 }
 
 TEST(MarkersListTest, TheSequencesMarkersWithExactNames) {
