@@ -266,7 +266,7 @@ export interface ZylMethods {
     params: {
       /** the clip's start */
       start: number | bigint;
-      /** the clip's end */
+      /** the clip's end, after its start */
       end: number | bigint;
       /** the host's track index; -1: any track */
       track: number;
@@ -513,4 +513,4 @@ export type ZylEventData<T extends ZylTopic = ZylTopic> = ZylEvents[T];
 /** The code of a failed request's error. */
 export type ZylErrorCode = "invalid_request" | "unknown_method" | "invalid_params" | "not_found" | "unavailable" | "host_error" | "unknown_command" | "too_many";
 /** The status codes the engine closes a protocol-2 connection with. */
-export type ZylCloseCode = 1001 | 1002 | 1003 | 1007 | 1009 | 1011 | 4000 | 4001 | 4002 | 4003 | 4004 | 4005 | 4006;
+export type ZylCloseCode = 1001 | 1002 | 1003 | 1007 | 1009 | 1011 | 4000 | 4001 | 4002 | 4003 | 4004 | 4005 | 4006 | 4007;
