@@ -12,8 +12,9 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using Deadline = std::optional<Clock::time_point>;
 
-// When the text protocol reads, nothing is bounded: it takes each field whole, however long
-// that takes.
+// How long a read may take: until the JSON protocol's deadline, and a begun message no
+// longer than `wholeWithin`. The text protocol's read has neither bound: it takes each field
+// whole, however long that takes.
 struct ReadBounds {
   Deadline deadline;
   std::optional<std::chrono::milliseconds> wholeWithin;
