@@ -264,9 +264,9 @@ export interface ZylMethods {
   /** the transitions at the two ends of the clip from start to end on a track; not_found when no timeline searched holds such a clip */
   "clip.transitions": {
     params: {
-      /** the clip's start */
+      /** the clip's start, before its end (at most 9223372036854775806) */
       start: number | bigint;
-      /** the clip's end, after its start */
+      /** the clip's end, after its start (at least -9223372036854775807) */
       end: number | bigint;
       /** the host's track index; -1: any track */
       track: number;
