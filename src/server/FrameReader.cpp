@@ -9,8 +9,7 @@ namespace ZYL {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-using Deadline = std::optional<Clock::time_point>;
+using Deadline = std::optional<std::chrono::steady_clock::time_point>;
 
 // How long a read may take: until the JSON protocol's deadline, and a begun message no
 // longer than `wholeWithin`. The text protocol's read has neither bound: it takes each field
@@ -36,8 +35,9 @@ JsonRead ReadMessage(ClientConnection& connection, FrameParser& parser, const Re
                                                        : std::nullopt);
     // Bytes already buffered need no wait; otherwise a bounded read waits only until then.
     if (due && !connection.HasBufferedBytes()) {
-      const auto left =
-          std::chrono::duration_cast<std::chrono::milliseconds>(*due - Clock::now()).count();
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            *due - std::chrono::steady_clock::now())
+                            .count();
       const platform::WaitResult wait =
           left > 0 ? platform::WaitReadable(connection.Socket(), static_cast<int>(left))
                    : platform::WaitResult::TimedOut;
@@ -56,7 +56,7 @@ JsonRead ReadMessage(ClientConnection& connection, FrameParser& parser, const Re
     } else if (!connection.ReceiveExactly(field.data(), wanted)) {
       return {};
     }
-    if (!begun) begun = Clock::now();
+    if (!begun) begun = std::chrono::steady_clock::now();
     FrameParser::Step step = parser.Feed(std::string_view(field).substr(0, got));
     switch (step.outcome) {
     case FrameParser::Outcome::NeedMore:
