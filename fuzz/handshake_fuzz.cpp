@@ -1,11 +1,12 @@
-// The upgrade request reader and the origin decision against any request a client may
-// send. The request is read whole and one byte at a time (the socket arrives in any
-// pieces), and both readings must agree; the decision must not depend on letter case,
+// The upgrade request reader, the upgrade check and the origin decision against any request
+// a client may send. The request is read whole and one byte at a time (the socket arrives in
+// any pieces), and both readings must agree; the decision must not depend on letter case,
 // since a client chooses the case of scheme and host freely.
 #include "FuzzCheck.h"
 #include "server/HandshakeRequest.h"
 #include "server/OriginPolicy.h"
 #include "server/ServerLimits.h"
+#include "server/UpgradeCheck.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -55,8 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Reading whole = Read(stream, stream.size() + 1);
   const Reading bytewise = Read(stream, 1);
   zylfuzz::Require(whole.status == bytewise.status && whole.consumed == bytewise.consumed &&
-                       whole.request.key == bytewise.request.key &&
-                       whole.request.origin == bytewise.request.origin,
+                       whole.request == bytewise.request,
                    "byte-by-byte reading agrees with the whole");
   zylfuzz::Require(whole.consumed <= ZYL::server::kMaxRequestBytes + 1,
                    "reading stops once the request is too long");
@@ -65,6 +65,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                      "nothing after the blank line is taken from the socket");
   CheckHeaderValue(whole.request.key);
   CheckHeaderValue(whole.request.origin);
+  // A JSON-protocol client's request is refused unless it is a sound upgrade: never one
+  // without a key, and always with a status line.
+  const std::string refusal = ZYL::UpgradeRefusal(whole.request);
+  if (whole.request.key.empty()) zylfuzz::Require(!refusal.empty(), "no upgrade without a key");
+  zylfuzz::Require(refusal.empty() || refusal.starts_with("HTTP/1.1 4"),
+                   "a refusal is a client error reply");
 
   // No allow-list file: the built-in list alone decides.
   const std::string& origin = whole.request.origin;

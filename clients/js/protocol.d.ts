@@ -264,9 +264,9 @@ export interface ZylMethods {
   /** the transitions at the two ends of the clip from start to end on a track; not_found when no timeline searched holds such a clip */
   "clip.transitions": {
     params: {
-      /** the clip's start */
+      /** the clip's start, before its end (at most 9223372036854775806) */
       start: number | bigint;
-      /** the clip's end */
+      /** the clip's end, after its start (at least -9223372036854775807) */
       end: number | bigint;
       /** the host's track index; -1: any track */
       track: number;
@@ -513,4 +513,4 @@ export type ZylEventData<T extends ZylTopic = ZylTopic> = ZylEvents[T];
 /** The code of a failed request's error. */
 export type ZylErrorCode = "invalid_request" | "unknown_method" | "invalid_params" | "not_found" | "unavailable" | "host_error" | "unknown_command" | "too_many";
 /** The status codes the engine closes a protocol-2 connection with. */
-export type ZylCloseCode = 1001 | 1002 | 1003 | 1007 | 1009 | 1011 | 4000 | 4001 | 4002 | 4003 | 4004 | 4005 | 4006;
+export type ZylCloseCode = 1001 | 1002 | 1003 | 1007 | 1009 | 1011 | 4000 | 4001 | 4002 | 4003 | 4004 | 4005 | 4006 | 4007;

@@ -158,8 +158,11 @@ std::vector<Method> BuildMethods() {
       {"clip.transitions",
        "the transitions at the two ends of the clip from start to end on a track; not_found "
        "when no timeline searched holds such a clip",
-       {TicksParam("start", kRequired, "the clip's start"),
-        TicksParam("end", kRequired, "the clip's end"),
+       // A clip ends after it starts: no start lies on the last tick, no end on the first.
+       {{"start", ParamType::Ticks, kRequired, "the clip's start, before its end", nullptr,
+         std::nullopt, std::numeric_limits<std::int64_t>::max() - 1},
+        {"end", ParamType::Ticks, kRequired, "the clip's end, after its start", nullptr,
+         std::numeric_limits<std::int64_t>::min() + 1},
         {"track", ParamType::Integer, kRequired, "the host's track index; -1: any track"},
         TimelineParam(kSearchThisTimeline)},
        {TransitionSideMember("in", "the transition at the clip's start; null when none is there"),

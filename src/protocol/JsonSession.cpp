@@ -123,7 +123,11 @@ void OpenJsonSession(ClientConnection& connection) {
 }
 
 void JsonSessionLate(ClientConnection& connection) {
-  Close(connection, CloseCode::NotIdentified, "no identify within 10 s of hello");
+  // Before identify, the identify's deadline passes first: it began before any byte came.
+  if (State(connection).identified)
+    Close(connection, CloseCode::IncompleteMessage, "message not whole within 10 s");
+  else
+    Close(connection, CloseCode::NotIdentified, "no identify within 10 s of hello");
 }
 
 void HandleJsonMessage(EngineParts& engine, ClientConnection& connection,

@@ -13,7 +13,8 @@ namespace ZYL {
 // Sends hello and starts the wait for identify.
 void OpenJsonSession(ClientConnection& connection);
 
-// No identify came in time: the connection is closed (4002).
+// A read came too late: no whole identify in time (4002), or, once identified, a message not
+// whole in time (4007). The connection is closed.
 void JsonSessionLate(ClientConnection& connection);
 
 // Acts on one message; a fault that ends the connection is closed with its code.

@@ -180,7 +180,7 @@ ReadResult ReadDocument(const Json& message, bool authenticationAsked) {
 
 ReadResult ReadMessage(std::string_view text, bool authenticationAsked) noexcept {
   try {
-    JsonParseResult parsed = ParseJson(text, kMaxMessageNesting);
+    JsonParseResult parsed = ParseJson(text, kMaxMessageNesting, HugeNumbers::Clamp);
     if (const auto* failure = std::get_if<JsonParseFailure>(&parsed)) {
       switch (failure->kind) {
       case JsonParseFailure::Kind::TooDeep:

@@ -89,6 +89,10 @@ Outcome TransitionsMethod(EngineParts& engine, RequestParams& params) {
   const std::optional<std::int32_t> track = params.Int32("track", Presence::Required);
   const ScopeOrError scope = ReadTimelineScope(engine, params);
   if (params.Error()) return *params.Error();
+  // A clip ends after it starts; the walk would otherwise answer for a range turned around.
+  if (*start >= *end)
+    return ResponseError{ErrorCode::InvalidParams, "\"end\" must be after \"start\"", "end",
+                         std::nullopt};
   if (const auto* error = std::get_if<ResponseError>(&scope)) return *error;
   const std::optional<ClipTransitions> found =
       FindClipTransitions(engine.timelines, *start, *end, *track, std::get<TimelineScope>(scope));

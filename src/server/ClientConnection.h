@@ -70,6 +70,12 @@ public:
   bool ReceiveExactly(char* out, std::size_t size) {
     return received_.ReadExactly(socket_, out, size);
   }
+  // For the connection's own thread: between 1 and `size` bytes from the peer, as many as
+  // have come, waiting only until the first; the rest stays buffered. At most 0 when the
+  // peer closed or the connection failed first.
+  std::ptrdiff_t ReceiveSome(char* out, std::size_t size) {
+    return received_.ReadSome(socket_, out, size);
+  }
   // Whether bytes from the peer wait in the buffer, so that a read needs no wait.
   bool HasBufferedBytes() const noexcept { return received_.HasBuffered(); }
 

@@ -25,12 +25,15 @@ namespace ZYL {
     "identify whose members are ill-formed")                                                       \
   X(UnknownOp, 4001, "unknown_op", "an op the protocol does not have, also before identified")     \
   X(NotIdentified, 4002, "not_identified",                                                         \
-    "any known op but identify before identified, or no identify within 10 s of hello")            \
+    "any known op but identify before identified, or no whole identify within 10 s of hello, "     \
+    "however its bytes come")                                                                      \
   X(AlreadyIdentified, 4003, "already_identified", "a second identify")                            \
   X(AuthenticationFailed, 4004, "authentication_failed",                                           \
     "a wrong authentication answer, or none while a password is set; closed after a delay of 1 s") \
   X(UnsupportedProtocol, 4005, "unsupported_protocol", "identify with a protocol other than 2")    \
-  X(TooSlow, 4006, "too_slow", "the client does not read and what waits for it passed its bound")
+  X(TooSlow, 4006, "too_slow", "the client does not read and what waits for it passed its bound")  \
+  X(IncompleteMessage, 4007, "incomplete_message",                                                 \
+    "once identified, a message not whole within 10 s of its first byte")
 
 enum class CloseCode : std::uint16_t {
 #define ZYL_CLOSE_CODE_ENUMERATOR(enumerator, number, name, summary) enumerator = number,

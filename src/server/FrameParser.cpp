@@ -169,10 +169,13 @@ bool FrameParser::CheckJsonHeader(Step& step) {
     if (payloadLength_ > kLargestControlPayload)
       return Violate(step, kProtocolError, "control frame longer than 125 bytes");
     return false;
-  case kOpcodeBinary:
-    return Violate(step, kUnacceptableData, "binary messages are not accepted");
   case kOpcodeText:
+  case kOpcodeBinary:
+    // A new message inside a fragmented one breaks the framing (RFC 6455 5.4), whatever its
+    // kind; only a binary message that could stand is refused for being binary.
     if (fragmented_) return Violate(step, kProtocolError, "new message inside a fragmented one");
+    if (opcode_ == kOpcodeBinary)
+      return Violate(step, kUnacceptableData, "binary messages are not accepted");
     break;
   case kOpcodeContinuation:
     if (!fragmented_) return Violate(step, kProtocolError, "continuation without a message");

@@ -46,6 +46,12 @@ public:
   // payload); the socket reader asks for exactly these with one waiting receive.
   std::size_t BytesWanted() const noexcept;
 
+  // Whether bytes of a frame, or the first fragments of a message, have been taken and the
+  // frame or message is not complete yet.
+  bool Underway() const noexcept {
+    return phase_ != Phase::Header || fieldSize_ > 0 || fragmented_;
+  }
+
 private:
   enum class Phase { Header, ExtendedLength, MaskKey, Payload };
 

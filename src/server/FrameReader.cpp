@@ -3,33 +3,61 @@
 #include "server/ClientConnection.h"
 #include "server/FrameParser.h"
 
+#include <algorithm>
+
 namespace ZYL {
 
 namespace {
 
 using Deadline = std::optional<std::chrono::steady_clock::time_point>;
 
-JsonRead ReadMessage(ClientConnection& connection, FrameParser& parser, Deadline deadline) {
+// How long a read may take: until the JSON protocol's deadline, and a begun message no
+// longer than `wholeWithin`. The text protocol's read has neither bound: it takes each field
+// whole, however long that takes.
+struct ReadBounds {
+  Deadline deadline;
+  std::optional<std::chrono::milliseconds> wholeWithin;
+  bool Bounded() const noexcept { return deadline || wholeWithin; }
+};
+
+Deadline Earliest(Deadline first, Deadline second) {
+  if (!first) return second;
+  if (!second) return first;
+  return std::min(*first, *second);
+}
+
+JsonRead ReadMessage(ClientConnection& connection, FrameParser& parser, const ReadBounds& bounds) {
   std::string field;
+  Deadline begun; // when the first byte of the frame or message under way came
   for (;;) {
-    // Bytes already buffered need no wait; otherwise a read with a deadline waits only until
-    // then.
-    if (deadline && !connection.HasBufferedBytes()) {
+    const Deadline due = Earliest(bounds.deadline, begun && bounds.wholeWithin
+                                                       ? Deadline(*begun + *bounds.wholeWithin)
+                                                       : std::nullopt);
+    // Bytes already buffered need no wait; otherwise a bounded read waits only until then.
+    if (due && !connection.HasBufferedBytes()) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                            *deadline - std::chrono::steady_clock::now())
+                            *due - std::chrono::steady_clock::now())
                             .count();
       const platform::WaitResult wait =
           left > 0 ? platform::WaitReadable(connection.Socket(), static_cast<int>(left))
                    : platform::WaitResult::TimedOut;
       if (wait == platform::WaitResult::TimedOut) return {JsonRead::Status::Late, {}};
     }
-    // One field at a time (header, length, key, payload), each of the exact size the parser
-    // asks for; the connection buffers what arrived with it, so a whole frame usually costs
-    // one receive.
+    // One field at a time (header, length, key, payload), of the size the parser asks for;
+    // the connection buffers what arrived with it, so a whole frame usually costs one
+    // receive. A bounded read takes what has come, so that no receive outwaits the bound.
     const std::size_t wanted = parser.BytesWanted();
     field.resize(wanted);
-    if (!connection.ReceiveExactly(field.data(), wanted)) return {};
-    FrameParser::Step step = parser.Feed(field);
+    std::size_t got = wanted;
+    if (bounds.Bounded()) {
+      const std::ptrdiff_t some = connection.ReceiveSome(field.data(), wanted);
+      if (some <= 0) return {};
+      got = static_cast<std::size_t>(some);
+    } else if (!connection.ReceiveExactly(field.data(), wanted)) {
+      return {};
+    }
+    if (!begun) begun = std::chrono::steady_clock::now();
+    FrameParser::Step step = parser.Feed(std::string_view(field).substr(0, got));
     switch (step.outcome) {
     case FrameParser::Outcome::NeedMore:
       break;
@@ -46,6 +74,8 @@ JsonRead ReadMessage(ClientConnection& connection, FrameParser& parser, Deadline
         connection.SendBytes(step.data);
       return {};
     }
+    // A control frame between messages is done: the next byte starts the clock anew.
+    if (!parser.Underway()) begun.reset();
   }
 }
 
@@ -53,12 +83,13 @@ JsonRead ReadMessage(ClientConnection& connection, FrameParser& parser, Deadline
 
 std::string ReadTextMessage(ClientConnection& connection) {
   FrameParser parser;
-  return ReadMessage(connection, parser, std::nullopt).message;
+  return ReadMessage(connection, parser, {}).message;
 }
 
-JsonRead ReadJsonMessage(ClientConnection& connection, Deadline deadline) {
+JsonRead ReadJsonMessage(ClientConnection& connection, Deadline deadline,
+                         std::chrono::milliseconds wholeWithin) {
   FrameParser parser(FrameParser::Rules::Json);
-  return ReadMessage(connection, parser, deadline);
+  return ReadMessage(connection, parser, {deadline, wholeWithin});
 }
 
 } // namespace ZYL

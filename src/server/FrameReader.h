@@ -1,6 +1,8 @@
 // The connection thread's reader: frames from the socket into text messages.
 #pragma once
 
+#include "server/ServerLimits.h"
+
 #include <chrono>
 #include <optional>
 #include <string>
@@ -21,12 +23,17 @@ struct JsonRead {
   enum class Status {
     Message, // `message` holds the next message
     Ended,   // the peer closed or failed, or a framing fault was closed
-    Late,    // `deadline` passed first; the connection is as it was
+    Late,    // `deadline` passed, or a message was not whole in time; the connection must end
   };
   Status status = Status::Ended;
   std::string message;
 };
+// Reading waits at most until `deadline`, whatever bytes come meanwhile. Once the first byte
+// of a message (or of a control frame between messages) has come, the rest must follow
+// within `wholeWithin`, so that a client sending a byte now and then holds no place.
 JsonRead ReadJsonMessage(ClientConnection& connection,
-                         std::optional<std::chrono::steady_clock::time_point> deadline);
+                         std::optional<std::chrono::steady_clock::time_point> deadline,
+                         std::chrono::milliseconds wholeWithin =
+                             std::chrono::milliseconds(server::kWholeMessageMilliseconds));
 
 } // namespace ZYL

@@ -6,6 +6,7 @@
 #include "server/OriginPolicy.h"
 #include "server/ServerErrorReply.h"
 #include "server/ServerLimits.h"
+#include "server/UpgradeCheck.h"
 
 #include <array>
 #include <chrono>
@@ -121,6 +122,10 @@ HandshakeAnswer AnswerRequest(const HandshakeRequest& request, const std::string
   Admission admission{OffersJsonProtocol(request.protocols) ? WireProtocol::Json
                                                             : WireProtocol::Text,
                       std::move(std::get<Settings>(settings))};
+  if (admission.protocol == WireProtocol::Json) {
+    answer.reply = UpgradeRefusal(request);
+    if (!answer.reply.empty()) return answer;
+  }
   WarnWhenTextProtocolBypassesPassword(admission.settings);
   if (admission.protocol == WireProtocol::Text && !admission.settings.AdmitsTextProtocol()) {
     answer.reply = kRefusalReply;

@@ -30,7 +30,8 @@ enum class HandshakeVerdict {
 HandshakeVerdict JudgeRequest(const HandshakeRequest& request, const std::string& allowListPath);
 
 // The whole answer to a request: the origin first (403), then the settings file, read anew
-// for every request (500 when broken; a text-protocol client they refuse gets the 403).
+// for every request (500 when broken; a text-protocol client they refuse gets the 403), then,
+// for a JSON-protocol client, the upgrade's own soundness (426 or 400, UpgradeRefusal).
 struct HandshakeAnswer {
   std::string reply;                  // "" when nothing is to be sent
   std::optional<Admission> admission; // set exactly when `reply` is the 101

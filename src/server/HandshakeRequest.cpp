@@ -10,6 +10,9 @@ namespace {
 constexpr std::string_view kKeyHeader = "sec-websocket-key:";
 constexpr std::string_view kOriginHeader = "origin:";
 constexpr std::string_view kProtocolHeader = "sec-websocket-protocol:";
+constexpr std::string_view kUpgradeHeader = "upgrade:";
+constexpr std::string_view kConnectionHeader = "connection:";
+constexpr std::string_view kVersionHeader = "sec-websocket-version:";
 
 // Whether `line` starts with `name` (given in lower case), ignoring ASCII case.
 bool HasHeaderName(std::string_view line, std::string_view name) {
@@ -22,15 +25,27 @@ bool HasHeaderName(std::string_view line, std::string_view name) {
   return true;
 }
 
+// Several headers of one name form one list.
+void JoinListValue(std::string& list, std::string_view value) {
+  if (!list.empty()) list.push_back(',');
+  list.append(value);
+}
+
 } // namespace
 
-bool OffersJsonProtocol(std::string_view protocols) {
+bool ListHolds(std::string_view list, std::string_view entry, bool ignoreCase) {
   for (;;) {
-    const std::size_t comma = protocols.find(',');
-    if (TrimSpace(protocols.substr(0, comma)) == kJsonSubprotocol) return true;
+    const std::size_t comma = list.find(',');
+    const std::string item = TrimSpace(list.substr(0, comma));
+    if (ignoreCase ? item.size() == entry.size() && HasHeaderName(item, entry) : item == entry)
+      return true;
     if (comma == std::string_view::npos) return false;
-    protocols.remove_prefix(comma + 1);
+    list.remove_prefix(comma + 1);
   }
+}
+
+bool OffersJsonProtocol(std::string_view protocols) {
+  return ListHolds(protocols, kJsonSubprotocol, false);
 }
 
 HandshakeRequestReader::Step HandshakeRequestReader::Feed(std::string_view bytes) {
@@ -67,16 +82,25 @@ HandshakeRequestReader::Status HandshakeRequestReader::Finish() {
 HandshakeRequestReader::Status HandshakeRequestReader::EndLine() {
   if (line_.empty()) return Status::Complete;
   const std::string_view line = line_;
+  // The first line is the request line; it is also looked at as a header, as it always was.
+  if (!requestLineRead_) {
+    requestLineRead_ = true;
+    request_.requestLine = line;
+  }
   if (HasHeaderName(line, kKeyHeader)) {
     request_.key = TrimSpace(line.substr(kKeyHeader.size()));
   } else if (line.size() >= kOriginHeader.size() + 1 && HasHeaderName(line, kOriginHeader)) {
     request_.origin = TrimSpace(line.substr(kOriginHeader.size()));
   } else if (HasHeaderName(line, kProtocolHeader)) {
-    // Several headers of this name form one list.
-    if (!request_.protocols.empty()) request_.protocols.push_back(',');
-    request_.protocols.append(line.substr(kProtocolHeader.size()));
+    JoinListValue(request_.protocols, line.substr(kProtocolHeader.size()));
+  } else if (HasHeaderName(line, kUpgradeHeader)) {
+    JoinListValue(request_.upgrade, line.substr(kUpgradeHeader.size()));
+  } else if (HasHeaderName(line, kConnectionHeader)) {
+    JoinListValue(request_.connection, line.substr(kConnectionHeader.size()));
+  } else if (HasHeaderName(line, kVersionHeader)) {
+    JoinListValue(request_.version, line.substr(kVersionHeader.size()));
   }
-  // Every other line, the request line included, is not examined.
+  // Every other line is not examined.
   line_.clear();
   return Status::NeedMore;
 }

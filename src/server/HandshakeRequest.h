@@ -13,10 +13,22 @@ struct HandshakeRequest {
   std::string origin; // trimmed Origin value; "" when none
   // The Sec-WebSocket-Protocol values, several headers joined with ","; "" when none.
   std::string protocols = {}; // = {}: a request given as {key, origin} stays complete
+  // What RFC 6455 asks of the upgrade itself, which only a JSON-protocol client is held to:
+  // the request line, and the Upgrade, Connection and Sec-WebSocket-Version values (several
+  // headers of one name joined with ","); "" when none.
+  std::string requestLine = {};
+  std::string upgrade = {};
+  std::string connection = {};
+  std::string version = {};
+  bool operator==(const HandshakeRequest&) const = default;
 };
 
 // The subprotocol a client offers to speak the JSON protocol.
 inline constexpr std::string_view kJsonSubprotocol = "zyl.v2";
+
+// Whether the comma-separated `list` holds `entry` as one of its (trimmed) entries; with
+// `ignoreCase`, ASCII letter case aside (`entry` then given in lower case).
+bool ListHolds(std::string_view list, std::string_view entry, bool ignoreCase);
 
 // Whether the comma-separated `protocols` list "zyl.v2" as one of its (trimmed) entries.
 bool OffersJsonProtocol(std::string_view protocols);
@@ -48,6 +60,7 @@ private:
 
   HandshakeRequest request_;
   std::string line_;
+  bool requestLineRead_ = false;
   std::size_t requestBytes_ = 0;
 };
 

@@ -3,12 +3,23 @@
 #include <algorithm>
 #include <cstdint>
 #include <new>
+#include <optional>
+#include <string>
 
 namespace ZYL {
 
 namespace {
 
 using Json = nlohmann::json;
+
+// The parser's error for a number too large for a double.
+constexpr int kNumberOverflow = 406;
+
+// Bytes [start, end) of a text.
+struct Span {
+  std::size_t start = 0;
+  std::size_t end = 0;
+};
 
 // The parser's own message, cut to its reason: "[json.exception.parse_error.101] parse
 // error at line 1, column 4: syntax error while parsing value - invalid literal; last
@@ -60,8 +71,11 @@ public:
     --depth_;
     return builder_.end_array();
   }
-  bool parse_error(std::size_t position, const std::string&,
+  bool parse_error(std::size_t position, const std::string& token,
                    const nlohmann::detail::exception& error) {
+    // The parser has just read the whole number, so the token ends at `position`.
+    if (error.id == kNumberOverflow && token.size() <= position)
+      overflow_ = Span{position - token.size(), position};
     JsonParseFailure failure;
     // `position` counts the bytes read up to the one where the parser gave up (the end of
     // the text counts as one): the fault is placed on that byte.
@@ -72,6 +86,8 @@ public:
   }
 
   const std::optional<JsonParseFailure>& Failure() const noexcept { return failure_; }
+  // Where the number too large for a double lies that failed the parse, if one did.
+  const std::optional<Span>& Overflow() const noexcept { return overflow_; }
 
 private:
   bool Enter() {
@@ -87,18 +103,72 @@ private:
   std::size_t maxDepth_;
   std::size_t depth_ = 0;
   std::optional<JsonParseFailure> failure_;
+  std::optional<Span> overflow_;
 };
+
+// One parse; `overflow` receives where a number too large for a double lies, when one failed
+// it.
+JsonParseResult ParseOnce(std::string_view text, std::size_t maxDepth,
+                          std::optional<Span>* overflow = nullptr) {
+  Json document;
+  BoundedBuilder builder(document, maxDepth);
+  const bool valid = Json::sax_parse(text, &builder);
+  if (overflow != nullptr) *overflow = builder.Overflow();
+  if (builder.Failure()) return *builder.Failure();
+  if (!valid) return JsonParseFailure{JsonParseFailure::Kind::Syntax, 0, "syntax error"};
+  return document;
+}
+
+bool IsNumberCharacter(char c) {
+  return (c >= '0' && c <= '9') || c == '-' || c == '+' || c == '.' || c == 'e' || c == 'E';
+}
+
+// `text` with every number too large for a double, from `from` on, written as the largest
+// finite double of its sign. `from` must lie outside any string (the parser found such a
+// number there), so one pass that steps over strings finds every number after it; each is
+// judged by the parser itself.
+std::string ClampHugeNumbers(std::string_view text, std::size_t from) {
+  std::string clamped(text.substr(0, from));
+  std::size_t at = from;
+  while (at < text.size()) {
+    const char c = text[at];
+    if (c == '"') {
+      std::size_t end = at + 1;
+      while (end < text.size() && text[end] != '"')
+        end += text[end] == '\\' ? 2 : 1;
+      end = std::min(end + 1, text.size());
+      clamped.append(text.substr(at, end - at));
+      at = end;
+    } else if (c == '-' || (c >= '0' && c <= '9')) {
+      std::size_t end = at + 1;
+      while (end < text.size() && IsNumberCharacter(text[end]))
+        ++end;
+      const std::string_view number = text.substr(at, end - at);
+      // Only a run that is one whole number is replaced: anything else stays the fault it is.
+      std::optional<Span> overflow;
+      ParseOnce(number, 1, &overflow);
+      if (overflow && overflow->start == 0 && overflow->end == number.size())
+        clamped.append(c == '-' ? "-1.7976931348623157e308" : "1.7976931348623157e308");
+      else
+        clamped.append(number);
+      at = end;
+    } else {
+      clamped.push_back(c);
+      ++at;
+    }
+  }
+  return clamped;
+}
 
 } // namespace
 
-JsonParseResult ParseJson(std::string_view text, std::size_t maxDepth) noexcept {
+JsonParseResult ParseJson(std::string_view text, std::size_t maxDepth,
+                          HugeNumbers hugeNumbers) noexcept {
   try {
-    Json document;
-    BoundedBuilder builder(document, maxDepth);
-    const bool valid = Json::sax_parse(text, &builder);
-    if (builder.Failure()) return *builder.Failure();
-    if (!valid) return JsonParseFailure{JsonParseFailure::Kind::Syntax, 0, "syntax error"};
-    return document;
+    std::optional<Span> overflow;
+    JsonParseResult result = ParseOnce(text, maxDepth, &overflow);
+    if (!overflow || hugeNumbers == HugeNumbers::Refuse) return result;
+    return ParseOnce(ClampHugeNumbers(text, overflow->start), maxDepth);
   } catch (...) {
     // Only allocation can fail here: the builder reports syntax errors without throwing.
     return JsonParseFailure{JsonParseFailure::Kind::OutOfMemory, 0, "out of memory"};

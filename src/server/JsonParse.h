@@ -19,10 +19,17 @@ struct JsonParseFailure {
 
 using JsonParseResult = std::variant<nlohmann::json, JsonParseFailure>;
 
+// What becomes of a number too large for a double (1e309, or hundreds of digits): a syntax
+// error, or the largest finite double of its sign, which no integer member takes, so that
+// it fails where it stands (a bad id or param) instead of the whole document.
+enum class HugeNumbers { Refuse, Clamp };
+
 // The document in `text`, or why there is none. Objects and arrays count as one level
 // each; a document nested deeper than `maxDepth` is refused as soon as the parser enters
-// the level too many. Duplicate keys: the last one counts.
-JsonParseResult ParseJson(std::string_view text, std::size_t maxDepth) noexcept;
+// the level too many. Duplicate keys: the last one counts. When huge numbers were clamped,
+// a later failure's offset counts in the text as clamped.
+JsonParseResult ParseJson(std::string_view text, std::size_t maxDepth,
+                          HugeNumbers hugeNumbers = HugeNumbers::Refuse) noexcept;
 
 // 1-based line and column of byte `offset` in `text`; the column counts characters (UTF-8
 // lead bytes), so that an editor's cursor lands on the spot.

@@ -17,8 +17,8 @@ public:
   virtual void HandleMessage(ClientConnection& connection, std::string_view message) = 0;
   // Called on the connection's thread once the 101 went out, before the first read.
   virtual void Opened(ClientConnection& connection) = 0;
-  // The connection's read deadline (Conversation::readDeadline) passed with no message; the
-  // connection ends when this returns.
+  // The connection's read deadline (Conversation::readDeadline) passed with no message, or a
+  // message begun was not whole in time; the connection ends when this returns.
   virtual void Late(ClientConnection& connection) = 0;
 };
 

@@ -24,4 +24,19 @@ bool ReceiveBuffer::ReadExactly(platform::Socket socket, char* out, std::size_t 
   }
 }
 
+std::ptrdiff_t ReceiveBuffer::ReadSome(platform::Socket socket, char* out, std::size_t size) {
+  if (!HasBuffered()) {
+    if (size >= kCapacity) return platform::Receive(socket, out, size, false);
+    if (!bytes_) bytes_ = std::make_unique<char[]>(kCapacity);
+    const std::ptrdiff_t got = platform::Receive(socket, bytes_.get(), kCapacity, false);
+    if (got <= 0) return got;
+    start_ = 0;
+    end_ = static_cast<std::size_t>(got);
+  }
+  const std::size_t taken = std::min(size, end_ - start_);
+  std::memcpy(out, bytes_.get() + start_, taken);
+  start_ += taken;
+  return static_cast<std::ptrdiff_t>(taken);
+}
+
 } // namespace ZYL

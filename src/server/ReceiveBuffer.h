@@ -15,6 +15,10 @@ public:
   // Fills `out` with exactly `size` bytes: what is buffered first, then from `socket`,
   // waiting as long as it takes. False when the peer closed or the connection failed first.
   bool ReadExactly(platform::Socket socket, char* out, std::size_t size);
+  // Fills `out` with between 1 and `size` bytes: what is buffered, or else what one receive
+  // from `socket` brings, waiting only until something arrives. At most 0 when the peer
+  // closed or the connection failed first.
+  std::ptrdiff_t ReadSome(platform::Socket socket, char* out, std::size_t size);
   // Whether bytes wait here that no read has taken yet.
   bool HasBuffered() const noexcept { return start_ < end_; }
 

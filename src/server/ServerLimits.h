@@ -27,6 +27,10 @@ inline constexpr int kHandshakeMilliseconds = 5000;
 inline constexpr std::size_t kMaxHeaderLineBytes = 8 * 1024;
 inline constexpr std::size_t kMaxRequestBytes = 16 * 1024;
 
+// Once a protocol-2 client has sent the first byte of a message, the whole message must have
+// come within this time, so that a client that trickles its bytes holds no place.
+inline constexpr int kWholeMessageMilliseconds = 10000;
+
 // A peer that does not take a reply within this long is cut off, so that its own thread is
 // not stuck behind it.
 inline constexpr int kSendTimeoutMilliseconds = 2000;

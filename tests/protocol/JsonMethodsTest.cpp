@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <gtest/gtest.h>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -155,6 +156,25 @@ TEST(ClipTransitionsTest, SidesAreNullWhereNothingIsAndNoClipIsNotFound) {
             ErrorOf("not_found", "timeline"));
   EXPECT_EQ(Call(engine, "clip.transitions", {{"start", 1000}, {"end", 2000}}),
             ErrorOf("invalid_params", "track"));
+}
+
+// Regression: a range turned around answered with the clip's two sides swapped, and the
+// widest one answered for whatever clip lay at its middle.
+TEST(ClipTransitionsTest, AnEndNotAfterTheStartIsInvalid) {
+  InProcessEngine engine(TwoTimelines());
+  constexpr std::int64_t kMin = std::numeric_limits<std::int64_t>::min();
+  constexpr std::int64_t kMax = std::numeric_limits<std::int64_t>::max();
+  struct Case {
+    std::int64_t start;
+    std::int64_t end;
+    const char* param; // the one named at fault
+  };
+  for (const Case& test : {Case{2000, 1000, "end"}, Case{1500, 1500, "end"},
+                           Case{kMax, kMin, "start"}, Case{kMin, kMin, "end"}})
+    EXPECT_EQ(
+        Call(engine, "clip.transitions", {{"start", test.start}, {"end", test.end}, {"track", 1}}),
+        ErrorOf("invalid_params", test.param))
+        << test.start << " to " << test.end;
 }
 
 TEST(MarkersListTest, TheSequencesMarkersWithExactNames) {
@@ -394,7 +414,14 @@ TEST(ProtocolDescriptionTest, EveryIntegerParamTakesWhatItsDescriptionAllowsAndN
   const Json full = FullResultParams();
   const auto faultOf = [&](const std::string& method, const Json& param, const Json& value) {
     Json params = full.value(method, Json::object());
-    params[param["name"].get<std::string>()] = value;
+    const std::string name = param["name"];
+    params[name] = value;
+    // clip.transitions also asks that start come before end: each is probed with the other
+    // at the far end of the ticks' range.
+    if (method == "clip.transitions" && name == "end")
+      params["start"] = std::numeric_limits<std::int64_t>::min();
+    if (method == "clip.transitions" && name == "start")
+      params["end"] = std::numeric_limits<std::int64_t>::max();
     const Json result = Call(engine, method, params);
     return result.contains("error") && result["error"].value("param", "") == param["name"]
                ? result["error"]["code"].get<std::string>()

@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace ZYL {
 namespace {
@@ -215,6 +216,46 @@ TEST_F(JsonSession, TheCloseOfATooLongMessageReachesAClientThatSentItInOneGo) {
   EXPECT_EQ(CloseCodeOf(frame), 1009);
 }
 
+// Regression: a client that sent its message a byte at a time kept its place for as long as
+// it liked, before identify and after. Both connections trickle at once, so the test takes
+// one bound's time.
+TEST_F(JsonSession, AMessageTrickledAByteAtATimeIsClosedAfterTenSeconds) {
+  WsTestClient early;
+  WsTestClient identified;
+  ASSERT_EQ(Open(early), kPlainHello);
+  ASSERT_TRUE(Identify(identified));
+  const std::string padding(100, ' '); // at two bytes a second, far past the bound
+  struct Trickled {
+    WsTestClient* client;
+    std::string frame;
+    int expected;
+    int code = 0;
+    std::size_t sent = 0;
+  };
+  Trickled trickled[] = {
+      {&early,
+       zyltest::EncodeClientFrame(zyltest::kText, R"({"op":"identify","protocol":2})" + padding),
+       4002},
+      {&identified,
+       zyltest::EncodeClientFrame(zyltest::kText,
+                                  R"({"op":"request","id":1,"method":"version"})" + padding),
+       4007},
+  };
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (std::chrono::steady_clock::now() < end &&
+         (trickled[0].code == 0 || trickled[1].code == 0)) {
+    for (Trickled& each : trickled) {
+      if (each.code != 0) continue;
+      ASSERT_LT(each.sent, each.frame.size()) << each.expected << ": the whole message went out";
+      each.client->SendRaw(each.frame.substr(each.sent++, 1));
+      if (const std::optional<zyltest::WsFrame> frame = each.client->ReceiveFrame(Millis(250)))
+        each.code = CloseCodeOf(frame);
+    }
+  }
+  EXPECT_EQ(trickled[0].code, 4002);
+  EXPECT_EQ(trickled[1].code, 4007);
+}
+
 TEST_F(JsonSession, APasswordIsAnsweredWithAProofAndAWrongAnswerIsClosedLate) {
   WriteSettings(R"({"password": "a long secret"})");
   WsTestClient textClient;
@@ -285,6 +326,41 @@ TEST_F(JsonSession, RequestsAndBatchesAnswerWithResultsOrTypedErrors) {
   EXPECT_FALSE(dump["result"]["lines"].empty()) << dump;
   const Json info = Ask(client, R"({"op":"request","id":2,"method":"info"})");
   EXPECT_EQ(info["result"]["protocols"], Json({1, 2}));
+}
+
+// Regression: a number too large for a double (1e309) anywhere closed an identified
+// connection as malformed. Such numbers, and integers past 64 bits, fail where they stand.
+TEST_F(JsonSession, NumbersOutOfRangeFailOnlyWhereTheyStand) {
+  WsTestClient client;
+  ASSERT_TRUE(Identify(client));
+  const std::vector<std::string> ids{"1e309", "-1e309", "18446744073709551616",
+                                     "1" + std::string(400, '0')};
+  for (const std::string& id : ids) {
+    const Json reply = Ask(client, R"({"op":"request","id":)" + id + R"(,"method":"version"})");
+    EXPECT_EQ(reply["error"]["code"], "invalid_request") << id << ": " << reply;
+    EXPECT_TRUE(reply["id"].is_null()) << id << ": " << reply;
+  }
+  for (const char* ticks : {"1e309", "-1E+400", "123456789012345678901234567890"}) {
+    const Json reply = Ask(client, R"({"op":"request","id":2,"method":"angle.get","params":)"
+                                   R"({"ticks":)" +
+                                       std::string(ticks) + "}}");
+    EXPECT_EQ(reply["error"]["code"], "invalid_params") << ticks << ": " << reply;
+    EXPECT_EQ(reply["error"]["param"], "ticks") << ticks << ": " << reply;
+  }
+  // Elsewhere such a number is passed over like any unknown member; strings stay as written.
+  const Json ignored = Ask(client, R"({"op":"request","id":"1e309","x":[1e309,"\"1e309",-1e999],)"
+                                   R"("method":"version"})");
+  EXPECT_EQ(ignored, Json::parse(R"({"op":"response","id":"1e309","ok":true,)"
+                                 R"("result":{"version":"1.2.4"}})"));
+  const Json batch = Ask(client, R"({"op":"batch","id":3,"requests":[)"
+                                 R"({"method":"angle.get","params":{"ticks":1e309}},)"
+                                 R"({"method":"version"}]})");
+  ASSERT_EQ(batch["results"].size(), 2u) << batch;
+  EXPECT_EQ(batch["results"][0]["error"]["param"], "ticks");
+  EXPECT_EQ(batch["results"][1]["result"]["version"], "1.2.4");
+  // A number that is no number at all still makes the message malformed.
+  client.SendText(R"({"op":"request","id":1e309-,"method":"version"})");
+  EXPECT_EQ(CloseCodeOf(client.ReceiveFrame()), 4000);
 }
 
 TEST_F(JsonSession, EventsComeOnlyForHeldTopicsBetweenSubscribeAndUnsubscribe) {

@@ -370,6 +370,60 @@ TEST(ClientConnection, MessagesThatArriveTogetherAreReadWholeAndInOrder) {
   EXPECT_EQ(pong, "\x8A\x03mid");
 }
 
+// Sends `bytes` to `socket` one at a time, `gap` apart.
+std::thread Trickle(platform::Socket socket, std::string bytes, std::chrono::milliseconds gap) {
+  return std::thread([socket, bytes = std::move(bytes), gap] {
+    for (const char byte : bytes) {
+      platform::SendSome(socket, &byte, 1);
+      std::this_thread::sleep_for(gap);
+    }
+  });
+}
+
+// Regression: once a byte had come, the JSON reader waited for the rest of the field however
+// long it took, so a client sending a byte now and then outlasted every deadline.
+TEST(ClientConnection, AJsonMessageTrickledPastItsBoundOrTheDeadlineIsLate) {
+  const std::string frame = zyltest::EncodeClientFrame(0x1, R"({"op":"identify","protocol":2})");
+  constexpr std::chrono::milliseconds kGap(40); // the whole frame takes over 1.4 s
+  constexpr std::chrono::milliseconds kBound(300);
+  {
+    SocketPair pair;
+    ClientConnection connection(pair.engine);
+    std::thread trickle = Trickle(pair.peer, frame, kGap);
+    EXPECT_EQ(ReadJsonMessage(connection, std::nullopt, kBound).status, JsonRead::Status::Late);
+    trickle.join();
+  }
+  {
+    SocketPair pair;
+    ClientConnection connection(pair.engine);
+    std::thread trickle = Trickle(pair.peer, frame, kGap);
+    EXPECT_EQ(ReadJsonMessage(connection, std::chrono::steady_clock::now() + kBound,
+                              std::chrono::seconds(10))
+                  .status,
+              JsonRead::Status::Late);
+    trickle.join();
+  }
+}
+
+// The bound runs from a message's first byte: neither the wait before it nor a ping before
+// that counts.
+TEST(ClientConnection, AJsonMessageAfterAPingAndALongSilenceIsRead) {
+  SocketPair pair;
+  ClientConnection connection(pair.engine);
+  constexpr std::chrono::milliseconds kBound(300);
+  std::thread peer([&] {
+    const std::string ping = zyltest::EncodeClientFrame(0x9, "p");
+    platform::SendSome(pair.peer, ping.data(), ping.size());
+    std::this_thread::sleep_for(kBound * 2);
+    const std::string text = zyltest::EncodeClientFrame(0x1, "{}");
+    platform::SendSome(pair.peer, text.data(), text.size());
+  });
+  const JsonRead read = ReadJsonMessage(connection, std::nullopt, kBound);
+  peer.join();
+  EXPECT_EQ(read.status, JsonRead::Status::Message);
+  EXPECT_EQ(read.message, "{}");
+}
+
 TEST(ClientConnection, ReaderAnswersControlFramesOnTheSameSocket) {
   SocketPair pair;
   ClientConnection connection(pair.engine);

@@ -245,6 +245,18 @@ TEST(FrameParser, JsonRulesCloseOnAnUnmaskedFrame) {
   });
 }
 
+// Regression: a binary frame inside a fragmented message was closed as a binary message
+// (1003); it is a new data frame where only a continuation may come (1002).
+TEST(FrameParser, JsonRulesRefuseANewMessageInsideAFragmentedOneAsAProtocolError) {
+  std::string firstFragment = EncodeClientFrame(0x1, "{");
+  firstFragment[0] = static_cast<char>(firstFragment[0] & 0x7F);
+  ExpectJsonOutcomesAtEverySplit({
+      {"binary alone", EncodeClientFrame(0x2, "{}"), {"fault 1003"}},
+      {"binary inside", firstFragment + EncodeClientFrame(0x2, "}"), {"fault 1002"}},
+      {"text inside", firstFragment + EncodeClientFrame(0x1, "}"), {"fault 1002"}},
+  });
+}
+
 // RFC 6455 5.5.1 and 7.4: a close carries no payload, or a code an endpoint may send and a
 // UTF-8 reason.
 TEST(FrameParser, JsonRulesEchoAValidCloseAndRefuseAFaultyOne) {

@@ -101,6 +101,19 @@ TEST(HandshakeRequestReader, EveryRequestReadsTheSameAtEverySplit) {
   }
 }
 
+// `bytes` read whole, once every split into two pieces and a byte at a time were found to
+// read the same.
+HandshakeRequest ReadAtEverySplit(std::string_view bytes) {
+  const HandshakeRequest whole = Read(bytes, {}).request;
+  std::vector<std::size_t> everyByte;
+  for (std::size_t i = 1; i < bytes.size(); ++i) {
+    everyByte.push_back(i);
+    EXPECT_TRUE(Read(bytes, {i}).request == whole) << "split at " << i;
+  }
+  EXPECT_TRUE(Read(bytes, everyByte).request == whole) << "byte by byte";
+  return whole;
+}
+
 TEST(HandshakeRequestReader, APeerThatStopsMidRequestIsJudgedOnWhatItSent) {
   HandshakeRequestReader reader;
   reader.Feed("GET / HTTP/1.1\r\nSec-WebSocket-Key: k1\r\nOrigin: http://local");
@@ -157,9 +170,20 @@ protected:
   void WriteSettings(const std::string& text) {
     std::ofstream(folder_ / "settings.json", std::ios::binary) << text;
   }
+  // The answer to the standard request from `origin`, offering `protocols` when not empty.
   HandshakeAnswer Answer(const std::string& origin, const std::string& protocols) {
-    return AnswerRequest({std::string(zyltest::kSampleKey), origin, protocols},
-                         (folder_ / "origins.txt").string(), (folder_ / "settings.json").string());
+    std::string request = zyltest::UpgradeRequest(origin);
+    if (!protocols.empty())
+      request.insert(request.size() - 2, "Sec-WebSocket-Protocol: " + protocols + "\r\n");
+    return AnswerParsed(Read(request, {}).request);
+  }
+  // The answer to `request` read from bytes, which read the same at every split.
+  HandshakeAnswer AnswerBytes(std::string_view request) {
+    return AnswerParsed(ReadAtEverySplit(request));
+  }
+  HandshakeAnswer AnswerParsed(const HandshakeRequest& request) {
+    return AnswerRequest(request, (folder_ / "origins.txt").string(),
+                         (folder_ / "settings.json").string());
   }
   const std::filesystem::path folder_ = std::filesystem::temp_directory_path() /
                                         ("zyl-handshake-" + std::to_string(zyltest::ProcessId()));
@@ -206,6 +230,100 @@ TEST_F(HandshakeAnswerTest, APasswordRefusesTheTextProtocolUnlessTheFileAdmitsIt
   WriteSettings(R"({"textProtocol": false})");
   EXPECT_EQ(Answer("http://localhost", "").reply, kRefusalReply);
   EXPECT_TRUE(Answer("http://localhost", "zyl.v2").admission);
+}
+
+// The status line of `reply`, or "" for none.
+std::string StatusLine(const std::string& reply) { return reply.substr(0, reply.find("\r\n")); }
+
+// A request offering the JSON protocol, each line as given; "" drops a line.
+std::string JsonRequest(std::string requestLine, std::string upgrade = "Upgrade: websocket",
+                        std::string connection = "Connection: Upgrade",
+                        std::string version = "Sec-WebSocket-Version: 13",
+                        std::string key = "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==") {
+  std::string request;
+  for (const std::string& line :
+       {requestLine, std::string("Host: 127.0.0.1:7890"), upgrade, connection, version, key,
+        std::string("Origin: http://localhost"), std::string("Sec-WebSocket-Protocol: zyl.v2")})
+    if (!line.empty()) request += line + "\r\n";
+  return request + "\r\n";
+}
+
+// Regression: a JSON-protocol client's upgrade was answered 101 whatever its request line,
+// Upgrade, Connection, version and key said.
+TEST_F(HandshakeAnswerTest, AJsonProtocolUpgradeIsHeldToWebSocketRules) {
+  const std::string get = "GET / HTTP/1.1";
+  const std::string ok = "HTTP/1.1 101 Switching Protocols";
+  const std::string bad = "HTTP/1.1 400 Bad Request";
+  const std::string version = "HTTP/1.1 426 Upgrade Required";
+  struct Case {
+    const char* name;
+    std::string request;
+    std::string status;
+  };
+  const Case cases[] = {
+      {"sound", JsonRequest(get), ok},
+      {"a browser's Connection list, names in any case",
+       JsonRequest(get, "upgrade:WebSocket", "connection: keep-alive, UPGRADE"), ok},
+      {"a later HTTP", JsonRequest("GET /path?x=1 HTTP/1.2"), ok},
+      {"version 8",
+       JsonRequest(get, "Upgrade: websocket", "Connection: Upgrade", "Sec-WebSocket-Version: 8"),
+       version},
+      {"no version", JsonRequest(get, "Upgrade: websocket", "Connection: Upgrade", ""), version},
+      {"version before the rest",
+       JsonRequest("POST / HTTP/1.0", "", "", "Sec-WebSocket-Version: 12"), version},
+      {"no Upgrade", JsonRequest(get, ""), bad},
+      {"Upgrade of another protocol", JsonRequest(get, "Upgrade: h2c"), bad},
+      {"Upgrade almost websocket", JsonRequest(get, "Upgrade: websockets"), bad},
+      {"no Connection", JsonRequest(get, "Upgrade: websocket", ""), bad},
+      {"Connection without upgrade",
+       JsonRequest(get, "Upgrade: websocket", "Connection: keep-alive"), bad},
+      {"POST", JsonRequest("POST / HTTP/1.1"), bad},
+      {"get in lower case", JsonRequest("get / HTTP/1.1"), bad},
+      {"HTTP/1.0", JsonRequest("GET / HTTP/1.0"), bad},
+      {"no HTTP version", JsonRequest("GET /"), bad},
+      {"not HTTP", JsonRequest("GET / HTTPS/1.1"), bad},
+      {"key of 15 bytes",
+       JsonRequest(get, "Upgrade: websocket", "Connection: Upgrade", "Sec-WebSocket-Version: 13",
+                   "Sec-WebSocket-Key: AAAAAAAAAAAAAAAAAAAA"),
+       bad},
+      {"key of 17 bytes",
+       JsonRequest(get, "Upgrade: websocket", "Connection: Upgrade", "Sec-WebSocket-Version: 13",
+                   "Sec-WebSocket-Key: AAAAAAAAAAAAAAAAAAAAAAA="),
+       bad},
+      {"key without padding",
+       JsonRequest(get, "Upgrade: websocket", "Connection: Upgrade", "Sec-WebSocket-Version: 13",
+                   "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ"),
+       bad},
+      {"key outside the alphabet",
+       JsonRequest(get, "Upgrade: websocket", "Connection: Upgrade", "Sec-WebSocket-Version: 13",
+                   "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZ-=="),
+       bad},
+  };
+  for (const Case& test : cases) {
+    const HandshakeAnswer answer = AnswerBytes(test.request);
+    EXPECT_EQ(StatusLine(answer.reply), test.status) << test.name;
+    EXPECT_EQ(answer.admission.has_value(), test.status == ok) << test.name;
+  }
+  EXPECT_EQ(AnswerBytes(JsonRequest(get, "", "", "Sec-WebSocket-Version: 7")).reply,
+            "HTTP/1.1 426 Upgrade Required\r\nSec-WebSocket-Version: 13\r\nConnection: close\r\n"
+            "Content-Length: 0\r\n\r\n");
+  const std::string refused = AnswerBytes(JsonRequest("POST / HTTP/1.1")).reply;
+  EXPECT_NE(refused.find("the method must be GET"), std::string::npos) << refused;
+}
+
+// The origin (403) and the settings (500) are judged before the upgrade's soundness, and a
+// text-protocol client is never held to it.
+TEST_F(HandshakeAnswerTest,
+       OnlyTheJsonProtocolIsHeldToWebSocketRulesAndOnlyAfterOriginAndSettings) {
+  std::string unsound = JsonRequest("POST / HTTP/1.0", "", "", "");
+  const std::string textRequest =
+      unsound.substr(0, unsound.find("Sec-WebSocket-Protocol")) + "\r\n";
+  EXPECT_EQ(AnswerBytes(textRequest).reply, AcceptReply(zyltest::kSampleKey));
+  std::string foreign = unsound;
+  foreign.replace(foreign.find("http://localhost"), 16, "https://evil.example");
+  EXPECT_EQ(AnswerBytes(foreign).reply, kRefusalReply);
+  WriteSettings("{\"password\": 3}");
+  EXPECT_EQ(StatusLine(AnswerBytes(unsound).reply), "HTTP/1.1 500 Internal Server Error");
 }
 
 } // namespace
