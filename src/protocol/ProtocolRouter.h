@@ -2,7 +2,7 @@
 // session, as the connection's handshake chose.
 #pragma once
 
-#include "protocol/DispatchCommand.h"
+#include "protocol/text/DispatchCommand.h"
 #include "protocol/EngineParts.h"
 #include "server/MessageHandler.h"
 

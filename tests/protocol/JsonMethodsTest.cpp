@@ -1,6 +1,6 @@
 // The JSON protocol's timeline, marker, sequence and vitals methods, run in process against
 // simulated projects, and the protocol description checked against what the methods give.
-#include "protocol/JsonMethods.h"
+#include "protocol/json/JsonMethodTable.h"
 
 #include "support/InProcessEngine.h"
 #include "timeline/TimelineProjects.h"

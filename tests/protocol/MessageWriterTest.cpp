@@ -1,8 +1,8 @@
 // What the engine writes on a JSON-protocol connection: ids echoed as given, host texts as
 // valid and exact UTF-8, params read with their types, and the close frame's payload.
-#include "protocol/MessageWriter.h"
+#include "protocol/json/MessageWriter.h"
 
-#include "protocol/RequestParams.h"
+#include "protocol/json/RequestParams.h"
 #include "server/ClosePayload.h"
 #include "server/ValidUtf8.h"
 
