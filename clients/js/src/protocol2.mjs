@@ -4,7 +4,7 @@
 // object only reads the texts it is given and writes through `transmit`.
 import { authenticationProof } from './auth.mjs';
 import { parseJson, stringifyJson } from './json.mjs';
-import { MAX_MESSAGE_BYTES, ZylProtocolError, utf8Length } from './protocol.mjs';
+import { MAX_MESSAGE_BYTES, ZylProtocolError, utf8Length } from './protocol1.mjs';
 import { ZylConnectionError, ZylTimeoutError } from './errors.mjs';
 
 export const SUBPROTOCOL = 'zyl.v2';
