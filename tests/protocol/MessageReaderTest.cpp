@@ -3,6 +3,7 @@
 #include "protocol/json/MessageReader.h"
 
 #include "protocol/json/JsonMethodTable.h"
+#include "protocol/json/ProtocolDescription.h"
 
 #include <gtest/gtest.h>
 #include <string>

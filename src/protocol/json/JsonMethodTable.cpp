@@ -1,7 +1,16 @@
-#include "host/HostCommands.h"
-#include "protocol/text/CommandArguments.h"
 #include "protocol/json/JsonMethodTable.h"
+
+#include "host/HostCommands.h"
 #include "protocol/RecordMembers.h"
+#include "protocol/json/methods/CommandMethods.h"
+#include "protocol/json/methods/DebugMethods.h"
+#include "protocol/json/methods/HostStateMethods.h"
+#include "protocol/json/methods/InfoMethods.h"
+#include "protocol/json/methods/MarkerMethods.h"
+#include "protocol/json/methods/SequenceMethods.h"
+#include "protocol/json/methods/TimeQueryMethods.h"
+#include "protocol/json/methods/VitalsMethods.h"
+#include "timeline/TimelineScan.h"
 
 #include <iterator>
 #include <limits>
@@ -69,7 +78,7 @@ std::vector<Member> SequenceListEntry() {
 }
 
 std::vector<Method> BuildMethods() {
-  const TimelineScanArguments scanDefaults;
+  const TimelineScanRange scanDefaults;
   return {
       {"version",
        "the engine's version",

@@ -55,27 +55,4 @@ const std::vector<Method>& Methods();
 // Runs the method `name` with `params` (an object): unknown_method when there is none.
 Outcome RunMethod(EngineParts& engine, std::string_view name, const nlohmann::json& params);
 
-// The machine-readable description of the protocol, built from the tables.
-nlohmann::json DescribeProtocol();
-
-// The handlers, grouped in files by what they ask of the host.
-Outcome VersionMethod(EngineParts& engine, RequestParams& params);
-Outcome DescribeMethod(EngineParts& engine, RequestParams& params);
-Outcome InfoMethod(EngineParts& engine, RequestParams& params);
-Outcome CommandsListMethod(EngineParts& engine, RequestParams& params);
-Outcome CommandsRunMethod(EngineParts& engine, RequestParams& params);
-Outcome MulticamMethod(EngineParts& engine, RequestParams& params);
-Outcome SequenceMethod(EngineParts& engine, RequestParams& params);
-Outcome SequencesListMethod(EngineParts& engine, RequestParams& params);
-Outcome AngleMethod(EngineParts& engine, RequestParams& params);
-Outcome AngleAtMarkerMethod(EngineParts& engine, RequestParams& params);
-Outcome ClipSizeMethod(EngineParts& engine, RequestParams& params);
-Outcome ClipSizeAtMarkerMethod(EngineParts& engine, RequestParams& params);
-Outcome TransitionsMethod(EngineParts& engine, RequestParams& params);
-Outcome MarkersListMethod(EngineParts& engine, RequestParams& params);
-Outcome TransportMethod(EngineParts& engine, RequestParams& params);
-Outcome VitalsMethod(EngineParts& engine, RequestParams& params);
-Outcome DumpAngleMethod(EngineParts& engine, RequestParams& params);
-Outcome TimelineScanMethod(EngineParts& engine, RequestParams& params);
-
 } // namespace ZYL

@@ -1,5 +1,7 @@
 #include "protocol/json/JsonProtocol.h"
 
+#include "protocol/ErrorTokens.h"
+
 #include <array>
 
 namespace ZYL {
@@ -8,10 +10,10 @@ namespace {
 
 constexpr std::array<Topic, 3> kTopicsInOrder{Topic::Transport, Topic::Marker, Topic::Vitals};
 
-constexpr std::string_view kParseTokens[] = {"parse", "range"};
-constexpr std::string_view kNotFoundTokens[] = {"notimeline", "noclip"};
-constexpr std::string_view kUnavailableTokens[] = {"nosuite"};
-constexpr std::string_view kHostErrorTokens[] = {"count", "alloc", "a number"};
+constexpr std::string_view kParseTokens[] = {kParseToken, kRangeToken};
+constexpr std::string_view kNotFoundTokens[] = {kNoTimelineToken, kNoClipToken};
+constexpr std::string_view kUnavailableTokens[] = {kNoSuiteToken};
+constexpr std::string_view kHostErrorTokens[] = {kCountToken, kAllocToken, kHostStatusToken};
 
 constexpr ErrorCodeInfo kErrorCodes[] = {
     {ErrorCode::InvalidRequest,

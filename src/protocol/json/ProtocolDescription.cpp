@@ -1,8 +1,10 @@
 // protocol.describe: the protocol's machine-readable description, made from the method table,
 // the text protocol's command table, the error and close code lists and the record members.
-#include "protocol/text/CommandTable.h"
-#include "protocol/json/JsonMethodTable.h"
+#include "protocol/json/ProtocolDescription.h"
+
 #include "protocol/RecordMembers.h"
+#include "protocol/TextProtocolDescription.h"
+#include "protocol/json/JsonMethodTable.h"
 #include "server/HandshakeRequest.h"
 
 namespace ZYL {
@@ -179,27 +181,6 @@ Json DescribeCloseCodes() {
   return codes;
 }
 
-std::string_view ArgumentKind(CommandArguments arguments) noexcept {
-  switch (arguments) {
-  case CommandArguments::None:
-    return "none";
-  case CommandArguments::Required:
-    return "required";
-  case CommandArguments::Optional:
-    return "optional";
-  }
-  return "none";
-}
-
-Json DescribeTextCommands() {
-  Json commands = Json::array();
-  for (const Command& command : Commands())
-    commands.push_back({{"name", command.name},
-                        {"arguments", ArgumentKind(command.arguments)},
-                        {"summary", command.summary}});
-  return {{"commands", commands}};
-}
-
 } // namespace
 
 Json DescribeProtocol() {
@@ -212,7 +193,7 @@ Json DescribeProtocol() {
           {"errors", DescribeErrors()},
           {"topics", DescribeTopics()},
           {"closeCodes", DescribeCloseCodes()},
-          {"protocol1", DescribeTextCommands()}};
+          {"protocol1", DescribeTextProtocol()}};
 }
 
 } // namespace ZYL

@@ -5,13 +5,13 @@
 #pragma once
 
 #include "host/DecimalText.h"
+#include "timeline/TimelineScan.h"
 
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
 namespace ZYL {
-
 
 // get.angle and dump.angle: ticks [":" track].
 struct TimeTrackArguments {
@@ -22,11 +22,7 @@ std::optional<TimeTrackArguments> SplitTimeTrack(std::string_view rest) noexcept
 
 // debug.tlscan: from [":" to [":" budget]]. Never fails: unconvertible text scans nothing
 // (0 to 0) with the default budget.
-struct TimelineScanArguments {
-  std::int64_t from = 0;
-  std::int64_t to = 0;
-  std::int64_t budgetMs = 3000;
-};
+using TimelineScanArguments = TimelineScanRange;
 TimelineScanArguments SplitTimelineScan(std::string_view rest) noexcept;
 
 // get.clipsize: ticks ":" track, or ticks ":" end ":" track [":" ignored ...].

@@ -1,40 +1,91 @@
 #include "protocol/text/CommandTable.h"
 
+#include "protocol/ErrorTokens.h"
+#include "protocol/text/DebugTlscanCommand.h"
+#include "protocol/text/DumpAngleCommand.h"
+#include "protocol/text/ExecCommand.h"
+#include "protocol/text/GetAngleCommands.h"
+#include "protocol/text/GetClipSizeCommands.h"
+#include "protocol/text/GetCommandsCommand.h"
+#include "protocol/text/GetInfoCommand.h"
+#include "protocol/text/GetSequenceCommand.h"
+#include "protocol/text/GetTransitionsCommand.h"
+#include "protocol/text/GetVersionCommand.h"
+#include "protocol/text/MulticamAngleCommand.h"
+#include "protocol/text/ReplyKinds.h"
+#include "protocol/text/VitalsSubscribeCommand.h"
+
 #include <array>
 
 namespace ZYL {
 namespace {
 
-using enum CommandArguments;
+using enum ArgumentShape;
+
+// The reply kinds and error tokens of the rows below.
+constexpr std::string_view kVersionReplies[] = {kVersionKind};
+constexpr std::string_view kInfoReplies[] = {kInfoKind};
+constexpr std::string_view kSequenceReplies[] = {kSequenceKind};
+constexpr std::string_view kSequenceErrors[] = {kParseToken, kNoTimelineToken, kNoSuiteToken,
+                                                kHostStatusToken};
+constexpr std::string_view kAngleReplies[] = {kAngleKind};
+constexpr std::string_view kClipSizeReplies[] = {kClipSizeKind};
+constexpr std::string_view kTransitionsReplies[] = {kTransitionsKind};
+constexpr std::string_view kTransitionsErrors[] = {kParseToken, kNoClipToken};
+constexpr std::string_view kCommandsReplies[] = {kCommandLineKind, kCommandsDoneKind};
+constexpr std::string_view kCommandsErrors[] = {kNoSuiteToken, kCountToken};
+constexpr std::string_view kExecReplies[] = {kExecOkKind};
+constexpr std::string_view kExecErrors[] = {kNoSuiteToken, kParseToken, kAllocToken};
+constexpr std::string_view kMulticamAngleReplies[] = {kMulticamAngleOkKind};
+constexpr std::string_view kMulticamAngleErrors[] = {kParseToken, kRangeToken};
+constexpr std::string_view kDumpReplies[] = {kDumpLinePrefix};
+constexpr std::string_view kTimelineScanReplies[] = {kTimelineScanKind};
+constexpr std::string_view kParseOnly[] = {kParseToken};
+constexpr std::span<const std::string_view> kNothing;
 
 constexpr std::array kCommands{
-    Command{"get.version", None, GetVersionCommand, true, false, "the engine's version: version:V"},
+    Command{"get.version", None, GetVersionCommand, true, false, "the engine's version: version:V",
+            "get.version", kVersionKind, kVersionReplies, kNothing},
     Command{"get.info", None, GetInfoCommand, true, false,
-            "the engine's self-description: info:{...}"},
+            "the engine's self-description: info:{...}", "get.info", kInfoKind, kInfoReplies,
+            kNothing},
     Command{"get.sequence", Optional, GetSequenceCommand, true, false,
-            "a sequence's timing and frame format, of the timeline ID when given: sequence:{...}"},
+            "a sequence's timing and frame format, of the timeline ID when given: sequence:{...}",
+            "get.sequence[:TIMELINE]", kSequenceKind, kSequenceReplies, kSequenceErrors},
     Command{"get.angle", Required, GetAngleCommand, true, false,
-            "the multicam angle at TICKS[:TRACK]: angle:N (0: none)"},
+            "the multicam angle at TICKS[:TRACK]: angle:N (0: none)", "get.angle:TICKS[:TRACK]",
+            kAngleKind, kAngleReplies, kParseOnly},
     Command{"get.angle.marker", Required, GetAngleMarkerCommand, true, false,
-            "the multicam angle at the marker NAME[:TRACK], names folded to ASCII: angle:N"},
+            "the multicam angle at the marker NAME[:TRACK], names folded to ASCII: angle:N",
+            "get.angle.marker:NAME[:TRACK]", kAngleKind, kAngleReplies, kNothing},
     Command{"get.clipsize", Required, GetClipSizeCommand, true, false,
-            "the source frame size at TICKS:TRACK or TICKS:END:TRACK: clipsize:W:H (0:0: none)"},
+            "the source frame size at TICKS:TRACK or TICKS:END:TRACK: clipsize:W:H (0:0: none)",
+            "get.clipsize:TICKS[:END]:TRACK", kClipSizeKind, kClipSizeReplies, kParseOnly},
     Command{"get.clipsize.marker", Required, GetClipSizeMarkerCommand, true, false,
-            "the source frame size at the marker NAME[:TRACK]: clipsize:W:H"},
+            "the source frame size at the marker NAME[:TRACK]: clipsize:W:H",
+            "get.clipsize.marker:NAME[:TRACK]", kClipSizeKind, kClipSizeReplies, kNothing},
     Command{"get.transitions", Required, GetTransitionsCommand, true, false,
-            "the transitions at the ends of the clip START:END:TRACK: transitions:IN:D:OUT:D"},
+            "the transitions at the ends of the clip START:END:TRACK: transitions:IN:D:OUT:D",
+            "get.transitions:START:END:TRACK", kTransitionsKind, kTransitionsReplies,
+            kTransitionsErrors},
     Command{"get.commands", None, GetCommandsCommand, true, false,
-            "the editor's commands, one commands: reply each"},
+            "the editor's commands, one commands: reply each", "get.commands", kCommandsFamily,
+            kCommandsReplies, kCommandsErrors},
     Command{"exec", Required, ExecCommand, true, false,
-            "runs the editor command CATEGORY:ID (the category may be empty)"},
+            "runs the editor command CATEGORY:ID (the category may be empty)", "exec:CATEGORY:ID",
+            kExecFamily, kExecReplies, kExecErrors},
     Command{"multicam.angle", Required, MulticamAngleCommand, true, false,
-            "switches the multicam angle to N (1 to 16)"},
+            "switches the multicam angle to N (1 to 16)", "multicam.angle:N", kMulticamAngleFamily,
+            kMulticamAngleReplies, kMulticamAngleErrors},
     Command{"vitals.subscribe", None, VitalsSubscribeCommand, true, false,
-            "pushes transport and marker events and the vitals record from now on"},
+            "pushes transport and marker events and the vitals record from now on",
+            "vitals.subscribe", "", kNothing, kNothing},
     Command{"dump.angle", Required, DumpAngleCommand, true, true,
-            "the render trees at TICKS[:TRACK], one [dump] line each"},
-    Command{"debug.tlscan", Required, TimelineScanCommand, true, true,
-            "probes the timeline ids FROM:TO[:BUDGETMS]: tlscan:{...}"},
+            "the render trees at TICKS[:TRACK], one [dump] line each", "dump.angle:TICKS[:TRACK]",
+            kDumpFamily, kDumpReplies, kParseOnly},
+    Command{"debug.tlscan", Required, DebugTlscanCommand, true, true,
+            "probes the timeline ids FROM:TO[:BUDGETMS]: tlscan:{...}",
+            "debug.tlscan:FROM[:TO[:BUDGETMS]]", kTimelineScanKind, kTimelineScanReplies, kNothing},
 };
 
 // Matching is byte-exact and case-sensitive, and nothing is trimmed.

@@ -1,6 +1,7 @@
-// The text protocol's one table of commands: what each is called, how it takes arguments,
-// which function handles it, and how get.info lists it. The dispatcher, get.info and the
-// protocol description all read this table.
+// The text protocol's one table of commands: everything about each command is written in its
+// row, and nowhere else. The dispatcher, get.info and the protocol description read it, and
+// from the description come the README's table of commands, the fuzzer's dictionary and the
+// JavaScript client's command data.
 #pragma once
 
 #include "protocol/EngineParts.h"
@@ -16,7 +17,8 @@ namespace ZYL {
 // sends its own replies.
 using CommandHandler = void (*)(EngineParts& engine, ReplySink& client, std::string_view rest);
 
-enum class CommandArguments {
+// Whether a command takes arguments after its name and a ":".
+enum class ArgumentShape {
   None,     // the bare name only
   Required, // "name:" and the arguments
   Optional, // either
@@ -24,11 +26,16 @@ enum class CommandArguments {
 
 struct Command {
   std::string_view name;
-  CommandArguments arguments;
+  ArgumentShape arguments;
   CommandHandler handler;
   bool listed;   // named in get.info's "commands"
   bool unstable; // named in get.info's "unstable": its output may change between versions
   std::string_view summary; // one line for the protocol description
+  std::string_view usage;   // the command as a client writes it, arguments in capitals
+  // The word its replies and its error replies ("family.error:token") share.
+  std::string_view family;
+  std::span<const std::string_view> replies; // the kinds of its replies; none: it sends none
+  std::span<const std::string_view> errors;  // the tokens of its error replies
 };
 
 // In the order get.info lists them. No command's name followed by ":" begins another's, so
@@ -38,21 +45,5 @@ std::span<const Command> Commands() noexcept;
 // The command `text` selects, with `rest` set to the text after its name and ":"; nullptr
 // when the text is no command (it is then the name of a host command).
 const Command* FindCommand(std::string_view text, std::string_view& rest) noexcept;
-
-// The handlers, one per command, each in a file of its own room.
-void GetVersionCommand(EngineParts& engine, ReplySink& client, std::string_view rest);
-void GetInfoCommand(EngineParts& engine, ReplySink& client, std::string_view rest);
-void GetSequenceCommand(EngineParts& engine, ReplySink& client, std::string_view rest);
-void GetAngleCommand(EngineParts& engine, ReplySink& client, std::string_view rest);
-void GetAngleMarkerCommand(EngineParts& engine, ReplySink& client, std::string_view rest);
-void GetClipSizeCommand(EngineParts& engine, ReplySink& client, std::string_view rest);
-void GetClipSizeMarkerCommand(EngineParts& engine, ReplySink& client, std::string_view rest);
-void GetTransitionsCommand(EngineParts& engine, ReplySink& client, std::string_view rest);
-void GetCommandsCommand(EngineParts& engine, ReplySink& client, std::string_view rest);
-void ExecCommand(EngineParts& engine, ReplySink& client, std::string_view rest);
-void MulticamAngleCommand(EngineParts& engine, ReplySink& client, std::string_view rest);
-void VitalsSubscribeCommand(EngineParts& engine, ReplySink& client, std::string_view rest);
-void DumpAngleCommand(EngineParts& engine, ReplySink& client, std::string_view rest);
-void TimelineScanCommand(EngineParts& engine, ReplySink& client, std::string_view rest);
 
 } // namespace ZYL

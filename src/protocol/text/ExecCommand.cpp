@@ -1,6 +1,9 @@
+#include "protocol/text/ExecCommand.h"
+
 #include "host/HostCommands.h"
+#include "protocol/ErrorTokens.h"
 #include "protocol/text/CommandArguments.h"
-#include "protocol/text/CommandTable.h"
+#include "protocol/text/ReplyKinds.h"
 
 #include <string>
 
@@ -10,19 +13,19 @@ namespace ZYL {
 void ExecCommand(EngineParts& engine, ReplySink& client, std::string_view rest) {
   // Clients tell a host without commands from their own mistakes by this order.
   if (!HostCommandsAvailable(engine.host)) {
-    client.Send("exec.error:nosuite");
+    client.Send(ErrorReplyText(kExecFamily, kNoSuiteToken));
     return;
   }
   const std::optional<ExecArguments> arguments = SplitExec(rest);
   if (!arguments) {
-    client.Send("exec.error:parse");
+    client.Send(ErrorReplyText(kExecFamily, kParseToken));
     return;
   }
   if (!ExecuteHostCommand(engine.host, arguments->category, arguments->command)) {
-    client.Send("exec.error:alloc");
+    client.Send(ErrorReplyText(kExecFamily, kAllocToken));
     return;
   }
-  client.Send(std::string("exec.ok:").append(rest));
+  client.Send(ReplyText(kExecOkKind, rest));
 }
 
 } // namespace ZYL

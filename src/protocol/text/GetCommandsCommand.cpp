@@ -1,5 +1,8 @@
+#include "protocol/text/GetCommandsCommand.h"
+
 #include "host/HostCommands.h"
-#include "protocol/text/CommandTable.h"
+#include "protocol/ErrorTokens.h"
+#include "protocol/text/ReplyKinds.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -19,12 +22,12 @@ std::string CommandField(std::string text) {
 
 void GetCommandsCommand(EngineParts& engine, ReplySink& client, std::string_view) {
   if (!HostCommandsAvailable(engine.host)) {
-    client.Send("commands.error:nosuite");
+    client.Send(ErrorReplyText(kCommandsFamily, kNoSuiteToken));
     return;
   }
   std::uint32_t count = 0;
   if (HostCommandCount(engine.host, count) != hostsdk::kSuccess) {
-    client.Send("commands.error:count");
+    client.Send(ErrorReplyText(kCommandsFamily, kCountToken));
     return;
   }
   for (std::uint32_t index = 0; index < count; ++index) {
@@ -33,11 +36,11 @@ void GetCommandsCommand(EngineParts& engine, ReplySink& client, std::string_view
     if (!texts) continue;
     // Clients expect the host's first, third, second and fourth strings in that order.
     const auto& [first, second, third, fourth] = *texts;
-    client.Send("command:" + CommandField(first) + ":" + CommandField(third) + ":" +
-                CommandField(second) + ":" + CommandField(fourth));
+    client.Send(ReplyText(kCommandLineKind, CommandField(first) + ":" + CommandField(third) + ":" +
+                                                CommandField(second) + ":" + CommandField(fourth)));
   }
   // The host's count, also when some commands were left out.
-  client.Send("commands.done:" + std::to_string(count));
+  client.Send(ReplyText(kCommandsDoneKind, std::to_string(count)));
 }
 
 } // namespace ZYL

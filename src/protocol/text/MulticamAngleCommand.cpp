@@ -1,6 +1,9 @@
+#include "protocol/text/MulticamAngleCommand.h"
+
+#include "host/DecimalText.h"
 #include "host/HostCommands.h"
-#include "protocol/text/CommandArguments.h"
-#include "protocol/text/CommandTable.h"
+#include "protocol/ErrorTokens.h"
+#include "protocol/text/ReplyKinds.h"
 
 #include <string>
 
@@ -11,15 +14,15 @@ namespace ZYL {
 void MulticamAngleCommand(EngineParts& engine, ReplySink& client, std::string_view rest) {
   const std::optional<std::int32_t> camera = ParseInt32(rest);
   if (!camera) {
-    client.Send("multicam.angle.error:parse");
+    client.Send(ErrorReplyText(kMulticamAngleFamily, kParseToken));
     return;
   }
   if (*camera < kFirstCamera || *camera > kLastCamera) {
-    client.Send("multicam.angle.error:range");
+    client.Send(ErrorReplyText(kMulticamAngleFamily, kRangeToken));
     return;
   }
   SwitchMulticamCamera(engine.host, *camera);
-  client.Send("multicam.angle.ok:" + std::to_string(*camera));
+  client.Send(ReplyText(kMulticamAngleOkKind, std::to_string(*camera)));
 }
 
 } // namespace ZYL

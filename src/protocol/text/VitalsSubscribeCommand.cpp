@@ -1,4 +1,4 @@
-#include "protocol/text/CommandTable.h"
+#include "protocol/text/VitalsSubscribeCommand.h"
 
 namespace ZYL {
 

@@ -1,3 +1,5 @@
+#include "protocol/json/methods/CommandMethods.h"
+
 #include "host/HostCommands.h"
 #include "protocol/json/JsonMethodTable.h"
 #include "server/ValidUtf8.h"

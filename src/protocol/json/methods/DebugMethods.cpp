@@ -1,7 +1,10 @@
+#include "protocol/json/methods/DebugMethods.h"
+
 #include "protocol/json/JsonMethodTable.h"
 #include "protocol/json/TimelineScopeParam.h"
 #include "server/ValidUtf8.h"
-#include "timeline/TimelineQueries.h"
+#include "timeline/NodeDump.h"
+#include "timeline/TimelineScan.h"
 
 namespace ZYL {
 

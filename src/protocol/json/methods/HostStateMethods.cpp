@@ -1,3 +1,5 @@
+#include "protocol/json/methods/HostStateMethods.h"
+
 #include "host/SteadyClock.h"
 #include "protocol/json/JsonMethodTable.h"
 

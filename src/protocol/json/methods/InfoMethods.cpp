@@ -1,5 +1,8 @@
+#include "protocol/json/methods/InfoMethods.h"
+
 #include "protocol/InfoRecord.h"
 #include "protocol/json/JsonMethodTable.h"
+#include "protocol/json/ProtocolDescription.h"
 #include "server/Settings.h"
 
 #include <variant>

@@ -1,5 +1,7 @@
-#include "protocol/json/JsonMethodTable.h"
+#include "protocol/json/methods/MarkerMethods.h"
+
 #include "protocol/SequenceReading.h"
+#include "protocol/json/JsonMethodTable.h"
 #include "timeline/MarkerLookup.h"
 #include "timeline/TimelineSearch.h"
 

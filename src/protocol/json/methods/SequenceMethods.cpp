@@ -1,6 +1,8 @@
-#include "protocol/json/JsonMethodTable.h"
+#include "protocol/json/methods/SequenceMethods.h"
+
 #include "protocol/RecordMembers.h"
 #include "protocol/SequenceReading.h"
+#include "protocol/json/JsonMethodTable.h"
 #include "timeline/TimelineSearch.h"
 
 #include <cmath>

@@ -1,7 +1,11 @@
+#include "protocol/json/methods/TimeQueryMethods.h"
+
 #include "protocol/json/JsonMethodTable.h"
 #include "protocol/json/TimelineScopeParam.h"
 #include "server/ValidUtf8.h"
-#include "timeline/TimelineQueries.h"
+#include "timeline/AngleQueries.h"
+#include "timeline/ClipSizeQueries.h"
+#include "timeline/TransitionsQuery.h"
 
 namespace ZYL {
 

@@ -1,6 +1,8 @@
+#include "protocol/json/methods/VitalsMethods.h"
+
 #include "host/SteadyClock.h"
-#include "protocol/json/JsonMethodTable.h"
 #include "protocol/RecordMembers.h"
+#include "protocol/json/JsonMethodTable.h"
 #include "vitals/BuildVitalsRecord.h"
 #include "vitals/VitalsSources.h"
 
