@@ -68,8 +68,6 @@ TEST(MessageWriter, OpeningMessagesAndEvents) {
             R"({"op":"identified","protocol":2,"subscriptions":["transport","vitals"]})");
   EXPECT_EQ(IdentifiedMessage(TopicSet{}, std::string("P=")),
             R"({"op":"identified","protocol":2,"subscriptions":[],"serverProof":"P="})");
-  EXPECT_EQ(EventMessage(Topic::Transport, Json{{"type", "play"}, {"on", true}}),
-            R"({"op":"event","topic":"transport","data":{"on":true,"type":"play"}})");
 }
 
 TEST(ValidUtf8, WellFormedTextIsUnchangedAndEachBadSequenceBecomesOneReplacement) {

@@ -2,13 +2,9 @@
 
 #include "protocol/ErrorTokens.h"
 
-#include <array>
-
 namespace ZYL {
 
 namespace {
-
-constexpr std::array<Topic, 3> kTopicsInOrder{Topic::Transport, Topic::Marker, Topic::Vitals};
 
 constexpr std::string_view kParseTokens[] = {kParseToken, kRangeToken};
 constexpr std::string_view kNotFoundTokens[] = {kNoTimelineToken, kNoClipToken};
@@ -44,24 +40,6 @@ std::string_view ErrorCodeName(ErrorCode code) noexcept {
   for (const ErrorCodeInfo& info : ErrorCodes())
     if (info.code == code) return info.name;
   return "invalid_request";
-}
-
-std::string_view TopicName(Topic topic) noexcept {
-  switch (topic) {
-  case Topic::Transport:
-    return "transport";
-  case Topic::Marker:
-    return "marker";
-  case Topic::Vitals:
-    return "vitals";
-  }
-  return "transport";
-}
-
-std::optional<Topic> TopicNamed(std::string_view name) noexcept {
-  for (const Topic topic : kTopicsInOrder)
-    if (TopicName(topic) == name) return topic;
-  return std::nullopt;
 }
 
 } // namespace ZYL

@@ -62,9 +62,4 @@ struct ResponseError {
 // (monostate) when the client's id was missing or unusable.
 using RequestId = std::variant<std::monostate, std::int64_t, std::string>;
 
-// The wire name of a topic: "transport", "marker", "vitals".
-std::string_view TopicName(Topic topic) noexcept;
-// The topic of a wire name; nothing when no topic has it.
-std::optional<Topic> TopicNamed(std::string_view name) noexcept;
-
 } // namespace ZYL

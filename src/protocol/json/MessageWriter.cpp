@@ -78,9 +78,5 @@ std::string BatchRefusedMessage(const RequestId& id, const ResponseError& error)
   return "{\"op\":\"batchResponse\",\"id\":" + IdText(id) + "," + OutcomeMembers(error) + "}";
 }
 
-std::string EventMessage(Topic topic, const Json& data) {
-  return "{\"op\":\"event\",\"topic\":" + JsonText(std::string(TopicName(topic))) +
-         ",\"data\":" + JsonText(data) + "}";
-}
 
 } // namespace ZYL

@@ -41,7 +41,5 @@ std::string BatchResponseMessage(const RequestId& id, const std::vector<Outcome>
 // {"op":"batchResponse","id":ID,"ok":false,"error":E}: the batch as a whole was refused.
 std::string BatchRefusedMessage(const RequestId& id, const ResponseError& error);
 
-// {"op":"event","topic":T,"data":D}.
-std::string EventMessage(Topic topic, const nlohmann::json& data);
 
 } // namespace ZYL

@@ -76,7 +76,7 @@ Json Op(std::string_view op, std::string_view from, std::string_view summary,
 
 Member TopicList(std::string_view name, std::string_view summary) {
   Member list = ListOf(name, "string", summary);
-  for (const Topic topic : {Topic::Transport, Topic::Marker, Topic::Vitals})
+  for (const Topic topic : kTopicsInOrder)
     list.values.push_back(TopicName(topic));
   return list;
 }
