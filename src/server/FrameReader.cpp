@@ -9,7 +9,7 @@ namespace {
 
 using Deadline = std::optional<std::chrono::steady_clock::time_point>;
 
-JsonRead ReadMessage(ClientConnection& connection, FrameParser& parser, Deadline deadline) {
+FramedRead ReadFramed(ClientConnection& connection, FrameParser& parser, Deadline deadline) {
   std::string field;
   for (;;) {
     // Bytes already buffered need no wait; otherwise a read with a deadline waits only until
@@ -21,7 +21,7 @@ JsonRead ReadMessage(ClientConnection& connection, FrameParser& parser, Deadline
       const platform::WaitResult wait =
           left > 0 ? platform::WaitReadable(connection.Socket(), static_cast<int>(left))
                    : platform::WaitResult::TimedOut;
-      if (wait == platform::WaitResult::TimedOut) return {JsonRead::Status::Late, {}};
+      if (wait == platform::WaitResult::TimedOut) return {FramedRead::Status::Late, {}};
     }
     // One field at a time (header, length, key, payload), each of the exact size the parser
     // asks for; the connection buffers what arrived with it, so a whole frame usually costs
@@ -34,7 +34,7 @@ JsonRead ReadMessage(ClientConnection& connection, FrameParser& parser, Deadline
     case FrameParser::Outcome::NeedMore:
       break;
     case FrameParser::Outcome::Message:
-      return {JsonRead::Status::Message, std::move(step.data)};
+      return {FramedRead::Status::Message, std::move(step.data)};
     case FrameParser::Outcome::Reply:
       connection.SendBytes(step.data);
       break;
@@ -51,14 +51,14 @@ JsonRead ReadMessage(ClientConnection& connection, FrameParser& parser, Deadline
 
 } // namespace
 
-std::string ReadTextMessage(ClientConnection& connection) {
+std::string ReadLenientMessage(ClientConnection& connection) {
   FrameParser parser;
-  return ReadMessage(connection, parser, std::nullopt).message;
+  return ReadFramed(connection, parser, std::nullopt).message;
 }
 
-JsonRead ReadJsonMessage(ClientConnection& connection, Deadline deadline) {
-  FrameParser parser(FrameParser::Rules::Json);
-  return ReadMessage(connection, parser, deadline);
+FramedRead ReadRfc6455Message(ClientConnection& connection, Deadline deadline) {
+  FrameParser parser(FrameParser::Rules::Rfc6455);
+  return ReadFramed(connection, parser, deadline);
 }
 
 } // namespace ZYL
