@@ -1,7 +1,9 @@
 // The engine's wire vocabulary: which texts it answers and how, how to read each reply and
 // push, and how to write command texts. Free of sockets so that it can be tested on strings.
 
-export const ENGINE_VERSION = '1.2.4';
+import { TEXT_COMMANDS } from './engine-description.mjs';
+
+export { ENGINE_VERSION } from './engine-description.mjs';
 
 // The engine reads messages with a 16-bit length and takes an empty text frame for the end
 // of the connection, so neither can carry a command.
@@ -38,48 +40,47 @@ export class ZylReplyError extends Error {
   }
 }
 
-// What a command text will bring back, decided exactly as the engine's dispatcher decides:
-// byte-exact, first match wins, and anything unmatched goes to the host with no reply.
+// The commands whose replies are several lines, gathered until their last one.
+const GATHERED = { commands: 'commands', dump: 'dump' };
+
+// Whether `text` selects `command`, exactly as the engine's dispatcher decides: byte-exact,
+// nothing trimmed.
+function selects(command, text) {
+  if (text === command.name) return command.arguments !== 'required';
+  return command.arguments !== 'none' && text.startsWith(`${command.name}:`);
+}
+
+// What a command text will bring back, decided as the engine's dispatcher decides: the first
+// command of the engine's table that the text selects, and anything unmatched goes to the
+// host with no reply.
 //   reply: 'none' | 'one' | 'commands' | 'dump'
 //   kind:  the reply kind word expected for 'one'
 export function classifyCommand(text) {
-  const exact = (name) => text === name;
-  const starts = (prefix) => text.startsWith(prefix);
-  if (exact('get.version')) return { command: 'get.version', reply: 'one', kind: 'version' };
-  if (exact('get.info')) return { command: 'get.info', reply: 'one', kind: 'info' };
-  if (exact('vitals.subscribe')) return { command: 'vitals.subscribe', reply: 'none' };
-  if (starts('get.angle:')) return { command: 'get.angle', reply: 'one', kind: 'angle' };
-  if (starts('debug.tlscan:')) return { command: 'debug.tlscan', reply: 'one', kind: 'tlscan' };
-  if (starts('dump.angle:')) return { command: 'dump.angle', reply: 'dump', kind: 'dump' };
-  if (starts('get.clipsize:')) return { command: 'get.clipsize', reply: 'one', kind: 'clipsize' };
-  if (starts('get.clipsize.marker:')) {
-    return { command: 'get.clipsize.marker', reply: 'one', kind: 'clipsize' };
-  }
-  if (starts('get.angle.marker:')) return { command: 'get.angle.marker', reply: 'one', kind: 'angle' };
-  if (starts('multicam.angle:')) {
-    return { command: 'multicam.angle', reply: 'one', kind: 'multicam.angle' };
-  }
-  if (exact('get.commands')) return { command: 'get.commands', reply: 'commands', kind: 'commands' };
-  if (starts('exec:')) return { command: 'exec', reply: 'one', kind: 'exec' };
-  if (starts('get.transitions:')) {
-    return { command: 'get.transitions', reply: 'one', kind: 'transitions' };
-  }
-  if (exact('get.sequence') || starts('get.sequence:')) {
-    return { command: 'get.sequence', reply: 'one', kind: 'sequence' };
-  }
-  return { command: 'host', reply: 'none' };
+  const command = TEXT_COMMANDS.find((candidate) => selects(candidate, text));
+  if (!command) return { command: 'host', reply: 'none' };
+  if (command.replies.length === 0) return { command: command.name, reply: 'none' };
+  return { command: command.name, reply: GATHERED[command.family] ?? 'one', kind: command.family };
 }
+
+// Each reply kind's family, and each family's error reply kind.
+const FAMILIES = new Map(
+  TEXT_COMMANDS.filter((command) => command.family).flatMap((command) => [
+    ...command.replies.map((kind) => [kind, command.family]),
+    [`${command.family}.error`, command.family],
+  ]),
+);
 
 export function isPush(text) {
   return text.startsWith('vitals:') || text.startsWith('event:');
 }
 
 // The family a reply kind belongs to, so "angle.error" and "angle" both answer get.angle
-// and "multicam.angle.ok" answers multicam.angle.
+// and "multicam.angle.ok" answers multicam.angle. A kind the engine's table does not know
+// keeps the family its name gives.
 export function replyFamily(kind) {
+  if (FAMILIES.has(kind)) return FAMILIES.get(kind);
   if (kind.endsWith('.error')) return kind.slice(0, -'.error'.length);
   if (kind.endsWith('.ok')) return kind.slice(0, -'.ok'.length);
-  if (kind === 'command' || kind === 'commands.done') return 'commands';
   return kind;
 }
 

@@ -3,12 +3,12 @@
 // id, and events handed to listeners by topic. The socket belongs to the client; this
 // object only reads the texts it is given and writes through `transmit`.
 import { authenticationProof } from './auth.mjs';
+import { PROTOCOL_VERSION } from './engine-description.mjs';
 import { parseJson, stringifyJson } from './json.mjs';
 import { MAX_MESSAGE_BYTES, ZylProtocolError, utf8Length } from './protocol1.mjs';
 import { ZylConnectionError, ZylTimeoutError } from './errors.mjs';
 
-export const SUBPROTOCOL = 'zyl.v2';
-export const PROTOCOL_VERSION = 2;
+export { PROTOCOL_VERSION, SUBPROTOCOL } from './engine-description.mjs';
 
 // A response with "ok": false. `code` is the engine's error code (`invalid_params`,
 // `not_found`, `host_error`, ...), `message` its text, `param` the param at fault and
