@@ -6,12 +6,14 @@
 With --describe-tool (the built zyl-describe), its output is docs/protocol.json. From
 docs/protocol.json alone come docs/PROTOCOL.md, the README's protocol tables (between
 its marker comments), clients/js/protocol.d.ts, clients/js/src/engine-description.mjs and the
-command words of fuzz/dict/dispatch.dict (between its marker lines). --check changes nothing: it exits 1
+command words of fuzz/dict/dispatch.dict (between its marker lines) and the version in
+clients/js/package.json. --check changes nothing: it exits 1
 and names each file that differs from what would be written, 0 when none does. Any
 other failure (a description of the wrong shape, missing markers) exits 2."""
 
 import argparse
 import pathlib
+import re
 import subprocess
 import sys
 
@@ -25,6 +27,7 @@ README = "README.md"
 DECLARATIONS = "clients/js/protocol.d.ts"
 JS_DESCRIPTION = "clients/js/src/engine-description.mjs"
 DICTIONARY = "fuzz/dict/dispatch.dict"
+PACKAGE = "clients/js/package.json"
 TEMPLATE = pathlib.Path(__file__).resolve().parent / "protocol_docs" / "PROTOCOL.template.md"
 BEGIN_MARKER = "<!-- generated: protocol tables -->"
 END_MARKER = "<!-- end generated -->"
@@ -84,6 +87,19 @@ def dictionary_file(root, data):
                                     blank="")}
 
 
+def package_file(root, data):
+    """{PACKAGE: its text} with the engine's version as the package's; nothing where the root
+    has no package."""
+    package = read_or_none(root / PACKAGE)
+    if package is None:
+        return {}
+    versioned, count = re.subn(r'^  "version": "[^"]*",$', f'  "version": "{data["engineVersion"]}",',
+                               package, count=1, flags=re.MULTILINE)
+    if count != 1:
+        raise GenerationError(f'{PACKAGE} needs a line  "version": "...",')
+    return {PACKAGE: versioned}
+
+
 def generated_files(root, description_text):
     """Each generated file's path under root and its new text."""
     try:
@@ -96,6 +112,7 @@ def generated_files(root, description_text):
             DECLARATIONS: typescript.declarations(data),
             JS_DESCRIPTION: textprotocol.javascript_module(data),
             **dictionary_file(root, data),
+            **package_file(root, data),
         }
     except (description.DescriptionError, ValueError) as error:
         raise GenerationError(f"{DESCRIPTION}: {error}") from None
