@@ -67,6 +67,16 @@ describe("the client's command texts against the engine's table", () => {
     );
     for (const command of TEXT_COMMANDS) assert.ok(written.has(command.name), `no builder writes ${command.name}`);
   });
+
+  test("every reply kind of the engine's commands is one the client reads", () => {
+    for (const kind of TEXT_COMMANDS.flatMap((command) => command.replies)) {
+      try {
+        parseReply(kind.endsWith(' ') ? kind : `${kind}:`);
+      } catch (error) {
+        assert.doesNotMatch(error.message, /unknown reply kind/, kind);
+      }
+    }
+  });
 });
 
 describe('reading replies', () => {

@@ -22,16 +22,22 @@ Json SequenceObject(std::int32_t timeline, const SequenceValues& values) {
     fps = std::round(static_cast<double>(*values.ticksPerSecond) /
                      static_cast<double>(values.ticksPerFrame) * 1000.0) /
           1000.0;
-  return {{"timelineID", timeline},
-          {"ticksPerSecond", ValueOrNull(values.ticksPerSecond)},
-          {"ticksPerFrame", values.ticksPerFrame},
-          {"fps", fps},
-          {"dropFrame", ValueOrNull(values.dropFrame)},
-          {"width", rect ? Json(Extent(rect->left, rect->right)) : Json(nullptr)},
-          {"height", rect ? Json(Extent(rect->top, rect->bottom)) : Json(nullptr)},
-          {"parNum", aspect ? Json(aspect->numerator) : Json(nullptr)},
-          {"parDen", aspect ? Json(aspect->denominator) : Json(nullptr)},
-          {"zeroPointTicks", ValueOrNull(values.zeroPointTicks)}};
+  const Json byMember[] = {timeline,
+                           ValueOrNull(values.ticksPerSecond),
+                           values.ticksPerFrame,
+                           fps,
+                           ValueOrNull(values.dropFrame),
+                           rect ? Json(Extent(rect->left, rect->right)) : Json(nullptr),
+                           rect ? Json(Extent(rect->top, rect->bottom)) : Json(nullptr),
+                           aspect ? Json(aspect->numerator) : Json(nullptr),
+                           aspect ? Json(aspect->denominator) : Json(nullptr),
+                           ValueOrNull(values.zeroPointTicks)};
+  // The values in the order of the record's members.
+  Json object = Json::object();
+  const std::vector<Member> members = SequenceMembers();
+  for (std::size_t index = 0; index < members.size() && index < std::size(byMember); ++index)
+    object[std::string(members[index].name)] = byMember[index];
+  return object;
 }
 
 // The sequence's members; for a timeline the host cannot describe, its id and null for
