@@ -78,5 +78,4 @@ std::string BatchRefusedMessage(const RequestId& id, const ResponseError& error)
   return "{\"op\":\"batchResponse\",\"id\":" + IdText(id) + "," + OutcomeMembers(error) + "}";
 }
 
-
 } // namespace ZYL

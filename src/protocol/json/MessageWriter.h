@@ -41,5 +41,4 @@ std::string BatchResponseMessage(const RequestId& id, const std::vector<Outcome>
 // {"op":"batchResponse","id":ID,"ok":false,"error":E}: the batch as a whole was refused.
 std::string BatchRefusedMessage(const RequestId& id, const ResponseError& error);
 
-
 } // namespace ZYL
