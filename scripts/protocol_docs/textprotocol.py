@@ -27,6 +27,16 @@ def _reply_text(kind):
     return code(kind + "…") if kind.endswith(" ") else code(kind + ":…")
 
 
+def _what_it_does(command):
+    """The summary, then the notes and the record's members where the command has them."""
+    parts = [text(command.get("summary", ""))]
+    if command.get("notes"):
+        parts.append(text(command["notes"]))
+    if command.get("record"):
+        parts.append("record: " + ", ".join(code(name) for name in command["record"]))
+    return "; ".join(parts)
+
+
 def readme_table(data):
     """The README's table of text commands: usage, what it does, replies, errors."""
     rows = []
@@ -37,7 +47,7 @@ def readme_table(data):
         replies = ", ".join(_reply_text(kind) for kind in command.get("replies", []))
         family = command.get("family") or command["name"]
         errors = ", ".join(_error_text(family, token) for token in command.get("errors", []))
-        rows.append([usage, text(command.get("summary", "")), replies or "none", errors])
+        rows.append([usage, _what_it_does(command), replies or "none", errors])
     return table(["command", "what it does", "replies", "errors"], rows)
 
 

@@ -27,20 +27,30 @@ Json Words(std::span<const std::string_view> words) {
   return list;
 }
 
+Json RecordNames(const std::vector<Member>& members) {
+  Json names = Json::array();
+  for (const Member& member : members)
+    names.push_back(member.name);
+  return names;
+}
+
 } // namespace
 
 Json DescribeTextProtocol() {
   Json commands = Json::array();
   for (const Command& command : Commands())
-    commands.push_back({{"name", command.name},
-                        {"arguments", ArgumentKind(command.arguments)},
-                        {"summary", command.summary},
-                        {"usage", command.usage},
-                        {"listed", command.listed},
-                        {"unstable", command.unstable},
-                        {"family", command.family.empty() ? Json(nullptr) : Json(command.family)},
-                        {"replies", Words(command.replies)},
-                        {"errors", Words(command.errors)}});
+    commands.push_back(
+        {{"name", command.name},
+         {"arguments", ArgumentKind(command.arguments)},
+         {"summary", command.summary},
+         {"usage", command.usage},
+         {"listed", command.listed},
+         {"unstable", command.unstable},
+         {"family", command.family.empty() ? Json(nullptr) : Json(command.family)},
+         {"replies", Words(command.replies)},
+         {"errors", Words(command.errors)},
+         {"notes", command.notes},
+         {"record", command.record ? RecordNames(command.record()) : Json(nullptr)}});
   return {{"commands", commands}};
 }
 

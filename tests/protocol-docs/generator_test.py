@@ -97,7 +97,8 @@ class GeneratorTest(unittest.TestCase):
         described["protocol1"]["commands"] = [
             {"name": "get.thing", "arguments": "optional", "summary": "a thing",
              "usage": "get.thing[:ID]", "family": "thing", "replies": ["thing"],
-             "errors": ["parse", "a number"], "unstable": True}]
+             "errors": ["parse", "a number"], "unstable": True, "notes": "ID: any",
+             "record": ["id", "size"]}]
         self.scratch.output.write_text(json.dumps(described))
         (self.scratch.root / "fuzz" / "dict").mkdir(parents=True)
         (self.scratch.root / "fuzz/dict/dispatch.dict").write_text(
@@ -115,7 +116,8 @@ class GeneratorTest(unittest.TestCase):
                          "# end generated: text protocol commands\nafter=\"z\"\n")
         row = next(line for line in self.scratch.read("README.md").splitlines()
                    if line.startswith("| `get.thing"))
-        self.assertEqual(cells(row), [" `get.thing[:ID]` (unstable) ", " a thing ",
+        self.assertEqual(cells(row), [" `get.thing[:ID]` (unstable) ",
+                                      " a thing; ID: any; record: `id`, `size` ",
                                       " `thing:…` ",
                                       " `thing.error:parse`, `thing.error:` a number "])
         module = self.scratch.read("clients/js/src/engine-description.mjs")

@@ -4,11 +4,13 @@
 // JavaScript client's command data.
 #pragma once
 
+#include "protocol/DescribedMember.h"
 #include "protocol/EngineParts.h"
 #include "server/ReplySink.h"
 
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace ZYL {
 
@@ -36,6 +38,9 @@ struct Command {
   std::string_view family;
   std::span<const std::string_view> replies; // the kinds of its replies; none: it sends none
   std::span<const std::string_view> errors;  // the tokens of its error replies
+  std::string_view notes = {};               // what a reader of the table of commands needs besides
+  // The members of the record its reply carries, as both protocols list them; none: no record.
+  std::vector<Member> (*record)() = nullptr;
 };
 
 // In the order get.info lists them. No command's name followed by ":" begins another's, so
