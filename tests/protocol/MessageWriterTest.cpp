@@ -54,7 +54,7 @@ TEST(MessageWriter, BatchResponsesListEachOutcomeInOrder) {
       R"({"op":"batchResponse","id":2,"ok":false,"error":{"code":"too_many","message":"m"}})");
 }
 
-TEST(MessageWriter, OpeningMessagesAndEvents) {
+TEST(MessageWriter, OpeningMessages) {
   EXPECT_EQ(HelloMessage("1.2.4", std::nullopt),
             R"({"op":"hello","engine":"ZYL Engine","version":"1.2.4","protocol":2,)"
             R"("authentication":null})");
