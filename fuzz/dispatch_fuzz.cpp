@@ -9,7 +9,7 @@
 #include "FuzzCheck.h"
 #include "Simulator.h"
 #include "plugin/ZYLEngineControlSurface.h"
-#include "protocol/CommandArguments.h"
+#include "protocol/text/CommandArguments.h"
 #include "server/ReplySink.h"
 
 #include <algorithm>

@@ -3,8 +3,8 @@
 // whose payload fits a control frame, or a message whose id and params are within their
 // bounds and whose reply is valid JSON echoing the id.
 #include "FuzzCheck.h"
-#include "protocol/MessageReader.h"
-#include "protocol/MessageWriter.h"
+#include "protocol/json/MessageReader.h"
+#include "protocol/json/MessageWriter.h"
 #include "server/ClosePayload.h"
 #include "server/ValidUtf8.h"
 

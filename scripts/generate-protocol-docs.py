@@ -5,26 +5,36 @@
 
 With --describe-tool (the built zyl-describe), its output is docs/protocol.json. From
 docs/protocol.json alone come docs/PROTOCOL.md, the README's protocol tables (between
-its marker comments) and clients/js/protocol.d.ts. --check changes nothing: it exits 1
+its marker comments), clients/js/protocol.d.ts, clients/js/src/engine-description.mjs and the
+command words of fuzz/dict/dispatch.dict (between its marker lines) and the version in
+clients/js/package.json. --check changes nothing: it exits 1
 and names each file that differs from what would be written, 0 when none does. Any
 other failure (a description of the wrong shape, missing markers) exits 2."""
 
 import argparse
 import pathlib
+import re
 import subprocess
 import sys
 
 sys.path.insert(0, str(pathlib.Path(__file__).resolve().parent))
 
-from protocol_docs import description, markdown, typescript  # noqa: E402
+from protocol_docs import description, markdown, textprotocol, typescript  # noqa: E402
 
 DESCRIPTION = "docs/protocol.json"
 PROTOCOL_MD = "docs/PROTOCOL.md"
 README = "README.md"
 DECLARATIONS = "clients/js/protocol.d.ts"
+JS_DESCRIPTION = "clients/js/src/engine-description.mjs"
+DICTIONARY = "fuzz/dict/dispatch.dict"
+PACKAGE = "clients/js/package.json"
 TEMPLATE = pathlib.Path(__file__).resolve().parent / "protocol_docs" / "PROTOCOL.template.md"
 BEGIN_MARKER = "<!-- generated: protocol tables -->"
 END_MARKER = "<!-- end generated -->"
+COMMANDS_BEGIN_MARKER = "<!-- generated: text protocol commands -->"
+COMMANDS_END_MARKER = "<!-- end generated: text protocol commands -->"
+DICTIONARY_BEGIN_MARKER = "# generated: text protocol commands"
+DICTIONARY_END_MARKER = "# end generated: text protocol commands"
 
 
 class GenerationError(Exception):
@@ -42,16 +52,52 @@ def run_describe_tool(tool):
     return done.stdout.decode("utf-8")
 
 
+def with_region(name, document, begin, end, content, blank="\n"):
+    """The document with the text between its markers replaced; exactly one pair is needed."""
+    if document.count(begin) != 1 or document.count(end) != 1:
+        raise GenerationError(f"{name} needs one {begin} and one {end} line")
+    head, rest = document.split(begin)
+    if end not in rest:
+        raise GenerationError(f"{name}: {end} comes before {begin}")
+    _, tail = rest.split(end)
+    return f"{head}{begin}\n{blank}{content}\n{blank}{end}{tail}"
+
+
 def with_readme_tables(readme, tables):
-    """The README with the text between its markers replaced; exactly one pair is needed."""
-    if readme.count(BEGIN_MARKER) != 1 or readme.count(END_MARKER) != 1:
-        raise GenerationError(f"{README} needs one {BEGIN_MARKER} and one {END_MARKER} line")
-    head, rest = readme.split(BEGIN_MARKER)
-    if END_MARKER not in rest:
-        raise GenerationError(f"{README}: {END_MARKER} comes before {BEGIN_MARKER}")
-    _, tail = rest.split(END_MARKER)
     # Blank lines around the tables, so that neither marker is read as a table row.
-    return f"{head}{BEGIN_MARKER}\n\n{tables}\n\n{END_MARKER}{tail}"
+    return with_region(README, readme, BEGIN_MARKER, END_MARKER, tables)
+
+
+def with_readme_commands(readme, data):
+    """The README with its table of text commands, where it has that table's markers."""
+    if COMMANDS_BEGIN_MARKER not in readme and COMMANDS_END_MARKER not in readme:
+        return readme
+    return with_region(README, readme, COMMANDS_BEGIN_MARKER, COMMANDS_END_MARKER,
+                       textprotocol.readme_table(data))
+
+
+def dictionary_file(root, data):
+    """{DICTIONARY: its text} with the command words made; nothing where the root has no
+    dictionary."""
+    dictionary = read_or_none(root / DICTIONARY)
+    if dictionary is None:
+        return {}
+    return {DICTIONARY: with_region(DICTIONARY, dictionary, DICTIONARY_BEGIN_MARKER,
+                                    DICTIONARY_END_MARKER, textprotocol.dictionary_lines(data),
+                                    blank="")}
+
+
+def package_file(root, data):
+    """{PACKAGE: its text} with the engine's version as the package's; nothing where the root
+    has no package."""
+    package = read_or_none(root / PACKAGE)
+    if package is None:
+        return {}
+    versioned, count = re.subn(r'^  "version": "[^"]*",$', f'  "version": "{data["engineVersion"]}",',
+                               package, count=1, flags=re.MULTILINE)
+    if count != 1:
+        raise GenerationError(f'{PACKAGE} needs a line  "version": "...",')
+    return {PACKAGE: versioned}
 
 
 def generated_files(root, description_text):
@@ -59,10 +105,14 @@ def generated_files(root, description_text):
     try:
         data = description.load(description_text)
         readme = (root / README).read_text(encoding="utf-8")
+        readme = with_readme_commands(readme, data)
         return {
             PROTOCOL_MD: markdown.protocol_document(data, TEMPLATE.read_text(encoding="utf-8")),
             README: with_readme_tables(readme, markdown.readme_tables(data)),
             DECLARATIONS: typescript.declarations(data),
+            JS_DESCRIPTION: textprotocol.javascript_module(data),
+            **dictionary_file(root, data),
+            **package_file(root, data),
         }
     except (description.DescriptionError, ValueError) as error:
         raise GenerationError(f"{DESCRIPTION}: {error}") from None
@@ -106,6 +156,7 @@ def main(argv):
                   "cmake --build build --target protocol-docs", file=sys.stderr)
         return 1 if stale else 0
     for name in stale:
+        (root / name).parent.mkdir(parents=True, exist_ok=True)
         (root / name).write_text(wanted[name], encoding="utf-8")
         print(f"wrote {name}")
     return 0

@@ -1,4 +1,4 @@
-export * from './src/protocol.mjs';
+export * from './src/protocol1.mjs';
 export * from './src/client.mjs';
 export * from './src/json.mjs';
-export { SUBPROTOCOL } from './src/session.mjs';
+export { SUBPROTOCOL } from './src/protocol2.mjs';

@@ -1,6 +1,6 @@
 #include "protocol/ProtocolRouter.h"
 
-#include "protocol/JsonSession.h"
+#include "protocol/json/JsonSession.h"
 #include "server/ClientConnection.h"
 
 namespace ZYL {

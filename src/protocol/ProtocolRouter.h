@@ -2,8 +2,8 @@
 // session, as the connection's handshake chose.
 #pragma once
 
-#include "protocol/DispatchCommand.h"
 #include "protocol/EngineParts.h"
+#include "protocol/text/DispatchCommand.h"
 #include "server/MessageHandler.h"
 
 #include <string_view>

@@ -14,6 +14,15 @@ bool IsUnknownVital(std::string_view name) {
 
 } // namespace
 
+std::string RecordText(const std::vector<Member>& members, const std::vector<std::string>& values) {
+  std::string record = "{";
+  for (std::size_t index = 0; index < members.size() && index < values.size(); ++index) {
+    if (index > 0) record += ',';
+    record.append("\"").append(members[index].name).append("\":").append(values[index]);
+  }
+  return record + "}";
+}
+
 std::vector<Member> SequenceMembers() {
   return {
       Always("timelineID", "timelineID", "the timeline described"),

@@ -6,10 +6,15 @@
 #include "protocol/DescribedMember.h"
 
 #include <nlohmann/json.hpp>
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace ZYL {
+
+// A record as the text protocol writes it: the compact JSON object of the members' names, in
+// their order, each with the value of the same place in `values` (already JSON text).
+std::string RecordText(const std::vector<Member>& members, const std::vector<std::string>& values);
 
 // sequence.get's members: each but timelineID is null when the host cannot give it (all of
 // them for a timeline it knows that has no sequence settings).

@@ -44,8 +44,8 @@ std::shared_ptr<ClientConnection> RegisterConnection(Server::Registry& registry,
   return nullptr;
 }
 
-void Serve(Server::Registry& registry, const std::shared_ptr<ClientConnection>& connection,
-           bool& registered) {
+void ServeConnection(Server::Registry& registry,
+                     const std::shared_ptr<ClientConnection>& connection, bool& registered) {
   const platform::Socket socket = connection->Socket();
   if (platform::WaitReadable(socket, server::kFirstByteWaitMilliseconds) !=
           platform::WaitResult::Ready ||
@@ -57,19 +57,20 @@ void Serve(Server::Registry& registry, const std::shared_ptr<ClientConnection>& 
   }
   if (!registered) return;
   registry.handler->Opened(*connection);
-  const bool json = connection->Admitted().protocol == WireProtocol::Json;
+  // The text protocol's clients are read by the lenient rules, the JSON protocol's by RFC 6455.
+  const bool rfc6455 = connection->Admitted().protocol == WireProtocol::Json;
   Conversation& talk = connection->Talk();
   // A message being handled when the server stops is finished; no new read starts.
   while (registry.running.load() && !talk.ended) {
-    if (!json) {
-      const std::string message = ReadTextMessage(*connection);
+    if (!rfc6455) {
+      const std::string message = ReadLenientMessage(*connection);
       if (message.empty()) break;
       registry.handler->HandleMessage(*connection, message);
       continue;
     }
-    const JsonRead read = ReadJsonMessage(*connection, talk.readDeadline);
-    if (read.status == JsonRead::Status::Late) registry.handler->Late(*connection);
-    if (read.status != JsonRead::Status::Message) break;
+    const FramedRead read = ReadRfc6455Message(*connection, talk.readDeadline);
+    if (read.status == FramedRead::Status::Late) registry.handler->Late(*connection);
+    if (read.status != FramedRead::Status::Message) break;
     registry.handler->HandleMessage(*connection, read.message);
   }
   // The stop came between two reads: Stop may no longer find this connection registered.
@@ -95,7 +96,7 @@ void HandleClient(Server::Registry& registry, platform::Socket socket) {
   std::shared_ptr<ClientConnection> connection = RegisterConnection(registry, socket);
   bool registered = false;
   try {
-    if (connection) Serve(registry, connection, registered);
+    if (connection) ServeConnection(registry, connection, registered);
   } catch (...) {
     // A failed command or an exhausted system ends this connection only.
   }

@@ -75,14 +75,14 @@ bool FrameParser::FinishField(Step& step) {
     reservedBits_ = (field_[0] & 0x70) != 0;
     masked_ = (field_[1] & 0x80) != 0;
     const std::uint8_t lengthCode = field_[1] & 0x7F;
-    if (lengthCode == kLengthCode64Bit && rules_ == Rules::Text) {
+    if (lengthCode == kLengthCode64Bit && rules_ == Rules::Lenient) {
       // 64-bit length: no message of ours is that large, so the connection ends.
       step.outcome = Outcome::End;
       step.reason = EndReason::LongLength;
       return true;
     }
     if (lengthCode >= kLengthCode16Bit) {
-      // A client may use a longer form than its length needs, so the JSON rules judge a
+      // A client may use a longer form than its length needs, so the RFC 6455 rules judge a
       // 64-bit length by its value.
       phase_ = Phase::ExtendedLength;
       fieldSize_ = 0;
@@ -90,7 +90,7 @@ bool FrameParser::FinishField(Step& step) {
       return false;
     }
     payloadLength_ = lengthCode;
-    if (rules_ == Rules::Json && CheckJsonHeader(step)) return true;
+    if (rules_ == Rules::Rfc6455 && CheckRfc6455Header(step)) return true;
     break;
   }
   case Phase::ExtendedLength: {
@@ -99,11 +99,11 @@ bool FrameParser::FinishField(Step& step) {
       length = length << 8 | field_[i];
     if (length >> 63 != 0)
       return Violate(step, kProtocolError, "64-bit length with its top bit set");
-    // Only the JSON rules read 64 bits, and they refuse every length past the largest
+    // Only the RFC 6455 rules read 64 bits, and they refuse every length past the largest
     // message alike: it is held as one byte more.
     payloadLength_ =
-        static_cast<std::size_t>(std::min<std::uint64_t>(length, kMaxJsonMessageBytes + 1));
-    if (rules_ == Rules::Json && CheckJsonHeader(step)) return true;
+        static_cast<std::size_t>(std::min<std::uint64_t>(length, kMaxRfc6455MessageBytes + 1));
+    if (rules_ == Rules::Rfc6455 && CheckRfc6455Header(step)) return true;
     break;
   }
   case Phase::MaskKey:
@@ -139,7 +139,7 @@ bool FrameParser::FinishFrame(Step& step) {
   std::string payload = std::move(payload_);
   ResetForNextFrame();
   if (FinishControlFrame(opcode, payload, step)) return true;
-  if (rules_ == Rules::Json) return FinishJsonFrame(opcode, std::move(payload), step);
+  if (rules_ == Rules::Rfc6455) return FinishRfc6455Frame(opcode, std::move(payload), step);
   switch (opcode) {
   case kOpcodeText:
     if (payload.empty()) {
@@ -157,7 +157,7 @@ bool FrameParser::FinishFrame(Step& step) {
   }
 }
 
-bool FrameParser::CheckJsonHeader(Step& step) {
+bool FrameParser::CheckRfc6455Header(Step& step) {
   if (reservedBits_) return Violate(step, kProtocolError, "reserved bit set");
   // RFC 6455 5.1: a server must close on an unmasked client frame.
   if (!masked_) return Violate(step, kProtocolError, "frame not masked");
@@ -184,7 +184,7 @@ bool FrameParser::CheckJsonHeader(Step& step) {
     return Violate(step, kProtocolError, "reserved opcode");
   }
   // Checked before the payload is read, so a long message is never held.
-  if (payloadLength_ > kMaxJsonMessageBytes - message_.size())
+  if (payloadLength_ > kMaxRfc6455MessageBytes - message_.size())
     return Violate(step, kMessageTooBig, "message too long");
   return false;
 }
@@ -192,7 +192,7 @@ bool FrameParser::CheckJsonHeader(Step& step) {
 bool FrameParser::FinishControlFrame(std::uint8_t opcode, const std::string& payload, Step& step) {
   switch (opcode) {
   case kOpcodeClose:
-    if (rules_ == Rules::Json && CheckJsonClose(payload, step)) return true;
+    if (rules_ == Rules::Rfc6455 && CheckRfc6455Close(payload, step)) return true;
     step.outcome = Outcome::End;
     step.reason = EndReason::CloseFrame;
     step.data = CloseReply(payload);
@@ -206,7 +206,7 @@ bool FrameParser::FinishControlFrame(std::uint8_t opcode, const std::string& pay
   }
 }
 
-bool FrameParser::CheckJsonClose(std::string_view payload, Step& step) {
+bool FrameParser::CheckRfc6455Close(std::string_view payload, Step& step) {
   if (payload.empty()) return false;
   if (payload.size() == 1) return Violate(step, kProtocolError, "close payload of 1 byte");
   const auto code = static_cast<std::uint16_t>(static_cast<std::uint8_t>(payload[0]) << 8 |
@@ -217,11 +217,11 @@ bool FrameParser::CheckJsonClose(std::string_view payload, Step& step) {
   return false;
 }
 
-bool FrameParser::FinishJsonFrame(std::uint8_t opcode, std::string payload, Step& step) {
+bool FrameParser::FinishRfc6455Frame(std::uint8_t opcode, std::string payload, Step& step) {
   switch (opcode) {
   case kOpcodePong:
     return false;
-  default: // text or continuation, as CheckJsonHeader let through
+  default: // text or continuation, as CheckRfc6455Header let through
     message_.append(payload);
     fragmented_ = !final_;
     if (fragmented_) return false;

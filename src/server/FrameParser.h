@@ -1,8 +1,8 @@
 // Reads a client's frames from bytes, without a socket: fed any slice of the stream, it
 // reports that it needs more, a complete text message, a control reply to send before
-// reading on, or the end of the connection. Two rule sets share the header reading: the
-// text protocol's lenient one, and the JSON protocol's, which follows RFC 6455 (fragments
-// joined, faults closed with their status code).
+// reading on, or the end of the connection. Two rule sets share the header reading: a
+// lenient one, and one that follows RFC 6455 (fragments joined, faults closed with their
+// status code). Which connection reads by which is the handshake's choice.
 #pragma once
 
 #include <array>
@@ -16,16 +16,16 @@ namespace ZYL {
 class FrameParser {
 public:
   enum class Rules {
-    Text, // FIN and reserved bits ignored; continuation, binary and pong frames skipped
-    Json, // RFC 6455: frames masked, fragments joined, at most kMaxJsonMessageBytes, UTF-8
+    Lenient, // FIN and reserved bits ignored; continuation, binary and pong frames skipped
+    Rfc6455, // frames masked, fragments joined, at most kMaxRfc6455MessageBytes, UTF-8
   };
-  static constexpr std::size_t kMaxJsonMessageBytes = 65535;
+  static constexpr std::size_t kMaxRfc6455MessageBytes = 65535;
 
-  explicit FrameParser(Rules rules = Rules::Text) noexcept : rules_(rules) {}
+  explicit FrameParser(Rules rules = Rules::Lenient) noexcept : rules_(rules) {}
 
   enum class Outcome {
     NeedMore, // every byte given was taken; the frame is not complete
-    Message,  // `data` is a text message (never empty under the text rules)
+    Message,  // `data` is a text message (never empty under the lenient rules)
     Reply,    // `data` is a pong to send; then feed on
     End,      // the connection is over; `data` is a close reply to send first, or empty
   };
@@ -59,16 +59,16 @@ private:
   bool FinishField(Step& step);
   bool StartPayload(Step& step);
   bool FinishFrame(Step& step);
-  // The JSON rules' checks of a frame whose header and length are known.
-  bool CheckJsonHeader(Step& step);
+  // The RFC 6455 rules' checks of a frame whose header and length are known.
+  bool CheckRfc6455Header(Step& step);
   // A close is answered and ends the connection, a ping is answered with its pong; both
-  // protocols alike, but that the JSON rules check a close first. False for every other
+  // rule sets alike, but that the RFC 6455 rules check a close first. False for every other
   // opcode.
   bool FinishControlFrame(std::uint8_t opcode, const std::string& payload, Step& step);
-  // The JSON rules' checks of a client's close (RFC 6455 5.5.1, 7.4): true when it is faulty
+  // The RFC 6455 rules' checks of a client's close (RFC 6455 5.5.1, 7.4): true when it is faulty
   // and `step` ends the connection with the fault's own close.
-  static bool CheckJsonClose(std::string_view payload, Step& step);
-  bool FinishJsonFrame(std::uint8_t opcode, std::string payload, Step& step);
+  static bool CheckRfc6455Close(std::string_view payload, Step& step);
+  bool FinishRfc6455Frame(std::uint8_t opcode, std::string payload, Step& step);
   // Ends the connection with a close frame carrying `code` and `reason`.
   static bool Violate(Step& step, std::uint16_t code, std::string_view reason);
   void ResetForNextFrame() noexcept;

@@ -26,7 +26,7 @@ Deadline Earliest(Deadline first, Deadline second) {
   return std::min(*first, *second);
 }
 
-JsonRead ReadMessage(ClientConnection& connection, FrameParser& parser, const ReadBounds& bounds) {
+FramedRead ReadFramed(ClientConnection& connection, FrameParser& parser, const ReadBounds& bounds) {
   std::string field;
   Deadline begun; // when the first byte of the frame or message under way came
   for (;;) {
@@ -41,7 +41,7 @@ JsonRead ReadMessage(ClientConnection& connection, FrameParser& parser, const Re
       const platform::WaitResult wait =
           left > 0 ? platform::WaitReadable(connection.Socket(), static_cast<int>(left))
                    : platform::WaitResult::TimedOut;
-      if (wait == platform::WaitResult::TimedOut) return {JsonRead::Status::Late, {}};
+      if (wait == platform::WaitResult::TimedOut) return {FramedRead::Status::Late, {}};
     }
     // One field at a time (header, length, key, payload), of the size the parser asks for;
     // the connection buffers what arrived with it, so a whole frame usually costs one
@@ -62,7 +62,7 @@ JsonRead ReadMessage(ClientConnection& connection, FrameParser& parser, const Re
     case FrameParser::Outcome::NeedMore:
       break;
     case FrameParser::Outcome::Message:
-      return {JsonRead::Status::Message, std::move(step.data)};
+      return {FramedRead::Status::Message, std::move(step.data)};
     case FrameParser::Outcome::Reply:
       connection.SendBytes(step.data);
       break;
@@ -81,15 +81,15 @@ JsonRead ReadMessage(ClientConnection& connection, FrameParser& parser, const Re
 
 } // namespace
 
-std::string ReadTextMessage(ClientConnection& connection) {
+std::string ReadLenientMessage(ClientConnection& connection) {
   FrameParser parser;
-  return ReadMessage(connection, parser, {}).message;
+  return ReadFramed(connection, parser, {}).message;
 }
 
-JsonRead ReadJsonMessage(ClientConnection& connection, Deadline deadline,
-                         std::chrono::milliseconds wholeWithin) {
-  FrameParser parser(FrameParser::Rules::Json);
-  return ReadMessage(connection, parser, {deadline, wholeWithin});
+FramedRead ReadRfc6455Message(ClientConnection& connection, Deadline deadline,
+                                std::chrono::milliseconds wholeWithin) {
+  FrameParser parser(FrameParser::Rules::Rfc6455);
+  return ReadFramed(connection, parser, {deadline, wholeWithin});
 }
 
 } // namespace ZYL

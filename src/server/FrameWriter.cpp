@@ -39,10 +39,4 @@ void SendTextFrame(ClientConnection& connection, std::string_view text) {
   connection.SendBytes(EncodeTextFrame(text));
 }
 
-void SendDumpLine(ReplySink& client, std::string_view line) {
-  std::string text = "[dump] ";
-  text.append(line);
-  client.Send(text);
-}
-
 } // namespace ZYL

@@ -1,8 +1,6 @@
 // The engine's outgoing frames: every text a client receives goes through SendTextFrame.
 #pragma once
 
-#include "server/ReplySink.h"
-
 #include <string>
 #include <string_view>
 
@@ -17,8 +15,5 @@ std::string EncodeTextFrame(std::string_view text);
 // Writes `text` as one text frame, whole and unmixed with frames of other threads. Failures
 // are not reported: a connection whose send fails is shut down and ends at its next read.
 void SendTextFrame(ClientConnection& connection, std::string_view text);
-
-// One line of the node dump: "[dump] " followed by `line`, as one text message.
-void SendDumpLine(ReplySink& client, std::string_view line);
 
 } // namespace ZYL

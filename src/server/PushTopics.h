@@ -3,11 +3,20 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
 #include <vector>
 
 namespace ZYL {
 
 enum class Topic : std::uint8_t { Transport, Marker, Vitals };
+// Every topic, in the protocol's order.
+inline constexpr Topic kTopicsInOrder[] = {Topic::Transport, Topic::Marker, Topic::Vitals};
+
+// The wire name of a topic: "transport", "marker", "vitals".
+std::string_view TopicName(Topic topic) noexcept;
+// The topic of a wire name; nothing when no topic has it.
+std::optional<Topic> TopicNamed(std::string_view name) noexcept;
 
 // A set of topics, listed in the protocol's order: transport, marker, vitals.
 class TopicSet {

@@ -1,7 +1,8 @@
 // get.angle and get.angle.marker: the multicam angle at a time or at a named marker.
+#include "timeline/AngleQueries.h"
+
 #include "timeline/MarkerLookup.h"
 #include "timeline/NodeVisitors.h"
-#include "timeline/TimelineQueries.h"
 #include "timeline/TimelineSearch.h"
 
 namespace ZYL {

@@ -1,8 +1,9 @@
 // get.clipsize and get.clipsize.marker: the source frame size of the clip at a time or at a
 // named marker.
+#include "timeline/ClipSizeQueries.h"
+
 #include "timeline/MarkerLookup.h"
 #include "timeline/NodeVisitors.h"
-#include "timeline/TimelineQueries.h"
 #include "timeline/TimelineSearch.h"
 
 namespace ZYL {

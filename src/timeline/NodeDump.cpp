@@ -1,7 +1,8 @@
 // The node dump: the render trees at a time, line by line, so that the angle and clip-size
 // answers can be checked by eye.
+#include "timeline/NodeDump.h"
+
 #include "timeline/NodeReader.h"
-#include "timeline/TimelineQueries.h"
 
 #include <string>
 #include <vector>

@@ -1,5 +1,6 @@
 // The timeline scan: probes a client-chosen id range and reports how the answering ids group.
-#include "timeline/TimelineQueries.h"
+#include "timeline/TimelineScan.h"
+
 #include "timeline/VideoSegments.h"
 
 #include <algorithm>
@@ -113,8 +114,8 @@ std::int64_t MarkerCount(const MarkerSuite& markers, std::int32_t timeline) {
   return count;
 }
 
-void ScanRange(TimelineCache& timelines, std::int64_t from, std::int64_t to,
-               std::int64_t budgetMs, SteadyClock::time_point start, ScanReport& report) {
+void ScanRange(TimelineCache& timelines, std::int64_t from, std::int64_t to, std::int64_t budgetMs,
+               SteadyClock::time_point start, ScanReport& report) {
   const VideoSegmentSuite suite(timelines.BasicSuite());
   if (!suite) return;
   const MarkerSuite markers(timelines.BasicSuite(), hostsdk::kSequenceMarkerSuiteName, {3, 2, 1});

@@ -1,6 +1,7 @@
 // get.transitions: the transitions at the two ends of a clip named by its range and track.
+#include "timeline/TransitionsQuery.h"
+
 #include "timeline/NodeVisitors.h"
-#include "timeline/TimelineQueries.h"
 #include "timeline/TimelineSearch.h"
 
 #include <limits>

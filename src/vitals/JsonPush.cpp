@@ -9,13 +9,12 @@ namespace {
 struct PushKind {
   std::string_view prefix;
   Topic topic;
-  std::string_view name;
 };
 
 constexpr std::array<PushKind, 3> kPushKinds{{
-    {"event:transport:", Topic::Transport, "transport"},
-    {"event:marker:", Topic::Marker, "marker"},
-    {"vitals:", Topic::Vitals, "vitals"},
+    {"event:transport:", Topic::Transport},
+    {"event:marker:", Topic::Marker},
+    {"vitals:", Topic::Vitals},
 }};
 
 } // namespace
@@ -24,7 +23,7 @@ std::optional<JsonPush> JsonPushOf(std::string_view text) {
   for (const PushKind& kind : kPushKinds) {
     if (!text.starts_with(kind.prefix)) continue;
     JsonPush push{kind.topic, "{\"op\":\"event\",\"topic\":\""};
-    push.text.append(kind.name).append("\",\"data\":");
+    push.text.append(TopicName(kind.topic)).append("\",\"data\":");
     push.text.append(text.substr(kind.prefix.size())).push_back('}');
     return push;
   }

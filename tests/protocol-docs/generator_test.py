@@ -92,6 +92,47 @@ class GeneratorTest(unittest.TestCase):
         self.assertIn("// edited by hand", self.scratch.read("clients/js/protocol.d.ts"),
                       "--check wrote a file")
 
+    def test_text_protocol_outputs_follow_the_commands_and_go_stale_with_them(self):
+        described = json.loads(sample_text())
+        described["protocol1"]["commands"] = [
+            {"name": "get.thing", "arguments": "optional", "summary": "a thing",
+             "usage": "get.thing[:ID]", "family": "thing", "replies": ["thing"],
+             "errors": ["parse", "a number"], "unstable": True, "notes": "ID: any",
+             "record": ["id", "size"]}]
+        self.scratch.output.write_text(json.dumps(described))
+        (self.scratch.root / "fuzz" / "dict").mkdir(parents=True)
+        (self.scratch.root / "fuzz/dict/dispatch.dict").write_text(
+            "before=\"x\"\n# generated: text protocol commands\nold=\"y\"\n"
+            "# end generated: text protocol commands\nafter=\"z\"\n")
+        (self.scratch.root / "README.md").write_text(
+            README_HEAD + README_TAIL + "<!-- generated: text protocol commands -->\nold\n"
+            "<!-- end generated: text protocol commands -->\n")
+        generated = self.scratch.run()
+        self.assertEqual(generated.returncode, 0, generated.stderr)
+
+        self.assertEqual(self.scratch.read("fuzz/dict/dispatch.dict"),
+                         "before=\"x\"\n# generated: text protocol commands\n"
+                         "get_thing=\"get.thing\"\nget_thing_arguments=\"get.thing:\"\n"
+                         "# end generated: text protocol commands\nafter=\"z\"\n")
+        row = next(line for line in self.scratch.read("README.md").splitlines()
+                   if line.startswith("| `get.thing"))
+        self.assertEqual(cells(row), [" `get.thing[:ID]` (unstable) ",
+                                      " a thing; ID: any; record: `id`, `size` ",
+                                      " `thing:…` ",
+                                      " `thing.error:parse`, `thing.error:` a number "])
+        module = self.scratch.read("clients/js/src/engine-description.mjs")
+        self.assertIn('"name": "get.thing", "arguments": "optional", "family": "thing"', module)
+        self.assertIn(f'export const ENGINE_VERSION = "{described["engineVersion"]}";', module)
+
+        # The documents are made from docs/protocol.json; a command renamed there leaves
+        # each of them stale.
+        described["protocol1"]["commands"][0].update(name="get.other", usage="get.other")
+        (self.scratch.root / "docs/protocol.json").write_text(json.dumps(described))
+        check = self.scratch.run("--check")
+        self.assertEqual(check.returncode, 1)
+        for name in ("fuzz/dict/dispatch.dict", "README.md", "clients/js/src/engine-description.mjs"):
+            self.assertIn(f"{name} is stale", check.stderr)
+
     def test_readme_keeps_everything_outside_its_markers(self):
         self.assertEqual(self.scratch.run().returncode, 0)
         readme = self.scratch.read("README.md")

@@ -1,6 +1,6 @@
 // Password authentication from bytes to digests, against values computed independently of
 // the engine, and the base64 the digests travel in.
-#include "protocol/Authentication.h"
+#include "protocol/json/Authentication.h"
 
 #include "server/Base64.h"
 

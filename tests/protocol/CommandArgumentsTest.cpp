@@ -1,5 +1,5 @@
 // The converters and the per-command argument splits, without host or socket.
-#include "protocol/CommandArguments.h"
+#include "protocol/text/CommandArguments.h"
 
 #include <cstdint>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The JSON protocol's timeline, marker, sequence and vitals methods, run in process against
 // simulated projects, and the protocol description checked against what the methods give.
-#include "protocol/JsonMethods.h"
-
+#include "protocol/json/JsonMethodTable.h"
+#include "protocol/json/ProtocolDescription.h"
 #include "support/InProcessEngine.h"
 #include "timeline/TimelineProjects.h"
 #include "vitals/EventTexts.h"

@@ -1,8 +1,9 @@
 // Client messages of the JSON protocol from text: each reason to close, each request
 // error, and what a well-formed message gives the dispatcher.
-#include "protocol/MessageReader.h"
+#include "protocol/json/MessageReader.h"
 
-#include "protocol/JsonMethods.h"
+#include "protocol/json/JsonMethodTable.h"
+#include "protocol/json/ProtocolDescription.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -1,8 +1,8 @@
 // What the engine writes on a JSON-protocol connection: ids echoed as given, host texts as
 // valid and exact UTF-8, params read with their types, and the close frame's payload.
-#include "protocol/MessageWriter.h"
+#include "protocol/json/MessageWriter.h"
 
-#include "protocol/RequestParams.h"
+#include "protocol/json/RequestParams.h"
 #include "server/ClosePayload.h"
 #include "server/ValidUtf8.h"
 
@@ -54,7 +54,7 @@ TEST(MessageWriter, BatchResponsesListEachOutcomeInOrder) {
       R"({"op":"batchResponse","id":2,"ok":false,"error":{"code":"too_many","message":"m"}})");
 }
 
-TEST(MessageWriter, OpeningMessagesAndEvents) {
+TEST(MessageWriter, OpeningMessages) {
   EXPECT_EQ(HelloMessage("1.2.4", std::nullopt),
             R"({"op":"hello","engine":"ZYL Engine","version":"1.2.4","protocol":2,)"
             R"("authentication":null})");
@@ -68,8 +68,6 @@ TEST(MessageWriter, OpeningMessagesAndEvents) {
             R"({"op":"identified","protocol":2,"subscriptions":["transport","vitals"]})");
   EXPECT_EQ(IdentifiedMessage(TopicSet{}, std::string("P=")),
             R"({"op":"identified","protocol":2,"subscriptions":[],"serverProof":"P="})");
-  EXPECT_EQ(EventMessage(Topic::Transport, Json{{"type", "play"}, {"on", true}}),
-            R"({"op":"event","topic":"transport","data":{"on":true,"type":"play"}})");
 }
 
 TEST(ValidUtf8, WellFormedTextIsUnchangedAndEachBadSequenceBecomesOneReplacement) {

@@ -140,7 +140,7 @@ TEST(ClientConnection, APeerThatStopsReadingIsCutOffAfterTheSendTimeout) {
   // Once cut, nothing more goes out (a frame may have been cut in the middle).
   EXPECT_FALSE(connection.SendBytes("x"));
   // The connection's own reader now ends instead of waiting for the peer.
-  EXPECT_EQ(ReadTextMessage(connection), "");
+  EXPECT_EQ(ReadLenientMessage(connection), "");
 }
 
 // A peer that takes a little now and then must not keep one write going a bound per trickle.
@@ -182,7 +182,7 @@ TEST(ClientConnection, APeerThatNeverReadsIsCutOffOnceItsQueuePassesTheBound) {
       << "a push waited on the peer";
   EXPECT_FALSE(connection.Push(frame));
   // The connection's own reader now ends instead of waiting for the peer.
-  EXPECT_EQ(ReadTextMessage(connection), "");
+  EXPECT_EQ(ReadLenientMessage(connection), "");
 }
 
 // Everything the peer receives until the engine's end closes, as frames in order; the
@@ -313,7 +313,7 @@ TEST(ClientConnection, TheLastFrameNeverWaitsOnAPeerThatDoesNotRead) {
   connection.SendLast(CloseFrame(1001, "the engine is stopping"));
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
   EXPECT_FALSE(connection.Push(EncodeTextFrame("late")));
-  EXPECT_EQ(ReadTextMessage(connection), "");
+  EXPECT_EQ(ReadLenientMessage(connection), "");
 }
 
 // The upgrade request is taken to its blank line and no further, whatever the segments.
@@ -325,7 +325,7 @@ TEST(ClientConnection, TheFirstFrameSentWithTheRequestIsReadAfterTheHandshake) {
   ASSERT_EQ(platform::SendSome(pair.peer, stream.data(), stream.size()),
             static_cast<std::ptrdiff_t>(stream.size()));
   EXPECT_TRUE(PerformHandshake(connection));
-  EXPECT_EQ(ReadTextMessage(connection), "get.version");
+  EXPECT_EQ(ReadLenientMessage(connection), "get.version");
   const std::string reply = AcceptReply(zyltest::kSampleKey);
   std::string received(reply.size(), '\0');
   ASSERT_EQ(platform::Receive(pair.peer, received.data(), received.size(), true),
@@ -345,7 +345,7 @@ TEST(ClientConnection, ARequestArrivingOneByteAtATimeIsReadWhole) {
     }
   });
   EXPECT_TRUE(PerformHandshake(connection));
-  EXPECT_EQ(ReadTextMessage(connection), "get.version");
+  EXPECT_EQ(ReadLenientMessage(connection), "get.version");
   trickle.join();
 }
 
@@ -363,7 +363,7 @@ TEST(ClientConnection, MessagesThatArriveTogetherAreReadWholeAndInOrder) {
   }
   std::thread writer([&] { platform::SendSome(pair.peer, stream.data(), stream.size()); });
   for (const std::string& text : texts)
-    EXPECT_EQ(ReadTextMessage(connection), text);
+    EXPECT_EQ(ReadLenientMessage(connection), text);
   writer.join();
   std::string pong(5, '\0');
   ASSERT_EQ(platform::Receive(pair.peer, pong.data(), pong.size(), true), 5);
@@ -390,17 +390,17 @@ TEST(ClientConnection, AJsonMessageTrickledPastItsBoundOrTheDeadlineIsLate) {
     SocketPair pair;
     ClientConnection connection(pair.engine);
     std::thread trickle = Trickle(pair.peer, frame, kGap);
-    EXPECT_EQ(ReadJsonMessage(connection, std::nullopt, kBound).status, JsonRead::Status::Late);
+    EXPECT_EQ(ReadRfc6455Message(connection, std::nullopt, kBound).status, FramedRead::Status::Late);
     trickle.join();
   }
   {
     SocketPair pair;
     ClientConnection connection(pair.engine);
     std::thread trickle = Trickle(pair.peer, frame, kGap);
-    EXPECT_EQ(ReadJsonMessage(connection, std::chrono::steady_clock::now() + kBound,
+    EXPECT_EQ(ReadRfc6455Message(connection, std::chrono::steady_clock::now() + kBound,
                               std::chrono::seconds(10))
                   .status,
-              JsonRead::Status::Late);
+              FramedRead::Status::Late);
     trickle.join();
   }
 }
@@ -418,9 +418,9 @@ TEST(ClientConnection, AJsonMessageAfterAPingAndALongSilenceIsRead) {
     const std::string text = zyltest::EncodeClientFrame(0x1, "{}");
     platform::SendSome(pair.peer, text.data(), text.size());
   });
-  const JsonRead read = ReadJsonMessage(connection, std::nullopt, kBound);
+  const FramedRead read = ReadRfc6455Message(connection, std::nullopt, kBound);
   peer.join();
-  EXPECT_EQ(read.status, JsonRead::Status::Message);
+  EXPECT_EQ(read.status, FramedRead::Status::Message);
   EXPECT_EQ(read.message, "{}");
 }
 
@@ -433,8 +433,8 @@ TEST(ClientConnection, ReaderAnswersControlFramesOnTheSameSocket) {
                                                              "done");
   ASSERT_EQ(platform::SendSome(pair.peer, stream.data(), stream.size()),
             static_cast<std::ptrdiff_t>(stream.size()));
-  EXPECT_EQ(ReadTextMessage(connection), "get.version");
-  EXPECT_EQ(ReadTextMessage(connection), "");
+  EXPECT_EQ(ReadLenientMessage(connection), "get.version");
+  EXPECT_EQ(ReadLenientMessage(connection), "");
   std::string replies(9, '\0');
   ASSERT_EQ(platform::Receive(pair.peer, replies.data(), replies.size(), true), 9);
   EXPECT_EQ(replies, std::string("\x8A\x03"

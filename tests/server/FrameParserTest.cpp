@@ -30,7 +30,7 @@ std::ostream& operator<<(std::ostream& out, const Event& event) {
 
 // Feeds `stream` in chunks that end at `cuts` and collects every outcome until the end.
 std::vector<Event> Parse(std::string_view stream, const std::vector<std::size_t>& cuts,
-                         FrameParser::Rules rules = FrameParser::Rules::Text) {
+                         FrameParser::Rules rules = FrameParser::Rules::Lenient) {
   FrameParser parser(rules);
   std::vector<Event> events;
   std::size_t start = 0;
@@ -175,7 +175,7 @@ TEST(FrameParser, AsksForHeaderLengthKeyAndPayloadInTurn) {
 std::vector<std::string> JsonOutcomes(std::string_view stream,
                                       const std::vector<std::size_t>& cuts) {
   std::vector<std::string> outcomes;
-  for (const Event& event : Parse(stream, cuts, FrameParser::Rules::Json)) {
+  for (const Event& event : Parse(stream, cuts, FrameParser::Rules::Rfc6455)) {
     const int code = event.data.size() >= 4 ? static_cast<unsigned char>(event.data[2]) << 8 |
                                                   static_cast<unsigned char>(event.data[3])
                                             : 0;

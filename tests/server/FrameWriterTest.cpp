@@ -1,8 +1,6 @@
 // The engine's outgoing frames, byte for byte, at each length boundary.
 #include "server/FrameWriter.h"
 
-#include "support/InProcessEngine.h"
-
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <string>
@@ -42,13 +40,6 @@ TEST(FrameWriter, TextsOf65536BytesOrMoreUseThe64BitLengthForm) {
     EXPECT_EQ(length, size);
     EXPECT_EQ(frame.substr(10), std::string(size, 'd'));
   }
-}
-
-TEST(FrameWriter, DumpLinesCarryTheirPrefix) {
-  zyltest::CaptureSink sink;
-  SendDumpLine(sink, "node 3 kind=Clip");
-  SendDumpLine(sink, "");
-  EXPECT_EQ(sink.Replies(), (std::vector<std::string>{"[dump] node 3 kind=Clip", "[dump] "}));
 }
 
 } // namespace

@@ -1,5 +1,5 @@
 #include "TimelineProjects.h"
-#include "protocol/DispatchCommand.h"
+#include "protocol/text/DispatchCommand.h"
 #include "support/InProcessEngine.h"
 
 #include <chrono>

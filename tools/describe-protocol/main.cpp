@@ -1,7 +1,7 @@
 // Prints the engine's protocol description, exactly as protocol.describe answers it, as JSON
 // with a two-space indent. The generated documents and client declarations are made from
 // this output, so it must not depend on anything but the engine's own tables.
-#include "protocol/JsonMethods.h"
+#include "protocol/json/ProtocolDescription.h"
 
 #include <cstdio>
 #include <exception>

@@ -5,12 +5,12 @@
 import {
   MAX_MESSAGE_BYTES, DUMP_END, ZylProtocolError, ZylReplyError, classifyCommand, commandText,
   isPush, parseEvent, parseReply, parseVitals, replyFamily, summarizeDump, utf8Length,
-} from './protocol.mjs';
+} from './protocol1.mjs';
 import { ZylConnectionError, ZylTimeoutError } from './errors.mjs';
-import { SUBPROTOCOL, Session, ZylAuthenticationError, ZylRequestError } from './session.mjs';
+import { SUBPROTOCOL, Session, ZylAuthenticationError, ZylRequestError } from './protocol2.mjs';
 
 export { ZylConnectionError, ZylTimeoutError } from './errors.mjs';
-export { ZylAuthenticationError, ZylRequestError } from './session.mjs';
+export { ZylAuthenticationError, ZylRequestError } from './protocol2.mjs';
 
 export const DEFAULT_URL = 'ws://127.0.0.1:7890';
 

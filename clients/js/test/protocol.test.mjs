@@ -4,6 +4,7 @@ import {
   classifyCommand, commandText, foldMarkerName, parseEvent, parseReply, parseVitals,
   summarizeDump, ZylProtocolError, parseJson, stringifyJson,
 } from '../index.mjs';
+import { TEXT_COMMANDS } from '../src/engine-description.mjs';
 
 describe('which texts the engine answers, and how', () => {
   const cases = [
@@ -42,6 +43,40 @@ describe('which texts the engine answers, and how', () => {
       if (kind) assert.equal(shape.kind, kind);
     });
   }
+});
+
+describe("the client's command texts against the engine's table", () => {
+  // One call of each text builder; a builder without one here fails the test below.
+  const calls = {
+    version: [], info: [], commands: [], subscribe: [], sequence: [7], angle: [0],
+    angleAtMarker: ['Intro'], clipSize: [0], clipSizeAtMarker: ['Intro'], transitions: [0, 1],
+    multicamAngle: [3], exec: ['', 'cmd.undo'], dumpAngle: [0], tlscan: [],
+  };
+
+  test('every builder writes a text that selects one of the engine\'s commands', () => {
+    for (const [builder, write] of Object.entries(commandText)) {
+      assert.ok(calls[builder], `no call of commandText.${builder} in this test`);
+      const shape = classifyCommand(write(...calls[builder]));
+      assert.notEqual(shape.command, 'host', `commandText.${builder} selects no command`);
+    }
+  });
+
+  test('every command of the engine has a builder', () => {
+    const written = new Set(
+      Object.entries(commandText).map(([builder, write]) => classifyCommand(write(...(calls[builder] ?? []))).command),
+    );
+    for (const command of TEXT_COMMANDS) assert.ok(written.has(command.name), `no builder writes ${command.name}`);
+  });
+
+  test("every reply kind of the engine's commands is one the client reads", () => {
+    for (const kind of TEXT_COMMANDS.flatMap((command) => command.replies)) {
+      try {
+        parseReply(kind.endsWith(' ') ? kind : `${kind}:`);
+      } catch (error) {
+        assert.doesNotMatch(error.message, /unknown reply kind/, kind);
+      }
+    }
+  });
 });
 
 describe('reading replies', () => {

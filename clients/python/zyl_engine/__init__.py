@@ -10,7 +10,7 @@ from typing import AsyncIterator, Optional
 from .connection import BatchItem, Connection, Outcome
 from .errors import (ZylAuthenticationError, ZylClosedError, ZylConnectionError, ZylError,
                      ZylException, ZylMessageTooLargeError, ZylProtocolError, ZylRefusedError,
-                     ZylTimeoutError)
+                     ZylRequestError, ZylTimeoutError)
 from .events import Event, EventStream
 from .opening import open_session
 
@@ -19,7 +19,7 @@ DEFAULT_URL = "ws://127.0.0.1:7890"
 __all__ = [
     "DEFAULT_URL", "BatchItem", "Connection", "Event", "EventStream", "Outcome", "ZylAuthenticationError",
     "ZylClosedError", "ZylConnectionError", "ZylError", "ZylException", "ZylMessageTooLargeError",
-    "ZylProtocolError", "ZylRefusedError", "ZylTimeoutError", "connect",
+    "ZylProtocolError", "ZylRefusedError", "ZylRequestError", "ZylTimeoutError", "connect",
 ]
 
 

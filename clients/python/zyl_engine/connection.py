@@ -4,21 +4,21 @@ import asyncio
 import itertools
 import json
 import weakref
-from typing import Any, Callable, Dict, List, Mapping, Optional, Sequence, Tuple, Union
+from typing import Any, Awaitable, Callable, Dict, List, Mapping, Optional, Sequence, Tuple, Union
 
 from websockets.exceptions import ConnectionClosed
 from websockets.legacy.client import WebSocketClientProtocol
 
-from .errors import (ZylClosedError, ZylError, ZylException, ZylMessageTooLargeError,
-                     ZylProtocolError, ZylTimeoutError)
-from .events import Event, EventStream
+from .errors import (ZylClosedError, ZylException, ZylMessageTooLargeError,
+                     ZylProtocolError, ZylRequestError, ZylTimeoutError)
+from .events import Event, EventStream, StreamFeed
 
 # The engine closes the connection on a longer message, failing every request in flight.
 MAX_SENT_BYTES = 65535
 PROTOCOL_ERROR = 1002
 
 BatchItem = Tuple[str, Optional[Mapping[str, Any]]]
-Outcome = Union[Dict[str, Any], ZylError]
+Outcome = Union[Dict[str, Any], ZylRequestError]
 
 
 class Connection:
@@ -29,57 +29,42 @@ class Connection:
         self._socket = socket
         self._ids = itertools.count(1)
         self._pending: Dict[int, "asyncio.Future[Dict[str, Any]]"] = {}
-        self._streams: "weakref.WeakSet[EventStream]" = weakref.WeakSet()
+        self._topics = _Topics(self._call)
         self._closing = False
         self._ended: Optional[Callable[[], ZylException]] = None
         self._reader = asyncio.create_task(self._read())
 
     async def request(self, method: str, /, **params: Any) -> Dict[str, Any]:
-        """Runs one method and returns its result; a failure raises ZylError."""
+        """Runs one method and returns its result; a failure raises ZylRequestError."""
         reply = await self._call({"op": "request", "method": method, "params": params}, method)
         return _result(reply, method)
 
     async def batch(self, requests: Sequence[BatchItem], halt_on_failure: bool = False) -> List[Outcome]:
         """Runs (method, params) pairs in one message; params may be None. Returns each item's
-        result or ZylError in order; with `halt_on_failure` the list ends at the first failure.
-        A batch the engine refuses as a whole (too many items) raises ZylError."""
+        result or ZylRequestError in order; with `halt_on_failure` the list ends at the first failure.
+        A batch the engine refuses as a whole (too many items) raises ZylRequestError."""
         items: List[Dict[str, Any]] = [
             {"method": method} if params is None else {"method": method, "params": dict(params)}
             for method, params in requests]
         reply = await self._call({"op": "batch", "haltOnFailure": halt_on_failure, "requests": items}, "batch")
         if reply.get("ok") is not True:
-            raise ZylError.from_reply(reply.get("error"), "batch")
+            raise ZylRequestError.from_reply(reply.get("error"), "batch")
         results = reply.get("results")
         if not isinstance(results, list) or len(results) > len(items) \
                 or not all(isinstance(item, dict) for item in results):
             raise ZylProtocolError("batch: malformed results %.200r" % (results,))
-        return [item["result"] if item.get("ok") is True else ZylError.from_reply(item.get("error"), method)
+        return [item["result"] if item.get("ok") is True else ZylRequestError.from_reply(item.get("error"), method)
                 for (method, _), item in zip(requests, results)]
 
     def events(self, *topics: str) -> EventStream:
         """`async for event in connection.events("transport", "vitals")`: see EventStream."""
-        return EventStream(self, topics)
+        return EventStream(self._topics, topics)
 
     async def close(self) -> None:
         """Closes the connection and waits for its reader; requests in flight raise ZylClosedError."""
         self._closing = True
         await self._socket.close()
         await self._reader
-
-    async def _subscribe(self, stream: EventStream) -> None:
-        self._streams.add(stream)
-        try:
-            _result(await self._call({"op": "subscribe", "topics": list(stream.topics)}, "subscribe"), "subscribe")
-        except BaseException:
-            self._streams.discard(stream)
-            raise
-
-    async def _unsubscribe(self, stream: EventStream) -> None:
-        self._streams.discard(stream)
-        held = {topic for other in self._streams for topic in other.topics}
-        unheld = [topic for topic in stream.topics if topic not in held]
-        if unheld and self._ended is None:
-            _result(await self._call({"op": "unsubscribe", "topics": unheld}, "unsubscribe"), "unsubscribe")
 
     async def _call(self, message: Dict[str, Any], label: str) -> Dict[str, Any]:
         if self._ended is not None:
@@ -135,8 +120,7 @@ class Connection:
         for answer in self._pending.values():
             if not answer.done():
                 answer.set_exception(error())
-        for stream in list(self._streams):
-            stream._end(None if self._closing else error)
+        self._topics.end(None if self._closing else error)
 
     def _dispatch(self, message: Union[str, bytes]) -> Optional[str]:
         """Routes one message; returns what is wrong with it when it breaks the protocol."""
@@ -161,15 +145,48 @@ class Connection:
             topic, data = parsed.get("topic"), parsed.get("data")
             if not isinstance(topic, str) or not isinstance(data, dict):
                 return "an event without a topic or data"
-            for stream in list(self._streams):
-                stream._deliver(Event(topic, data))
+            self._topics.deliver(Event(topic, data))
         # Other ops belong to later versions of the protocol and are left alone.
         return None
 
 
+class _Topics:
+    """The connection's feeds and the topics they hold on the engine: the events.TopicHolder
+    its streams are given. A stream dropped without `aclose()` drops its feed with it."""
+
+    def __init__(self, call: Callable[[Dict[str, Any], str], Awaitable[Dict[str, Any]]]) -> None:
+        self._call = call
+        self._feeds: "weakref.WeakSet[StreamFeed]" = weakref.WeakSet()
+        self._ended = False
+
+    async def hold(self, feed: StreamFeed) -> None:
+        self._feeds.add(feed)
+        try:
+            _result(await self._call({"op": "subscribe", "topics": list(feed.topics)}, "subscribe"), "subscribe")
+        except BaseException:
+            self._feeds.discard(feed)
+            raise
+
+    async def release(self, feed: StreamFeed) -> None:
+        self._feeds.discard(feed)
+        held = {topic for other in self._feeds for topic in other.topics}
+        unheld = [topic for topic in feed.topics if topic not in held]
+        if unheld and not self._ended:
+            _result(await self._call({"op": "unsubscribe", "topics": unheld}, "unsubscribe"), "unsubscribe")
+
+    def deliver(self, event: Event) -> None:
+        for feed in list(self._feeds):
+            feed.deliver(event)
+
+    def end(self, error: Optional[Callable[[], ZylException]]) -> None:
+        self._ended = True
+        for feed in list(self._feeds):
+            feed.end(error)
+
+
 def _result(reply: Dict[str, Any], method: str) -> Dict[str, Any]:
     if reply.get("ok") is not True:
-        raise ZylError.from_reply(reply.get("error"), method)
+        raise ZylRequestError.from_reply(reply.get("error"), method)
     result = reply.get("result")
     if not isinstance(result, dict):
         raise ZylProtocolError("%s: the result is not an object but %.200r" % (method, result))

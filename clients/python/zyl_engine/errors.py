@@ -6,8 +6,8 @@ class ZylException(Exception):
     """The common base of the client's exceptions."""
 
 
-class ZylError(ZylException):
-    """The engine answered a request with a failure.
+class ZylRequestError(ZylException):
+    """The engine answered a request with a failure (the JavaScript client's ZylRequestError).
 
     `code` is one of the engine's error codes (`invalid_params`, `not_found`, `host_error`, ...),
     `param` names the param at fault when the engine says which, and `status` holds the host's
@@ -25,7 +25,7 @@ class ZylError(ZylException):
         super().__init__(where + code + ": " + message)
 
     @classmethod
-    def from_reply(cls, error: Any, method: Optional[str] = None) -> "ZylError":
+    def from_reply(cls, error: Any, method: Optional[str] = None) -> "ZylRequestError":
         """Builds the error from the `error` member of a response; a malformed one is said as such."""
         if not isinstance(error, Mapping):
             return cls("malformed_error", "the engine's error was %r" % (error,), method=method)
@@ -35,6 +35,10 @@ class ZylError(ZylException):
                    param=param if isinstance(param, str) else None,
                    status=status if isinstance(status, int) and not isinstance(status, bool) else None,
                    method=method)
+
+
+# The name this error had before both clients used one set of names.
+ZylError = ZylRequestError
 
 
 class ZylConnectionError(ZylException):

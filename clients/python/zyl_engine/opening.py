@@ -16,7 +16,7 @@ SUBPROTOCOL = Subprotocol("zyl.v2")
 PROTOCOL = 2
 # The engine may send one message of up to 16 MiB (long command or marker lists).
 MAX_RECEIVED_BYTES = 16 * 1024 * 1024
-WRONG_PASSWORD = 4004
+AUTHENTICATION_FAILED = 4004
 
 
 async def open_session(url: str, password: Optional[str], timeout: float,
@@ -111,6 +111,6 @@ async def _receive(socket: WebSocketClientProtocol, op: str) -> Dict[str, Any]:
 def _closed_while_opening(closed: ConnectionClosed) -> ZylException:
     code = closed.rcvd.code if closed.rcvd else 1006
     reason = closed.rcvd.reason if closed.rcvd else ""
-    if code == WRONG_PASSWORD:
+    if code == AUTHENTICATION_FAILED:
         return ZylAuthenticationError("the engine refused the password (%d %s)" % (code, reason), code)
     return ZylConnectionError("the engine closed the connection while opening (%d %s)" % (code, reason))

@@ -1,0 +1,58 @@
+// The JSON protocol's one table of methods: each method's name, summary, params (type,
+// presence, default, bounds), result members and handler. Requests, batch items and the
+// protocol description all read this table.
+#pragma once
+
+#include "protocol/DescribedMember.h"
+#include "protocol/EngineParts.h"
+#include "protocol/json/MessageWriter.h"
+#include "protocol/json/RequestParams.h"
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+namespace ZYL {
+
+// Integer: signed 32-bit unless the param's bounds say less. Ticks: signed 64-bit.
+// TimelineId: a timeline id, signed 32-bit (the params' bounds say 0 or more).
+enum class ParamType { Integer, Ticks, TimelineId, String };
+
+struct MethodParam {
+  std::string_view name;
+  ParamType type;
+  Presence presence;
+  std::string_view summary;
+  nlohmann::json defaultValue = nullptr; // null: none
+  std::optional<std::int64_t> minimum = std::nullopt;
+  std::optional<std::int64_t> maximum = std::nullopt;
+};
+
+// Reads its params through `params`. Before it runs, every param has been checked against
+// its row (unknown names, types, bounds, required ones present) and each absent param with a
+// default holds it, so a handler reads a defaulted param as present. A param fault it meets
+// is its answer.
+using MethodHandler = Outcome (*)(EngineParts& engine, RequestParams& params);
+
+struct Method {
+  std::string_view name;
+  std::string_view summary;
+  std::vector<MethodParam> params;
+  std::vector<Member> result; // every member a successful result has
+  MethodHandler handler;
+};
+
+// A value the host may not have given: null when it did not.
+template <typename Value> nlohmann::json ValueOrNull(const std::optional<Value>& value) {
+  return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
+// In the order protocol.describe lists them.
+const std::vector<Method>& Methods();
+
+// Runs the method `name` with `params` (an object): unknown_method when there is none.
+Outcome RunMethod(EngineParts& engine, std::string_view name, const nlohmann::json& params);
+
+} // namespace ZYL

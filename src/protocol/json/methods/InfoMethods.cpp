@@ -1,0 +1,32 @@
+#include "protocol/json/methods/InfoMethods.h"
+
+#include "protocol/InfoRecord.h"
+#include "protocol/json/JsonMethodTable.h"
+#include "protocol/json/ProtocolDescription.h"
+#include "server/Settings.h"
+
+#include <variant>
+
+namespace ZYL {
+
+Outcome VersionMethod(EngineParts&, RequestParams&) {
+  return nlohmann::json{{"version", ZYL_ENGINE_VERSION}};
+}
+
+Outcome DescribeMethod(EngineParts&, RequestParams&) { return DescribeProtocol(); }
+
+// The protocols a handshake made now would admit: the settings file is read as a handshake
+// reads it, so the answer follows the user's edits. A broken file admits nobody.
+Outcome InfoMethod(EngineParts&, RequestParams&) {
+  nlohmann::json record = nlohmann::json::parse(InfoRecord());
+  nlohmann::json protocols = nlohmann::json::array();
+  const SettingsResult settings = ReadSettingsFile(SettingsFilePath());
+  if (const auto* read = std::get_if<Settings>(&settings)) {
+    if (read->AdmitsTextProtocol()) protocols.push_back(1);
+    protocols.push_back(kJsonProtocolVersion);
+  }
+  record["protocols"] = protocols;
+  return record;
+}
+
+} // namespace ZYL
