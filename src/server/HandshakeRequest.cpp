@@ -10,6 +10,8 @@ namespace {
 constexpr std::string_view kKeyHeader = "sec-websocket-key:";
 constexpr std::string_view kOriginHeader = "origin:";
 constexpr std::string_view kProtocolHeader = "sec-websocket-protocol:";
+constexpr std::string_view kHostHeader = "host:";
+constexpr std::string_view kAcceptHeader = "accept:";
 
 // Whether `line` starts with `name` (given in lower case), ignoring ASCII case.
 bool HasHeaderName(std::string_view line, std::string_view name) {
@@ -67,6 +69,9 @@ HandshakeRequestReader::Status HandshakeRequestReader::Finish() {
 HandshakeRequestReader::Status HandshakeRequestReader::EndLine() {
   if (line_.empty()) return Status::Complete;
   const std::string_view line = line_;
+  // The request line is kept, and read like any other line as well.
+  if (firstLine_) request_.requestLine = line;
+  firstLine_ = false;
   if (HasHeaderName(line, kKeyHeader)) {
     request_.key = TrimSpace(line.substr(kKeyHeader.size()));
   } else if (line.size() >= kOriginHeader.size() + 1 && HasHeaderName(line, kOriginHeader)) {
@@ -75,8 +80,15 @@ HandshakeRequestReader::Status HandshakeRequestReader::EndLine() {
     // Several headers of this name form one list.
     if (!request_.protocols.empty()) request_.protocols.push_back(',');
     request_.protocols.append(line.substr(kProtocolHeader.size()));
+  } else if (HasHeaderName(line, kHostHeader)) {
+    // Several Host headers make a list that names no one machine.
+    if (!request_.host.empty()) request_.host.push_back(',');
+    request_.host.append(TrimSpace(line.substr(kHostHeader.size())));
+  } else if (HasHeaderName(line, kAcceptHeader)) {
+    if (!request_.accept.empty()) request_.accept.push_back(',');
+    request_.accept.append(line.substr(kAcceptHeader.size()));
   }
-  // Every other line, the request line included, is not examined.
+  // Every other header is not examined.
   line_.clear();
   return Status::NeedMore;
 }

@@ -12,7 +12,12 @@ struct HandshakeRequest {
   std::string key;    // trimmed Sec-WebSocket-Key value, case kept; "" when none
   std::string origin; // trimmed Origin value; "" when none
   // The Sec-WebSocket-Protocol values, several headers joined with ","; "" when none.
-  std::string protocols = {}; // = {}: a request given as {key, origin} stays complete
+  std::string protocols = {};   // = {}: a request given as {key, origin} stays complete
+  std::string requestLine = {}; // the first line, e.g. "GET / HTTP/1.1"
+  // The Host values, several headers joined with ","; "" when none.
+  std::string host = {};
+  // The Accept values, several headers joined with ","; "" when none.
+  std::string accept = {};
 };
 
 // The subprotocol a client offers to speak the JSON protocol.
@@ -49,6 +54,7 @@ private:
   HandshakeRequest request_;
   std::string line_;
   std::size_t requestBytes_ = 0;
+  bool firstLine_ = true;
 };
 
 } // namespace ZYL

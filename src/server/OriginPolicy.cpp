@@ -20,11 +20,17 @@ std::string AsciiLowered(std::string_view text) {
   return lowered;
 }
 
-// One line of the allow-list file as an entry to match; "" when the line holds none.
-std::string AllowListEntry(std::string_view line) {
+// One line of the allow-list file as the user wrote its entry: comment cut, trimmed,
+// lower-cased; "" when the line holds none.
+std::string WrittenEntry(std::string_view line) {
   if (const std::size_t comment = line.find('#'); comment != std::string_view::npos)
     line = line.substr(0, comment);
-  std::string entry = AsciiLowered(TrimSpace(line));
+  return AsciiLowered(TrimSpace(line));
+}
+
+// One line of the allow-list file as an entry to match; "" when the line holds none.
+std::string AllowListEntry(std::string_view line) {
+  std::string entry = WrittenEntry(line);
   if (entry.find(kSchemeSeparator) != std::string::npos) return ExtractOriginHost(entry);
   return entry;
 }
@@ -99,6 +105,24 @@ bool AllowListAdmits(std::istream& lines, std::string_view host) {
   while (std::getline(lines, line))
     if (MatchesHostPattern(host, AllowListEntry(line))) return true;
   return false;
+}
+
+std::string UnmatchableEntryProblem(std::string_view line) {
+  const std::string written = WrittenEntry(line);
+  if (written.empty()) return {};
+  // Origins that carry user information are refused before any list is consulted.
+  if (written.find('@') != std::string::npos) return "an origin never holds a \"@\"";
+  if (written.find(kSchemeSeparator) != std::string::npos) {
+    return ExtractOriginHost(written).empty() ? "no host after the scheme" : "";
+  }
+  if (written.find_first_of("/?") != std::string::npos)
+    return "a path is only read after a scheme (write http://host/...)";
+  // Hosts are compared without their port, and only an entry with a scheme has it removed.
+  const std::size_t bracket = written.rfind(']');
+  const std::size_t colon = written.rfind(':');
+  if (colon != std::string::npos && (bracket == std::string::npos || colon > bracket))
+    return "a port is only read after a scheme (write http://" + written + ")";
+  return {};
 }
 
 bool IsOriginAllowed(std::string_view origin, const std::string& allowListPath) {
