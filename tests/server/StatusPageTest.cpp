@@ -4,14 +4,17 @@
 
 #include "plugin/ZYLEngineControlSurface.h"
 #include "server/DiagnosticLog.h"
+#include "server/ServerLimits.h"
 #include "support/TestEnvironment.h"
 #include "support/WsTestClient.h"
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
+#include <thread>
 
 namespace ZYL {
 namespace {
@@ -80,6 +83,23 @@ TEST(StatusPageRequest, ANetworkPeerGetsNothingWhateverItsHostSays) {
   EXPECT_EQ(StatusPageAnswer(request, platform::IpAddress{}, {}), "");
 }
 
+// The reply's head and body; the body is "" when the head names no length.
+struct Reply {
+  std::string head;
+  std::string body;
+};
+Reply Ask(std::string_view request) {
+  WsTestClient client;
+  EXPECT_TRUE(client.Connect());
+  Reply reply{client.RawHandshake(request), {}};
+  const std::size_t length = reply.head.find("Content-Length: ");
+  if (length == std::string::npos) return reply;
+  const std::size_t size = std::stoul(reply.head.substr(length + 16));
+  reply.body = client.ReceiveBytes(size).value_or("(body cut short)");
+  EXPECT_TRUE(client.WaitClosed(Millis(5000), true));
+  return reply;
+}
+
 class StatusPage : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -92,23 +112,6 @@ protected:
 
   void Write(const std::string& name, const std::string& text) {
     std::ofstream(settings_.EngineFolder() / name, std::ios::binary) << text;
-  }
-
-  // The reply's head and body; the body is "" when the head names no length.
-  struct Reply {
-    std::string head;
-    std::string body;
-  };
-  static Reply Ask(std::string_view request) {
-    WsTestClient client;
-    EXPECT_TRUE(client.Connect());
-    Reply reply{client.RawHandshake(request), {}};
-    const std::size_t length = reply.head.find("Content-Length: ");
-    if (length == std::string::npos) return reply;
-    const std::size_t size = std::stoul(reply.head.substr(length + 16));
-    reply.body = client.ReceiveBytes(size).value_or("(body cut short)");
-    EXPECT_TRUE(client.WaitClosed(Millis(5000), true));
-    return reply;
   }
 
   // A fresh settings folder per test, whose path names the test.
@@ -215,6 +218,25 @@ TEST_F(StatusPage, AnOriginsEntryThatCanNeverMatchIsNotedOncePerChange) {
   Ask(PlainGet("localhost:7890"));
   EXPECT_EQ(LinesWith("origins.txt line 3 never matches"), 1);
   EXPECT_EQ(LinesWith("origins.txt line 2"), 1) << "a good entry is not mentioned";
+}
+
+// An editor user never sees the debug output: a port held at start shows on the page once
+// the engine has the port.
+TEST(StatusPageLines, APortHeldAtStartIsShownOnThePage) {
+  zyltest::ScopedSettingsFolder settings("status-held-port");
+  const platform::Socket holder = platform::OpenLoopbackListener(server::kPort, 1);
+  ASSERT_NE(holder, platform::kNoSocket);
+  ZYLEngineControlSurface surface(nullptr);
+  surface.StartServer();
+  EXPECT_FALSE(surface.server.Listening());
+  platform::CloseSocket(holder);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!surface.server.Listening() && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(Millis(20));
+  ASSERT_TRUE(surface.server.Listening());
+  const Reply reply = Ask(PlainGet("127.0.0.1:7890"));
+  EXPECT_NE(reply.body.find("cannot listen on 127.0.0.1:7890"), std::string::npos) << reply.body;
+  surface.StopServer();
 }
 
 } // namespace
