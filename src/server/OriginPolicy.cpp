@@ -13,13 +13,6 @@ constexpr std::string_view kSchemeSeparator = "://";
 
 char AsciiLower(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
-std::string AsciiLowered(std::string_view text) {
-  std::string lowered(text);
-  for (char& c : lowered)
-    c = AsciiLower(c);
-  return lowered;
-}
-
 // One line of the allow-list file as the user wrote its entry: comment cut, trimmed,
 // lower-cased; "" when the line holds none.
 std::string WrittenEntry(std::string_view line) {
@@ -42,6 +35,13 @@ bool BuiltInListAdmits(std::string_view host) {
 }
 
 } // namespace
+
+std::string AsciiLowered(std::string_view text) {
+  std::string lowered(text);
+  for (char& c : lowered)
+    c = AsciiLower(c);
+  return lowered;
+}
 
 std::string TrimSpace(std::string_view text) {
   const std::size_t first = text.find_first_not_of(kSpaceCharacters);

@@ -9,6 +9,9 @@
 
 namespace ZYL {
 
+// `text` with ASCII capitals made small.
+std::string AsciiLowered(std::string_view text);
+
 // `text` without leading and trailing spaces, tabs, CRs and LFs.
 std::string TrimSpace(std::string_view text);
 

@@ -104,9 +104,7 @@ std::string SettingsHtml(const StatusReport& report) {
 } // namespace
 
 bool HostNamesThisMachine(std::string_view host) {
-  std::string name;
-  for (const char c : host)
-    name.push_back((c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c);
+  const std::string name = AsciiLowered(host);
   std::string_view bare = name;
   const std::size_t bracket = bare.rfind(']');
   const std::size_t colon = bare.rfind(':');
@@ -137,9 +135,7 @@ bool AsksForStatusPage(const HandshakeRequest& request) {
   if (!request.key.empty()) return false;
   // What a browser's address bar sends; a request that asks for no page (a probe, a WebSocket
   // client that lost its key) is closed without a word as before.
-  std::string accept;
-  for (const char c : request.accept)
-    accept.push_back((c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c);
+  const std::string accept = AsciiLowered(request.accept);
   if (accept.find("text/html") == std::string::npos && accept.find("*/*") == std::string::npos)
     return false;
   bool plainGet = false;
