@@ -2,8 +2,10 @@
 #include "Simulator.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <fstream>
 #include <sstream>
+#include <system_error>
 
 namespace zylsim {
 
@@ -31,7 +33,9 @@ std::string SyntaxProblem(const std::string& message) {
 
 nlohmann::json LoadProjectFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) throw ProjectError("cannot read project file " + path);
+  if (!file)
+    throw ProjectError("cannot read project file " + path + ": " +
+                       std::generic_category().message(errno));
   std::ostringstream content;
   content << file.rdbuf();
   const std::string text = content.str();

@@ -1,10 +1,12 @@
-// zyl-hostsim [--project FILE] [--module PATH] [--demo] [--script FILE] | --check FILE | --help
+// zyl-hostsim [--project FILE] [--module PATH] [--demo] [--script FILE] [--serve]
+//             | --check FILE | --help
 // Exit codes: 0 balanced ledger (or a valid project for --check), 3 unbalanced, 2 the simulator
 // could not start (or the project is not valid).
 #include "ModuleLoader.h"
 #include "Simulator.h"
 #include "StopSignals.h"
 
+#include <cerrno>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
@@ -16,6 +18,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -25,8 +28,8 @@ constexpr int kExitBalanced = 0;
 constexpr int kExitStartFailed = 2;
 constexpr int kExitUnbalanced = 3;
 
-constexpr const char* kSynopsis =
-    "zyl-hostsim [--project FILE] [--module PATH] [--demo] [--script FILE] | --check FILE | --help";
+constexpr const char* kSynopsis = "zyl-hostsim [--project FILE] [--module PATH] [--demo] [--script "
+                                  "FILE] [--serve] | --check FILE | --help";
 
 struct Options {
   std::optional<std::string> project;
@@ -34,6 +37,7 @@ struct Options {
   bool demo = false;
   std::optional<std::string> script;
   std::optional<std::string> check;
+  bool serve = false;
   bool help = false;
 };
 
@@ -54,8 +58,10 @@ void PrintUsage() {
                "edits\n"
             << "  --script FILE   run the commands in FILE first (blank and # lines skipped), "
                "then read stdin\n"
-            << "  --check FILE    only check the project FILE: exit 0 when valid, 2 with the "
-               "fault\n"
+            << "  --serve         read no stdin: run until SIGTERM or SIGINT (Ctrl-C), then "
+               "print the ledger\n"
+            << "  --check FILE    only check the project FILE: one line and exit 0 when valid, "
+               "2 with the fault\n"
             << "  --help          print this text\n"
             << "stdin commands (one a line):\n";
   for (const auto& [synopsis, effect] : zylsim::Simulator::CommandHelp())
@@ -77,6 +83,8 @@ std::optional<Options> ParseOptions(int argc, char** argv, std::string* error) {
                                                                : nullptr;
     if (option == "--demo") {
       options.demo = true;
+    } else if (option == "--serve") {
+      options.serve = true;
     } else if (option == "--help" || option == "-h") {
       options.help = true;
     } else if ((value != nullptr || option == "--module") && i + 1 >= argc) {
@@ -99,10 +107,13 @@ std::string WithoutCarriageReturn(std::string line) {
   return line;
 }
 
-// The lines of a script file; none when it cannot be read.
-std::optional<std::vector<std::string>> ScriptLines(const std::string& path) {
+// The lines of a script file; none when it cannot be read, with the system's reason in `why`.
+std::optional<std::vector<std::string>> ScriptLines(const std::string& path, std::string* why) {
   std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
+  if (!file) {
+    *why = std::generic_category().message(errno);
+    return std::nullopt;
+  }
   std::vector<std::string> lines;
   for (std::string line; std::getline(file, line);)
     lines.push_back(WithoutCarriageReturn(line));
@@ -177,8 +188,34 @@ void RunCommands(zylsim::Simulator& simulator) {
   StdinLines input;
   while (!zylsim::StopSignalled()) {
     const std::optional<std::string> line = input.Next();
-    if (!line || !RunLine(simulator, *line)) return;
+    if (!line) {
+      // Under nohup, a service manager or `< /dev/null` the run would otherwise end at once
+      // without a word.
+      if (!zylsim::StopSignalled())
+        std::cerr << "zyl-hostsim: standard input ended, so the simulator stops as on quit "
+                     "(--serve runs without input until SIGTERM or Ctrl-C)"
+                  << std::endl;
+      return;
+    }
+    if (!RunLine(simulator, *line)) return;
   }
+}
+
+// Runs until a stop signal, reading nothing.
+void Serve() {
+  struct Stopped {
+    std::mutex lock;
+    std::condition_variable came;
+    bool signalled = false;
+  };
+  const auto stopped = std::make_shared<Stopped>();
+  zylsim::OnStopSignal([stopped] {
+    const std::lock_guard<std::mutex> guard(stopped->lock);
+    stopped->signalled = true;
+    stopped->came.notify_one();
+  });
+  std::unique_lock<std::mutex> guard(stopped->lock);
+  stopped->came.wait(guard, [&] { return stopped->signalled; });
 }
 
 } // namespace
@@ -200,6 +237,7 @@ int main(int argc, char** argv) {
   if (options->check) {
     try {
       zylsim::LoadProjectFile(*options->check);
+      std::cout << "zyl-hostsim: project file " << *options->check << " is valid" << std::endl;
       return kExitBalanced;
     } catch (const zylsim::ProjectError& problem) {
       return StartFailure(problem.what());
@@ -207,8 +245,8 @@ int main(int argc, char** argv) {
   }
   std::vector<std::string> script;
   if (options->script) {
-    std::optional<std::vector<std::string>> lines = ScriptLines(*options->script);
-    if (!lines) return StartFailure("cannot read script file " + *options->script);
+    std::optional<std::vector<std::string>> lines = ScriptLines(*options->script, &error);
+    if (!lines) return StartFailure("cannot read script file " + *options->script + ": " + error);
     script = std::move(*lines);
   }
 
@@ -230,7 +268,12 @@ int main(int argc, char** argv) {
   if (options->demo) simulator->StartDemo();
   // After its script the simulator goes on with stdin, so that a replayed session can be
   // continued by hand; a script that should end the run says quit.
-  if (RunScript(*simulator, script)) RunCommands(*simulator);
+  if (RunScript(*simulator, script)) {
+    if (options->serve)
+      Serve();
+    else
+      RunCommands(*simulator);
+  }
   const bool balanced = simulator->Shutdown();
   std::fflush(stdout);
   if (zylsim::StopSignalled()) std::_Exit(balanced ? kExitBalanced : kExitUnbalanced);

@@ -1,9 +1,10 @@
 #!/usr/bin/python3
 """Checks the Windows archive that scripts/package.sh writes: every file matches SHA256SUMS, the
 module exports EntryPoint and nothing else, it imports only Windows' own DLLs (the C++ runtime
-and threads are linked in), and it loads in the Windows simulator under Wine and answers
-get.version. Run inside scripts/isolated-net (the engine binds 127.0.0.1:7890), with WINEPREFIX
-set to a prepared prefix.
+and threads are linked in), and it loads in the Windows simulator under Wine, answers
+get.version, and passes the check step of INSTALL.txt as written there (the address to open in
+a browser and the page title to expect). Run inside scripts/isolated-net (the engine binds
+127.0.0.1:7890), with WINEPREFIX set to a prepared prefix.
 
 usage: check-windows-package.py dist/ZYL_Engine-VERSION-windows-x64.zip SIMULATOR_EXE"""
 import asyncio
@@ -16,6 +17,7 @@ import subprocess
 import sys
 import tempfile
 import threading
+import urllib.request
 import zipfile
 
 import websockets
@@ -78,6 +80,36 @@ def is_system_dll(name):
     return lower in SYSTEM_DLLS or lower.startswith(SYSTEM_DLL_FAMILIES)
 
 
+def install_check_step(top):
+    """The address and the page title that INSTALL.txt's check step names."""
+    with open(os.path.join(top, "INSTALL.txt"), encoding="utf-8") as notes:
+        text = notes.read()
+    step = re.search(r"^\d+\. Check that it runs\n-+\n(.*?)\n\n\d+\. ", text, re.S | re.M)
+    if not step:
+        fail("INSTALL.txt has no section \"Check that it runs\"")
+    address = re.search(r"^\s+(http://\S+)$", step.group(1), re.M)
+    title = re.search(r'titled "([^"]+)"', step.group(1))
+    if not address or not title:
+        fail("INSTALL.txt's check step names no address to open or no page title: %r" % step.group(1))
+    return address.group(1), title.group(1)
+
+
+def follow_install_check(top):
+    """Does what INSTALL.txt's check step says a user does in the browser's address bar."""
+    address, title = install_check_step(top)
+    try:
+        # As a browser's address bar asks.
+        request = urllib.request.Request(address, headers={"Accept": "text/html"})
+        with urllib.request.urlopen(request, timeout=WAIT) as page:
+            status, body = page.status, page.read().decode("utf-8")
+    except OSError as failure:
+        fail("INSTALL.txt's check step: %s did not answer: %s" % (address, failure))
+    if status != 200 or "<title>%s</title>" % title not in body:
+        fail("INSTALL.txt's check step: %s answered %s without the title %r: %.300s"
+             % (address, status, title, body))
+    return "%s shows \"%s\"" % (address, title)
+
+
 def answers_version(simulator, module, version):
     """Runs the simulator beside the unpacked module (it loads the one beside itself) and asks."""
     folder = os.path.dirname(module)
@@ -113,6 +145,7 @@ def answers_version(simulator, module, version):
         reply = asyncio.run(ask())
         if reply != "version:" + version:
             fail("get.version answered %r" % reply)
+        print("package check: INSTALL.txt's check step: %s" % follow_install_check(folder))
         process.stdin.write("quit\n")
         process.stdin.close()
         code = process.wait(timeout=WAIT)

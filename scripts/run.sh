@@ -4,6 +4,9 @@
 #                                ws://127.0.0.1:7890 answers until you type quit
 #   scripts/run.sh ARGUMENTS...  zyl-hostsim ARGUMENTS... exactly (no --demo unless given), e.g.
 #                                --project mine.json to steer by hand, --check mine.json, --help
+#   scripts/run.sh --demo --serve  reads no input: for nohup or a service manager; ends on
+#                                SIGTERM or Ctrl-C (without --serve the simulator ends, saying
+#                                so on standard error, when its input ends)
 # The simulator runs in the caller's folder, so relative paths (in arguments and in `load`)
 # mean what they say there. Standard output carries only the simulator's JSON event lines;
 # everything the build prints goes to standard error.

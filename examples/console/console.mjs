@@ -6,7 +6,7 @@ import {
 } from '../../clients/js/index.mjs';
 import { addressFromPage, addressProblem, putAddressInPage, showAddress } from './address.mjs';
 import { enableAngles, setupAngles } from './angles.mjs';
-import { showVitals } from './dashboard.mjs';
+import { clearVitals, showVitals } from './dashboard.mjs';
 import { $, setText } from './dom.mjs';
 import { log, logReceived, logSent } from './log.mjs';
 import { loadTimelines, refreshMarkers, setupMarkers } from './markers.mjs';
@@ -20,6 +20,7 @@ const TIMEOUT_MS = 10000;
 const ENGINE_CLOSE_CODES = 4000;
 
 let client = null;
+let clientUrl = null; // the address `client` (or the retry to come) uses
 let retryTimer = null;
 let retries = 0;
 const connectedClient = () => (client?.connected ? client : null);
@@ -31,6 +32,7 @@ function setStatus(state, text) {
   const open = state === 'open';
   enableTerminal(open);
   enableAngles(open);
+  if (!open) clearVitals();
   const labels = { idle: 'Connect', closed: 'Connect', retrying: 'Stop' };
   $('connect').textContent = labels[state] ?? 'Disconnect';
 }
@@ -89,6 +91,7 @@ function connect() {
     return;
   }
   const password = $('password').value || undefined;
+  clientUrl = url;
   const attempt = new ZylClient({ url, protocol: 2, password, subscriptions: TOPICS, timeoutMs: TIMEOUT_MS });
   client = attempt;
   attempt.on('frame', logReceived);
@@ -130,10 +133,17 @@ async function disconnect() {
   await closing?.close();
 }
 
+// Enter in the address field submits too: a new address there moves the page to it at once,
+// while the same address (or the button) ends the connection.
 $('connect-form').addEventListener('submit', async (event) => {
   event.preventDefault();
-  if (client || retryTimer) await disconnect();
-  else connect();
+  if (!client && !retryTimer) {
+    connect();
+    return;
+  }
+  const moving = $('url').value.trim() !== clientUrl;
+  await disconnect();
+  if (moving) connect();
 });
 
 $('use-default').addEventListener('click', async () => {

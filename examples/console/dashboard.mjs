@@ -20,6 +20,17 @@ setInterval(updateRecordAge, 1000);
 
 const count = (value) => (value < 0 ? 'n/a' : String(value));
 
+// Back to the page's first look: a lamp left lit after the connection ended would claim a
+// state nobody reports any more.
+export function clearVitals() {
+  for (const lamp of document.querySelectorAll('.lamp')) lamp.classList.remove('on');
+  setText('timecode', '--:--:--:--');
+  for (const id of ['speed', 'idle', 'display-mode', 'cuts', 'markers', 'tracks', 'peak']) setText(id, '–');
+  $('meter-fill').style.width = '0%';
+  lastRecord = 0;
+  setText('record-age', 'no vitals record yet');
+}
+
 export function showVitals(vitals) {
   for (const lamp of document.querySelectorAll('.lamp')) {
     lamp.classList.toggle('on', vitals[lamp.dataset.field] === true);

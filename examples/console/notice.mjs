@@ -3,6 +3,13 @@
 // engine wants a password.
 import { $, appendCode } from './dom.mjs';
 
+// The engine's status page behind a ws:// address: a person can open it, a page cannot read it.
+function statusPage(url) {
+  const page = new URL(url);
+  page.protocol = page.protocol === 'wss:' ? 'https:' : 'http:';
+  return `${page.origin}/`;
+}
+
 export function hideNotice() {
   $('hint').hidden = true;
   $('hint').replaceChildren();
@@ -11,8 +18,18 @@ export function hideNotice() {
 function paragraph(...pieces) {
   const element = document.createElement('p');
   for (const piece of pieces) {
-    if (typeof piece === 'string') element.append(piece);
-    else appendCode(element, piece.code);
+    if (typeof piece === 'string') {
+      element.append(piece);
+    } else if (piece.link) {
+      const link = document.createElement('a');
+      link.href = piece.link;
+      link.target = '_blank';
+      link.rel = 'noopener noreferrer';
+      link.textContent = piece.link;
+      element.append(link);
+    } else {
+      appendCode(element, piece.code);
+    }
   }
   return element;
 }
@@ -41,6 +58,10 @@ export function showUnreachable(url, retryMs) {
       ' on Windows, elsewhere ', { code: 'ZYL Engine/origins.txt' }, ' under ', { code: '$APPDATA' }, ', ',
       { code: '$XDG_CONFIG_HOME' }, ' or ', { code: '~/.config' },
       '. The engine reads the file at every connection, so the next try is admitted.',
+    ),
+    paragraph(
+      'Was it refused? The engine’s status page ', { link: statusPage(url) },
+      ' (open it in a tab of its own) says whether it runs, which connections it admits now and what is wrong with its settings files.',
     ),
   );
 }

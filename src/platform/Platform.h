@@ -44,6 +44,14 @@ WaitResult WaitWritable(Socket socket, int timeoutMilliseconds) noexcept;
 // accept without the peer address; kNoSocket on failure.
 Socket Accept(Socket listener) noexcept;
 
+// An IP address in network byte order: 4 bytes for IPv4, 16 for IPv6, none when unknown.
+struct IpAddress {
+  std::array<std::uint8_t, 16> bytes{};
+  std::size_t size = 0;
+};
+// The address of the peer a connected socket talks to; size 0 when the system cannot say.
+IpAddress PeerAddress(Socket socket) noexcept;
+
 // A client connection to 127.0.0.1:port with Nagle's delay off (for tools and tests that
 // talk to the server). `beforeConnect`, when given, is called with the new socket before it
 // connects, for options that only take full effect from the start of a connection; it must

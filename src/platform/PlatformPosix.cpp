@@ -115,6 +115,23 @@ Socket Accept(Socket listener) noexcept {
   }
 }
 
+IpAddress PeerAddress(Socket socket) noexcept {
+  IpAddress peer;
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  if (::getpeername(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) return peer;
+  if (address.ss_family == AF_INET) {
+    const auto& ipv4 = reinterpret_cast<const sockaddr_in&>(address);
+    std::memcpy(peer.bytes.data(), &ipv4.sin_addr, 4);
+    peer.size = 4;
+  } else if (address.ss_family == AF_INET6) {
+    const auto& ipv6 = reinterpret_cast<const sockaddr_in6&>(address);
+    std::memcpy(peer.bytes.data(), &ipv6.sin6_addr, 16);
+    peer.size = 16;
+  }
+  return peer;
+}
+
 Socket ConnectLoopback(std::uint16_t port,
                        const std::function<void(Socket)>& beforeConnect) noexcept {
   const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);

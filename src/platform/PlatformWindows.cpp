@@ -7,6 +7,7 @@
 // bcrypt.h after windows.h, whose types it uses.
 // clang-format off
 #include <winsock2.h>
+#include <ws2tcpip.h>
 #include <windows.h>
 #include <bcrypt.h>
 // clang-format on
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
+#include <cstring>
 #include <limits>
 #include <mutex>
 #include <optional>
@@ -212,6 +214,24 @@ WaitResult WaitWritable(Socket socket, int timeoutMilliseconds) noexcept {
 Socket Accept(Socket listener) noexcept {
   if (ShutDown().Contains(listener)) return kNoSocket;
   return Adopt(::accept(Widen(listener), nullptr, nullptr));
+}
+
+IpAddress PeerAddress(Socket socket) noexcept {
+  IpAddress peer;
+  sockaddr_storage address{};
+  int length = sizeof address;
+  if (::getpeername(Widen(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    return peer;
+  if (address.ss_family == AF_INET) {
+    const auto& ipv4 = reinterpret_cast<const sockaddr_in&>(address);
+    std::memcpy(peer.bytes.data(), &ipv4.sin_addr, 4);
+    peer.size = 4;
+  } else if (address.ss_family == AF_INET6) {
+    const auto& ipv6 = reinterpret_cast<const sockaddr_in6&>(address);
+    std::memcpy(peer.bytes.data(), &ipv6.sin6_addr, 16);
+    peer.size = 16;
+  }
+  return peer;
 }
 
 Socket ConnectLoopback(std::uint16_t port,

@@ -2,6 +2,19 @@
 
 namespace ZYL {
 
+namespace {
+
+// What the status page on the engine's port says of the engine.
+StatusFacts EngineStatusFacts() {
+  return {.name = "ZYL Engine",
+          .version = ZYL_ENGINE_VERSION,
+          .setting = "inside the editor, as its control-surface plug-in, on ws://127.0.0.1:7890",
+          .docs = "INSTALL.txt and the clients' README files in the release archive; "
+                  "docs/PROTOCOL.md in the source repository"};
+}
+
+} // namespace
+
 ZYLEngineControlSurface::ZYLEngineControlSurface(const hostsdk::BasicSuite* basic)
     : host{.basicSuite = basic}, timelines(basic, server.Running()),
       vitals(VitalsSources{host, transport, timelines}, server), protocols(Parts()) {}
@@ -12,7 +25,7 @@ ZYLEngineControlSurface::~ZYLEngineControlSurface() {
 }
 
 void ZYLEngineControlSurface::StartServer() {
-  server.Start(protocols);
+  server.Start(protocols, EngineStatusFacts());
   vitals.Start();
 }
 

@@ -49,7 +49,7 @@ void ServeConnection(Server::Registry& registry,
   const platform::Socket socket = connection->Socket();
   if (platform::WaitReadable(socket, server::kFirstByteWaitMilliseconds) !=
           platform::WaitResult::Ready ||
-      !PerformHandshake(*connection))
+      !PerformHandshake(*connection, registry.statusFacts))
     return;
   {
     const std::lock_guard<std::mutex> lock(registry.clientLock);

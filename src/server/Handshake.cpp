@@ -3,6 +3,8 @@
 #include "platform/Platform.h"
 #include "server/Base64.h"
 #include "server/ClientConnection.h"
+#include "server/DiagnosticLog.h"
+#include "server/FileDiagnostics.h"
 #include "server/OriginPolicy.h"
 #include "server/ServerErrorReply.h"
 #include "server/ServerLimits.h"
@@ -76,8 +78,8 @@ void WarnWhenTextProtocolBypassesPassword(const Settings& settings) {
     if (digest && warnedFor == digest) return;
     warnedFor = digest;
   }
-  platform::WriteDiagnostic("ZYL Engine: settings.json sets a password and \"textProtocol\": "
-                            "true; text-protocol clients connect without the password");
+  WriteEngineDiagnostic("ZYL Engine: settings.json sets a password and \"textProtocol\": "
+                        "true; text-protocol clients connect without the password");
 }
 
 } // namespace
@@ -109,12 +111,15 @@ HandshakeAnswer AnswerRequest(const HandshakeRequest& request, const std::string
   case HandshakeVerdict::Silent:
     return answer;
   case HandshakeVerdict::Refuse:
+    // The user may have meant to admit this origin with an entry that can never match.
+    NoteUnmatchableAllowListEntries(allowListPath);
     answer.reply = kRefusalReply;
     return answer;
   case HandshakeVerdict::Accept:
     break;
   }
   SettingsResult settings = ReadSettingsFile(settingsPath);
+  NoteSettingsOutcome(settings);
   if (const auto* broken = std::get_if<SettingsError>(&settings)) {
     answer.reply = ServerErrorReply(broken->problem);
     return answer;
@@ -136,9 +141,15 @@ HandshakeAnswer AnswerRequest(const HandshakeRequest& request, const std::string
   return answer;
 }
 
-bool PerformHandshake(ClientConnection& connection) {
+bool PerformHandshake(ClientConnection& connection, const StatusFacts& facts) {
   HandshakeRequestReader reader;
   if (!ReadRequest(connection, reader)) return false;
+  if (reader.Request().key.empty()) {
+    const std::string page =
+        StatusPageAnswer(reader.Request(), platform::PeerAddress(connection.Socket()), facts);
+    if (!page.empty()) connection.SendBytes(page);
+    return false;
+  }
   // The allow-list and settings files are read anew for each request, so edits apply to the
   // next client.
   HandshakeAnswer answer = AnswerRequest(reader.Request(), AllowListFilePath(), SettingsFilePath());

@@ -3,6 +3,7 @@
 
 #include "server/Admission.h"
 #include "server/HandshakeRequest.h"
+#include "server/StatusPage.h"
 
 #include <optional>
 #include <string>
@@ -42,7 +43,8 @@ HandshakeAnswer AnswerRequest(const HandshakeRequest& request, const std::string
 // Reads the request (to its blank line and no further, so the first frame stays in the
 // socket), judges it and answers. True when the 101 reply went out; the connection then knows its
 // admission. A request that breaks the size bounds or is not complete within the handshake time
-// ends without a reply. Never closes the socket.
-bool PerformHandshake(ClientConnection& connection);
+// ends without a reply. A request without a key gets the status page built from `facts` when it
+// may have it (see StatusPage.h), else nothing. Never closes the socket.
+bool PerformHandshake(ClientConnection& connection, const StatusFacts& facts = {});
 
 } // namespace ZYL

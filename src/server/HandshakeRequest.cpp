@@ -13,6 +13,8 @@ constexpr std::string_view kProtocolHeader = "sec-websocket-protocol:";
 constexpr std::string_view kUpgradeHeader = "upgrade:";
 constexpr std::string_view kConnectionHeader = "connection:";
 constexpr std::string_view kVersionHeader = "sec-websocket-version:";
+constexpr std::string_view kHostHeader = "host:";
+constexpr std::string_view kAcceptHeader = "accept:";
 
 // Whether `line` starts with `name` (given in lower case), ignoring ASCII case.
 bool HasHeaderName(std::string_view line, std::string_view name) {
@@ -99,6 +101,11 @@ HandshakeRequestReader::Status HandshakeRequestReader::EndLine() {
     JoinListValue(request_.connection, line.substr(kConnectionHeader.size()));
   } else if (HasHeaderName(line, kVersionHeader)) {
     JoinListValue(request_.version, line.substr(kVersionHeader.size()));
+  } else if (HasHeaderName(line, kHostHeader)) {
+    // Several Host headers make a list that names no one machine.
+    JoinListValue(request_.host, TrimSpace(line.substr(kHostHeader.size())));
+  } else if (HasHeaderName(line, kAcceptHeader)) {
+    JoinListValue(request_.accept, line.substr(kAcceptHeader.size()));
   }
   // Every other line is not examined.
   line_.clear();

@@ -20,6 +20,10 @@ struct HandshakeRequest {
   std::string upgrade = {};
   std::string connection = {};
   std::string version = {};
+  // The Host values, several headers joined with ","; "" when none.
+  std::string host = {};
+  // The Accept values, several headers joined with ","; "" when none.
+  std::string accept = {};
   bool operator==(const HandshakeRequest&) const = default;
 };
 

@@ -13,18 +13,17 @@ constexpr std::string_view kSchemeSeparator = "://";
 
 char AsciiLower(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; }
 
-std::string AsciiLowered(std::string_view text) {
-  std::string lowered(text);
-  for (char& c : lowered)
-    c = AsciiLower(c);
-  return lowered;
+// One line of the allow-list file as the user wrote its entry: comment cut, trimmed,
+// lower-cased; "" when the line holds none.
+std::string WrittenEntry(std::string_view line) {
+  if (const std::size_t comment = line.find('#'); comment != std::string_view::npos)
+    line = line.substr(0, comment);
+  return AsciiLowered(TrimSpace(line));
 }
 
 // One line of the allow-list file as an entry to match; "" when the line holds none.
 std::string AllowListEntry(std::string_view line) {
-  if (const std::size_t comment = line.find('#'); comment != std::string_view::npos)
-    line = line.substr(0, comment);
-  std::string entry = AsciiLowered(TrimSpace(line));
+  std::string entry = WrittenEntry(line);
   if (entry.find(kSchemeSeparator) != std::string::npos) return ExtractOriginHost(entry);
   return entry;
 }
@@ -36,6 +35,13 @@ bool BuiltInListAdmits(std::string_view host) {
 }
 
 } // namespace
+
+std::string AsciiLowered(std::string_view text) {
+  std::string lowered(text);
+  for (char& c : lowered)
+    c = AsciiLower(c);
+  return lowered;
+}
 
 std::string TrimSpace(std::string_view text) {
   const std::size_t first = text.find_first_not_of(kSpaceCharacters);
@@ -99,6 +105,24 @@ bool AllowListAdmits(std::istream& lines, std::string_view host) {
   while (std::getline(lines, line))
     if (MatchesHostPattern(host, AllowListEntry(line))) return true;
   return false;
+}
+
+std::string UnmatchableEntryProblem(std::string_view line) {
+  const std::string written = WrittenEntry(line);
+  if (written.empty()) return {};
+  // Origins that carry user information are refused before any list is consulted.
+  if (written.find('@') != std::string::npos) return "an origin never holds a \"@\"";
+  if (written.find(kSchemeSeparator) != std::string::npos) {
+    return ExtractOriginHost(written).empty() ? "no host after the scheme" : "";
+  }
+  if (written.find_first_of("/?") != std::string::npos)
+    return "a path is only read after a scheme (write http://host/...)";
+  // Hosts are compared without their port, and only an entry with a scheme has it removed.
+  const std::size_t bracket = written.rfind(']');
+  const std::size_t colon = written.rfind(':');
+  if (colon != std::string::npos && (bracket == std::string::npos || colon > bracket))
+    return "a port is only read after a scheme (write http://" + written + ")";
+  return {};
 }
 
 bool IsOriginAllowed(std::string_view origin, const std::string& allowListPath) {

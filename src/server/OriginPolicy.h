@@ -9,6 +9,9 @@
 
 namespace ZYL {
 
+// `text` with ASCII capitals made small.
+std::string AsciiLowered(std::string_view text);
+
 // `text` without leading and trailing spaces, tabs, CRs and LFs.
 std::string TrimSpace(std::string_view text);
 
@@ -32,6 +35,11 @@ bool AllowListFileAdmits(const std::string& path, std::string_view host);
 
 // The same for allow-list text from any stream, so that its parsing can be fuzzed.
 bool AllowListAdmits(std::istream& lines, std::string_view host);
+
+// Why the allow-list file line `line` can never admit any origin, in a few words; "" when
+// it can (or holds no entry). Such entries are otherwise ignored without a word: a port or
+// a path written without a scheme, user information, a scheme without a host.
+std::string UnmatchableEntryProblem(std::string_view line);
 
 // The origin decision for a request that carries a key: no origin, and origins of schemes
 // other than http and https, are let through; "null" and http(s) hosts must be listed.

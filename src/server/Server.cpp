@@ -4,6 +4,7 @@
 #include "server/ClientConnection.h"
 #include "server/CloseCodes.h"
 #include "server/ClosePayload.h"
+#include "server/DiagnosticLog.h"
 #include "server/ServerRegistry.h"
 
 #include <chrono>
@@ -22,8 +23,8 @@ bool TryListen(Server::Registry& registry, std::uint16_t port, bool& warned) {
       platform::OpenLoopbackListener(port, server::kListenBacklog, &failure);
   if (listener == platform::kNoSocket) {
     if (!warned)
-      platform::WriteDiagnostic("ZYL Engine: cannot listen on 127.0.0.1:" + std::to_string(port) +
-                                " (" + failure + "); retrying every 2 s");
+      WriteEngineDiagnostic("ZYL Engine: cannot listen on 127.0.0.1:" + std::to_string(port) +
+                            " (" + failure + "); retrying every 2 s");
     warned = true;
     return false;
   }
@@ -135,12 +136,13 @@ bool Server::Listening() const noexcept {
   return registry_->listenSocket.load() != platform::kNoSocket;
 }
 
-void Server::Start(MessageHandler& handler) {
+void Server::Start(MessageHandler& handler, StatusFacts facts) {
   const std::lock_guard<std::mutex> guard(acceptThreadLock_);
   // A second start while running would leave a second listener and lose the threads.
   if (registry_->running.load() || acceptThread_.joinable()) return;
   if (!platform::StartNetworking()) return;
   registry_->handler = &handler;
+  registry_->statusFacts = std::move(facts);
   bool warned = false;
   // The first try is made here, so that a client may connect as soon as Start returns.
   TryListen(*registry_, port_, warned);

@@ -6,6 +6,7 @@
 
 #include "platform/Platform.h"
 #include "server/ServerLimits.h"
+#include "server/StatusPage.h"
 
 #include <atomic>
 #include <cstdint>
@@ -30,10 +31,10 @@ public:
   Server& operator=(const Server&) = delete;
 
   // Opens the listener and starts the accept thread; messages go to `handler`, which must
-  // outlive the server's run. When the port is held by someone else, one diagnostic line
-  // says so and the bind is retried every 2 seconds until it succeeds or the server stops.
-  // Does nothing while running.
-  void Start(MessageHandler& handler);
+  // outlive the server's run; `facts` fill the status page. When the port is held by someone
+  // else, one diagnostic line says so and the bind is retried every 2 seconds until it
+  // succeeds or the server stops. Does nothing while running.
+  void Start(MessageHandler& handler, StatusFacts facts = {});
 
   // Safe from any thread, connection threads included, and more than once: shuts every
   // connection down and joins every thread it started except the caller's own.

@@ -22,6 +22,7 @@ struct Server::Registry {
   std::atomic<bool> running{false};
   std::atomic<platform::Socket> listenSocket{platform::kNoSocket};
   MessageHandler* handler = nullptr; // set by Start while no thread runs
+  StatusFacts statusFacts;           // likewise
 
   mutable std::mutex clientLock; // guards everything below but the atomics
   // Connections that passed the handshake, by socket. A connection owns its socket and

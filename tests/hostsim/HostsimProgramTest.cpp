@@ -10,7 +10,12 @@
 #include <vector>
 
 #ifndef _WIN32
+#include "support/WsTestClient.h"
+
+#include <csignal>
+#include <cstdio>
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace {
@@ -108,6 +113,61 @@ TEST(HostsimProgramTest, EndOfInputShutsDownLikeQuit) {
   EXPECT_EQ(run.out.back(), R"({"event":"ledger","balanced":true})");
 }
 
+TEST(HostsimProgramTest, EndOfInputIsSaidOnStderrAndQuitIsNot) {
+  ProgramRun run = RunHostsim("", "");
+  ASSERT_EQ(run.err.size(), 1u);
+  EXPECT_NE(run.err[0].find("standard input ended"), std::string::npos) << run.err[0];
+  EXPECT_NE(run.err[0].find("--serve"), std::string::npos) << run.err[0];
+  run = RunHostsim("", "quit\n");
+  EXPECT_TRUE(run.err.empty());
+}
+
+TEST(HostsimProgramTest, FilesThatCannotBeReadNameTheSystemsReason) {
+  ProgramRun run = RunHostsim("--project /nonexistent/project.json", "quit\n");
+  EXPECT_EQ(run.err, std::vector<std::string>{"zyl-hostsim: cannot read project file "
+                                              "/nonexistent/project.json: No such file or "
+                                              "directory"});
+  run = RunHostsim("--check /nonexistent/project.json", "");
+  EXPECT_EQ(run.err, std::vector<std::string>{"zyl-hostsim: cannot read project file "
+                                              "/nonexistent/project.json: No such file or "
+                                              "directory"});
+  run = RunHostsim("--script /nonexistent/script.txt", "quit\n");
+  EXPECT_EQ(run.err, std::vector<std::string>{"zyl-hostsim: cannot read script file "
+                                              "/nonexistent/script.txt: No such file or "
+                                              "directory"});
+}
+
+#ifndef _WIN32
+// --serve reads nothing: with stdin at its end already it runs until SIGTERM, then prints the
+// ledger as quit does.
+TEST(HostsimProgramTest, ServeRunsWithoutInputUntilSigterm) {
+  const std::string out = ::testing::TempDir() + "hostsim-serve-out.txt";
+  std::remove(out.c_str());
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (!std::freopen("/dev/null", "r", stdin) || !std::freopen(out.c_str(), "w", stdout))
+      std::_Exit(99);
+    execl(ZYL_TEST_HOSTSIM_PATH, ZYL_TEST_HOSTSIM_PATH, "--serve", static_cast<char*>(nullptr));
+    std::_Exit(98);
+  }
+  // The engine answers once the simulator is ready; without --serve it would have ended.
+  zyltest::WsTestClient client;
+  const bool reached = client.Open(zyltest::Millis(30000));
+  int status = 0;
+  EXPECT_EQ(waitpid(child, &status, WNOHANG), 0) << "ended without a signal";
+  kill(child, SIGTERM);
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(reached);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::vector<std::string> lines = Lines(out);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), R"({"event":"ready"})");
+  EXPECT_EQ(lines.back(), R"({"event":"ledger","balanced":true})");
+}
+#endif
+
 TEST(HostsimProgramTest, EngineWithoutControlSurfaceHostSuiteStillStartsBalanced) {
   const std::string project = ProjectFile(
       {{"unavailableSuites", {"HOSTSDK ControlSurfaceHost Suite"}}, {"timelines", {{{"id", 3}}}}});
@@ -125,29 +185,18 @@ TEST(HostsimProgramTest, HelpListsEveryOptionAndCommandAndExitsZero) {
   std::string text;
   for (const std::string& line : run.out)
     text += line + "\n";
-  for (const char* word : {"--project FILE",
-                           "--module PATH",
-                           "--demo",
-                           "--script FILE",
-                           "--check FILE",
-                           "--help",
-                           "stop on|off",
-                           "play on|off",
-                           "record on|off",
-                           "rewind on|off",
-                           "ffwd on|off",
-                           "pause on|off",
-                           "timecode TEXT [MODE]",
-                           "marker-changed N",
-                           "markers-rebuilt",
-                           "set KEY JSON",
-                           "load FILE",
-                           "edit ID",
-                           "cut ID TICKS",
-                           "detach",
-                           "attach",
-                           "sleep MS",
-                           "quit"})
+  for (const char* word : {"--project FILE",   "--serve",
+                           "--module PATH",    "--demo",
+                           "--script FILE",    "--check FILE",
+                           "--help",           "stop on|off",
+                           "play on|off",      "record on|off",
+                           "rewind on|off",    "ffwd on|off",
+                           "pause on|off",     "timecode TEXT [MODE]",
+                           "marker-changed N", "markers-rebuilt",
+                           "set KEY JSON",     "load FILE",
+                           "edit ID",          "cut ID TICKS",
+                           "detach",           "attach",
+                           "sleep MS",         "quit"})
     EXPECT_NE(text.find(word), std::string::npos) << word;
 }
 
@@ -156,7 +205,8 @@ TEST(HostsimProgramTest, CheckValidatesWithoutLoadingTheModule) {
   const std::string good = ProjectFile({{"timelines", {{{"id", 3}}}}});
   ProgramRun run = RunHostsim("--module /nonexistent/module.acsrf --check " + Quoted(good), "");
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_TRUE(run.out.empty());
+  // One line, so that a check that passed is told from one that did nothing.
+  EXPECT_EQ(run.out, std::vector<std::string>{"zyl-hostsim: project file " + good + " is valid"});
   EXPECT_TRUE(run.err.empty());
 
   const std::string bad =

@@ -195,6 +195,47 @@ test('a refused origin is told how to get admitted, and connects once the line i
   }
 });
 
+test('one Enter in the address field moves to a new address; the lamps go dark when the connection ends', async () => {
+  const moving = await browser.context.newPage();
+  try {
+    await moving.goto(consoleUrl('localhost'));
+    await waitText('#status', connectedTo(ENGINE), moving);
+    await sim.command('play on');
+    await moving.waitForFunction(() => document.querySelector('.lamp[data-field="playing"]').classList.contains('on'), null, { timeout: WAIT_MS });
+    const address = moving.locator('#url');
+    await address.fill(NOWHERE);
+    await address.press('Enter');
+    await waitText('#hint', `text.includes('No engine answered at ${NOWHERE}.')`, moving);
+    assert.equal(await moving.locator('.lamp.on').count(), 0);
+    assert.equal(await moving.locator('#timecode').textContent(), '--:--:--:--');
+    // The page cannot read why; it links the page that says it.
+    assert.equal(await moving.locator('#hint a').getAttribute('href'), 'http://127.0.0.1:7899/');
+
+    await address.fill(ENGINE);
+    await address.press('Enter');
+    await waitText('#status', connectedTo(ENGINE), moving);
+  } finally {
+    await sim.command('play off');
+    await moving.close();
+  }
+});
+
+test('the engine\'s status page opens from the address bar, without script', async () => {
+  const status = await browser.context.newPage();
+  try {
+    const response = await status.goto('http://127.0.0.1:7890/');
+    assert.equal(response.status(), 200);
+    assert.equal(await status.title(), 'ZYL Engine 1.2.4');
+    assert.equal(await status.locator('script').count(), 0);
+    assert.equal(await status.locator('#json-protocol').textContent(), 'admitted, without a password');
+    assert.equal(response.headers()['access-control-allow-origin'], undefined);
+    // A name that merely leads to this machine is not this machine's: no page.
+    await assert.rejects(status.goto('http://evil.test:7890/'));
+  } finally {
+    await status.close();
+  }
+});
+
 test('shows the address it uses, goes back to the default, and keeps no address from the query', async () => {
   const elsewhere = await browser.context.newPage();
   try {

@@ -84,3 +84,28 @@ test('readme: the page, served from the repository root, shows them and closes i
     await rm(root, { recursive: true, force: true });
   }
 });
+
+test('readme: the page has a charset and shows a refusal instead of hanging', async () => {
+  const root = await mkdtemp(join(tmpdir(), 'zyl-readme-'));
+  await writeFile(join(root, 'hello.html'), block('html'));
+  await symlink(join(REPO, 'clients'), join(root, 'clients'));
+  const server = await serveStatic(root);
+  const browser = await launchChromium();
+  // A settings file the engine cannot read refuses every handshake.
+  sim.writeSettingsText('{"password": tru}');
+  try {
+    const page = await browser.context.newPage();
+    page.on('pageerror', () => {}); // the example rethrows the refusal, as it should
+    // The static server names no charset: the page must name its own.
+    await page.goto(`http://localhost:${server.port}/hello.html`);
+    assert.equal(await page.evaluate(() => document.characterSet), 'UTF-8');
+    await page.waitForFunction(() => document.getElementById('out').textContent.startsWith('not connected'), null, { timeout: WAIT_MS });
+    assert.match(await page.locator('#out').textContent(), /^not connected: .*; open http:\/\/127\.0\.0\.1:7890\/ to see why$/);
+    await page.close();
+  } finally {
+    sim.removeSettings();
+    await browser.close();
+    await server.close();
+    await rm(root, { recursive: true, force: true });
+  }
+});

@@ -117,3 +117,21 @@ TEST_F(AllowListFile, MissingFileOrNoSettingsFolderAdmitsNothingExtra) {
 
 } // namespace
 } // namespace ZYL
+
+namespace ZYL {
+namespace {
+
+TEST(AllowListEntries, OnlyEntriesThatCanNeverMatchAreNamed) {
+  for (const char* line :
+       {"", "# only a comment", "tools.local", "*.example.org", "null", "[::1]",
+        "https://tools.example.org:8443/path # test tools", "HTTP://Studio.LAN:8000"})
+    EXPECT_EQ(UnmatchableEntryProblem(line), "") << line;
+  for (const char* line : {"studio.lan:8000", "[::1]:5173", "studio.lan/app", "https://",
+                           "user@studio.lan", "http://user@studio.lan"})
+    EXPECT_NE(UnmatchableEntryProblem(line), "") << line;
+  EXPECT_EQ(UnmatchableEntryProblem("  studio.lan:8000  # the studio"),
+            "a port is only read after a scheme (write http://studio.lan:8000)");
+}
+
+} // namespace
+} // namespace ZYL

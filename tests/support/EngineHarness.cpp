@@ -1,5 +1,7 @@
 #include "EngineHarness.h"
 
+#include "platform/Platform.h"
+
 #include <gtest/gtest.h>
 #include <thread>
 
@@ -36,7 +38,11 @@ bool EngineHarness::Shutdown() { return sim_.Shutdown(); }
 
 bool EngineHarness::WaitForServer(Millis deadline) {
   WsTestClient probe;
-  return probe.Connect(deadline);
+  if (!probe.Connect(deadline)) return false;
+  // The probe holds one of the server's places until its thread has seen the end: waiting for
+  // the server's close gives it back before a test counts on every place.
+  ZYL::platform::ShutdownSend(probe.Socket());
+  return probe.WaitClosed(deadline);
 }
 
 } // namespace zyltest

@@ -33,8 +33,8 @@ public:
   // Shuts down now and returns whether the ledger is balanced.
   bool Shutdown();
 
-  // Waits until 127.0.0.1:7890 accepts a connection (the probe connection is closed at
-  // once without a byte, which the server ends without a reply).
+  // Waits until 127.0.0.1:7890 accepts a connection. The probe sends no byte and ends its
+  // side; the server ends it without a reply, and its place is free again on return.
   static bool WaitForServer(Millis deadline = Millis(5000));
 
 private:

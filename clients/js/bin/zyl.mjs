@@ -4,6 +4,7 @@
 // an error, 2 on a usage error or when it cannot be reached.
 import { spawn } from 'node:child_process';
 import { parseJson, stringifyJson } from '../src/json.mjs';
+import { refusalReason } from './refusal.mjs';
 
 const HELP = `usage: zyl.mjs [options] send TEXT
        zyl.mjs [options] watch
@@ -27,7 +28,10 @@ options:
   --password TEXT    the engine's password, for call and watch TOPIC (or set ZYL_PASSWORD)
   --json             send: print the parsed reply
   -h, --help         this text
-A status line for connecting and for each reconnect goes to stderr.`;
+A status line for connecting and for each reconnect goes to stderr. When the engine refuses
+the connection, its status page (http://127.0.0.1:7890/ for the default address) is read
+and the reason printed: a broken settings.json, or the text protocol off because a password
+is set (then use call).`;
 
 class UsageError extends Error {}
 
@@ -98,7 +102,9 @@ function parseArguments(argv, env) {
   if (!['send', 'watch', 'call'].includes(verb)) {
     throw new UsageError(verb === undefined ? 'no command given' : `unknown command ${verb}`);
   }
-  if (passwordGiven && !structured) throw new UsageError('--password is for call and watch TOPIC');
+  if (passwordGiven && !structured) {
+    throw new UsageError(`--password is for call and watch TOPIC: ${verb} speaks the text protocol, which has no password; with a password set, use call METHOD (e.g. zyl.mjs --password ... call version)`);
+  }
   if (structured && !passwordGiven && env.ZYL_PASSWORD) options.password = env.ZYL_PASSWORD;
   if (verb === 'call') {
     options.method = rest[0];
@@ -180,6 +186,17 @@ function reportConnection(client, what) {
   });
 }
 
+// The connection's failure with its reason, as far as the engine's status page tells it.
+async function whyRefused(error, options, protocol, { DEFAULT_URL, ZylAuthenticationError, ZylConnectionError }) {
+  if (error instanceof ZylAuthenticationError) {
+    return `${error.message}: give the password that settings.json sets, with --password or ZYL_PASSWORD`;
+  }
+  // A close code from the engine says why already; a refused handshake shows none.
+  if (!(error instanceof ZylConnectionError) || error.closeCode >= 4000) return error.message;
+  const reason = await refusalReason(options.url ?? DEFAULT_URL, protocol, options.timeoutMs);
+  return reason ? `${error.message}: ${reason}` : error.message;
+}
+
 async function main() {
   let options;
   try {
@@ -216,7 +233,7 @@ async function main() {
       return;
     }
   } catch (error) {
-    process.stderr.write(`zyl: ${error.message}\n`);
+    process.stderr.write(`zyl: ${await whyRefused(error, options, protocol, library)}\n`);
     await client.close();
     process.exit(2);
   }

@@ -133,9 +133,18 @@ export class Simulator {
 
   // Writes the engine's settings file (password, text protocol); read anew at every handshake.
   writeSettings(settings) {
+    this.writeSettingsText(JSON.stringify(settings));
+  }
+
+  // Writes the settings file's text as it stands, broken or not.
+  writeSettingsText(text) {
     const folder = join(this.settings, 'ZYL Engine');
     mkdirSync(folder, { recursive: true });
-    writeFileSync(join(folder, 'settings.json'), JSON.stringify(settings));
+    writeFileSync(join(folder, 'settings.json'), text);
+  }
+
+  removeSettings() {
+    rmSync(join(this.settings, 'ZYL Engine', 'settings.json'), { force: true });
   }
 
   // Ends the simulator the normal way and returns its exit code and ledger line.

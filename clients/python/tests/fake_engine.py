@@ -28,9 +28,11 @@ def run_client(test: Callable[[], Awaitable[None]]) -> None:
 
 
 class FakeEngine:
-    def __init__(self, script: Script, *, refuse: Optional[int] = None, protocol_2: bool = True) -> None:
+    def __init__(self, script: Script, *, refuse: Optional[int] = None, protocol_2: bool = True,
+                 refusal_body: bytes = b"refused\n") -> None:
         self.script = script
         self.refuse = refuse
+        self.refusal_body = refusal_body
         self.protocol_2 = protocol_2
         self.received: List[Dict[str, Any]] = []
         self.faults: List[BaseException] = []
@@ -68,7 +70,7 @@ class FakeEngine:
     async def _process_request(self, path: str, headers: Any) -> Any:
         if self.refuse is None:
             return None
-        return http.HTTPStatus(self.refuse), [], b"refused\n"
+        return http.HTTPStatus(self.refuse), [], self.refusal_body
 
     async def _handle(self, socket: WebSocketServerProtocol) -> None:
         try:

@@ -94,6 +94,36 @@ class Opening(unittest.TestCase):
         # The impostor that asked for no password got no identify at all.
         self.assertEqual(cases[1][1].received, [])
 
+    def test_a_refusal_says_why_and_what_to_do(self):
+        async def silent(engine, socket):
+            await socket.wait_closed()
+
+        async def wrong_password(engine, socket):
+            await engine.greet(socket, "another secret")
+
+        fault = b'settings file "C:\\Users\\ed\\settings.json": syntax error at line 2, column 18: x'
+        cases = [
+            ("broken settings file", FakeEngine(silent, refuse=500, refusal_body=fault), None, None,
+             ["HTTP 500", 'settings.json": syntax error at line 2, column 18', "mend or remove"]),
+            ("refused origin", FakeEngine(silent, refuse=403, refusal_body=b""), None, "http://studio.lan:8000",
+             ["HTTP 403", "the origin http://studio.lan:8000 is not allowed", "origins.txt"]),
+            ("wrong password", FakeEngine(wrong_password), PASSWORD, None,
+             ["refused the password (4004", "settings.json", "password="]),
+        ]
+        for name, fake, password, origin, expected in cases:
+            raised = []
+
+            async def attempt(fake=fake, password=password, origin=origin):
+                with self.assertRaises(zyl_engine.ZylConnectionError) as context:
+                    async with zyl_engine.connect(fake.url, password=password, timeout=10, origin=origin):
+                        self.fail("opened")
+                raised.append(str(context.exception))
+
+            with self.subTest(name), fake:
+                run_client(attempt)
+                for part in expected:
+                    self.assertIn(part, raised[0])
+
     def test_nothing_listening(self):
         with FakeEngine(greet_then_wait) as engine:
             url = engine.url

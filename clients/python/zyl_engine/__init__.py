@@ -5,7 +5,17 @@ events and optional password authentication, over Debian's python3-websockets (a
         print(await engine.request("sequence.get"))
 """
 import contextlib
+import sys
 from typing import AsyncIterator, Optional
+
+try:
+    import websockets  # noqa: F401  (checked here, so that its absence says what to do)
+except ImportError as missing:
+    raise ImportError(
+        "zyl_engine needs the websockets package, which this Python (%s) does not have. Install it "
+        "with pip: python -m pip install websockets (on Windows: py -m pip install websockets), "
+        "or with the system's packages, e.g. on Debian or Ubuntu: apt install python3-websockets "
+        "(for /usr/bin/python3)" % sys.executable, name="websockets") from missing
 
 from .connection import BatchItem, Connection, Outcome
 from .errors import (ZylAuthenticationError, ZylClosedError, ZylConnectionError, ZylError,

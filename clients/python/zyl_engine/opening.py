@@ -11,6 +11,7 @@ from websockets.typing import Origin, Subprotocol
 from .auth import client_answer, password_key, proofs_match, server_proof
 from .errors import (ZylAuthenticationError, ZylConnectionError, ZylException, ZylRefusedError,
                      ZylTimeoutError)
+from .refusal import refusal_reason
 
 SUBPROTOCOL = Subprotocol("zyl.v2")
 PROTOCOL = 2
@@ -44,8 +45,8 @@ async def _handshake(url: str, timeout: float, origin: Optional[str]) -> WebSock
             open_timeout=timeout, close_timeout=timeout, ping_interval=None,
             max_size=MAX_RECEIVED_BYTES)
     except InvalidStatusCode as refused:
-        raise ZylRefusedError("%s refused the handshake with HTTP %d" % (url, refused.status_code),
-                              refused.status_code) from refused
+        reason = await refusal_reason(url, refused.status_code, origin, timeout)
+        raise ZylRefusedError(reason, refused.status_code) from refused
     except asyncio.TimeoutError:
         raise ZylTimeoutError("%s: no handshake within %g s" % (url, timeout)) from None
     except (OSError, InvalidHandshake, InvalidURI) as failure:
@@ -74,7 +75,8 @@ async def _identify(socket: WebSocketClientProtocol, url: str, password: Optiona
                 or not isinstance(challenge.get("salt"), str):
             raise ZylConnectionError("%s sent a malformed authentication in its hello" % url)
         if not password:
-            raise ZylAuthenticationError("%s requires a password" % url)
+            raise ZylAuthenticationError("%s requires a password: pass the one its settings.json "
+                                         "sets (connect(password=...))" % url)
         key = password_key(password, challenge["salt"])
         answer = client_answer(key, challenge["challenge"])
         identify["authentication"] = answer
@@ -112,5 +114,6 @@ def _closed_while_opening(closed: ConnectionClosed) -> ZylException:
     code = closed.rcvd.code if closed.rcvd else 1006
     reason = closed.rcvd.reason if closed.rcvd else ""
     if code == AUTHENTICATION_FAILED:
-        return ZylAuthenticationError("the engine refused the password (%d %s)" % (code, reason), code)
+        return ZylAuthenticationError("the engine refused the password (%d %s): pass the one its "
+                                      "settings.json sets (connect(password=...))" % (code, reason), code)
     return ZylConnectionError("the engine closed the connection while opening (%d %s)" % (code, reason))
