@@ -1,6 +1,7 @@
 // Everything the engine needs from the operating system: loopback sockets, SHA-1 and
-// SHA-256, random bytes, the user's idle time, the settings folder and its files, and
-// threads that keep the module loaded. One POSIX and one Windows source implement it.
+// SHA-256, random bytes, the user's idle time, the settings folder and its files, threads
+// that keep the module loaded, and the heap's free memory. One POSIX and one Windows source
+// implement it.
 #pragma once
 
 #include <array>
@@ -124,5 +125,10 @@ FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes) noexcept
 // last instruction of the module). Code linked into a program holds no reference. False when
 // no thread could be started; `body` then never runs.
 bool StartModuleThread(void (*body)(void*) noexcept, void* context) noexcept;
+
+// Gives the heap's free memory back to the system where the heap allows it (glibc's
+// malloc_trim, the C runtime's _heapmin on Windows), after a large buffer was released:
+// inside the host, memory the allocator keeps is memory the editor never gets back.
+void ReturnFreeMemory() noexcept;
 
 } // namespace ZYL::platform

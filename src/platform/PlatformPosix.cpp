@@ -1,5 +1,5 @@
 // The POSIX side of the platform layer: BSD sockets, OpenSSL's libcrypto for SHA-1, SHA-256 and
-// random bytes, the XDG settings folder and its files, and module threads.
+// random bytes, the XDG settings folder and its files, module threads and glibc's heap.
 #include "platform/Platform.h"
 
 #include <arpa/inet.h>
@@ -21,6 +21,10 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 // The plain SHA routines, kept in OpenSSL 3 but marked deprecated there: see Sha1.
 #define OPENSSL_API_COMPAT 10101
@@ -399,6 +403,13 @@ bool StartModuleThread(void (*body)(void*) noexcept, void* context) noexcept {
     if (module != nullptr) ::dlclose(module);
   }
   return started;
+}
+
+void ReturnFreeMemory() noexcept {
+#if defined(__GLIBC__)
+  // Every arena, its free pages in the middle included, not only the top of the main heap.
+  ::malloc_trim(0);
+#endif
 }
 
 } // namespace ZYL::platform

@@ -1,5 +1,6 @@
 // The Windows side of the platform layer: Winsock 2, CNG for SHA-1, SHA-256 and random bytes,
-// the user's last input time, %APPDATA% and its files, and module threads.
+// the user's last input time, %APPDATA% and its files, module threads and the C runtime's
+// heap.
 #include "platform/Platform.h"
 
 // Order matters: winsock2.h before windows.h (which would pull in the old winsock.h), and
@@ -480,6 +481,11 @@ bool StartModuleThread(void (*body)(void*) noexcept, void* context) noexcept {
   }
   ::CloseHandle(thread);
   return true;
+}
+
+void ReturnFreeMemory() noexcept {
+  // The C runtime's heap gives its free blocks back to the system.
+  _heapmin();
 }
 
 } // namespace ZYL::platform

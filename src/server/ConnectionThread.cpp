@@ -61,6 +61,9 @@ void Serve(Server::Registry& registry, const std::shared_ptr<ClientConnection>& 
   Conversation& talk = connection->Talk();
   // A message being handled when the server stops is finished; no new read starts.
   while (registry.running.load() && !talk.ended) {
+    // The last message's reply is gone: what a large one took goes back to the system, so
+    // that a burst leaves the host no larger (the heap would keep it for itself).
+    if (connection->TakeLargeBufferReleased()) platform::ReturnFreeMemory();
     if (!json) {
       const std::string message = ReadTextMessage(*connection);
       if (message.empty()) break;
