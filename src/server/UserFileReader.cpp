@@ -16,7 +16,7 @@ namespace {
 // handshakes starts one thread, and an idle engine keeps none.
 constexpr std::chrono::milliseconds kReaderIdle(500);
 
-struct Request {
+struct FileRequest {
   std::string path;
   std::optional<platform::FileRead> result; // set by the reader
 };
@@ -30,23 +30,23 @@ struct Request {
 // state, the request it serves and the memory its read allocates; no socket, no connection
 // and nothing of the host. When the system gives up or answers at last, the reader stores
 // the result nobody waits for any longer, ends, and gives the module back.
-struct ReaderState {
+struct FileReaderState {
   std::mutex lock;
   std::condition_variable requested; // the reader waits here for work
   std::condition_variable answered;  // the handshakes wait here for their results
-  std::deque<std::shared_ptr<Request>> waiting;
-  std::shared_ptr<Request> underWay;
+  std::deque<std::shared_ptr<FileRequest>> waiting;
+  std::shared_ptr<FileRequest> underWay;
   bool readerRuns = false;
   bool overdue = false; // the read under way outlasted the wait for it
   std::atomic<UserFileSource> source{&platform::ReadRegularFile};
 };
 
-std::shared_ptr<ReaderState>& SharedState() {
-  static std::shared_ptr<ReaderState> state = std::make_shared<ReaderState>();
+std::shared_ptr<FileReaderState>& SharedFileReader() {
+  static std::shared_ptr<FileReaderState> state = std::make_shared<FileReaderState>();
   return state;
 }
 
-platform::FileRead Unreadable(const char* problem) {
+platform::FileRead NotRead(const char* problem) {
   platform::FileRead result;
   result.status = platform::FileRead::Status::Unreadable;
   result.problem = problem;
@@ -54,9 +54,9 @@ platform::FileRead Unreadable(const char* problem) {
 }
 
 void RunReader(void* context) noexcept {
-  const std::unique_ptr<std::shared_ptr<ReaderState>> held(
-      static_cast<std::shared_ptr<ReaderState>*>(context));
-  ReaderState& state = **held;
+  const std::unique_ptr<std::shared_ptr<FileReaderState>> held(
+      static_cast<std::shared_ptr<FileReaderState>*>(context));
+  FileReaderState& state = **held;
   std::unique_lock<std::mutex> lock(state.lock);
   for (;;) {
     state.requested.wait_for(lock, kReaderIdle, [&] { return !state.waiting.empty(); });
@@ -64,7 +64,7 @@ void RunReader(void* context) noexcept {
       state.readerRuns = false;
       return;
     }
-    const std::shared_ptr<Request> request = state.underWay = state.waiting.front();
+    const std::shared_ptr<FileRequest> request = state.underWay = state.waiting.front();
     state.waiting.pop_front();
     lock.unlock();
     platform::FileRead result = state.source.load()(request->path, kMaxUserFileBytes);
@@ -80,19 +80,19 @@ void RunReader(void* context) noexcept {
 
 platform::FileRead ReadUserFile(const std::string& path) noexcept {
   try {
-    const std::shared_ptr<ReaderState> state = SharedState();
+    const std::shared_ptr<FileReaderState> state = SharedFileReader();
     std::unique_lock<std::mutex> lock(state->lock);
-    if (state->overdue) return Unreadable("is not read in time: the system does not answer");
-    auto request = std::make_shared<Request>();
+    if (state->overdue) return NotRead("is not read in time: the system does not answer");
+    auto request = std::make_shared<FileRequest>();
     request->path = path;
     state->waiting.push_back(request);
     if (state->readerRuns) {
       state->requested.notify_one();
     } else {
-      auto context = std::make_unique<std::shared_ptr<ReaderState>>(state);
+      auto context = std::make_unique<std::shared_ptr<FileReaderState>>(state);
       if (!platform::StartModuleThread(&RunReader, context.get())) {
         state->waiting.pop_back();
-        return Unreadable("cannot be read: no thread to read it");
+        return NotRead("cannot be read: no thread to read it");
       }
       context.release();
       state->readerRuns = true;
@@ -105,14 +105,14 @@ platform::FileRead ReadUserFile(const std::string& path) noexcept {
     } else {
       std::erase(state->waiting, request);
     }
-    return Unreadable("is not read in time: the system does not answer");
+    return NotRead("is not read in time: the system does not answer");
   } catch (...) {
-    return Unreadable("cannot be read: out of memory");
+    return NotRead("cannot be read: out of memory");
   }
 }
 
 UserFileSource ReplaceUserFileSource(UserFileSource source) noexcept {
-  return SharedState()->source.exchange(source);
+  return SharedFileReader()->source.exchange(source);
 }
 
 } // namespace ZYL

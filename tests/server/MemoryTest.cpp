@@ -26,9 +26,9 @@ using namespace std::chrono_literals;
 using zyltest::Millis;
 using zyltest::WsTestClient;
 
-constexpr int kClients = 16;
-constexpr int kRequestsEach = 4;
-constexpr int kCommands = 20000; // a commands.list reply of about 2.5 MB
+constexpr int kBurstClients = 16;
+constexpr int kBurstRequestsEach = 4;
+constexpr int kBurstCommands = 20000; // a commands.list reply of about 2.5 MB
 constexpr long kAllowedGrowthKiB = 16 * 1024;
 
 // The simulator with `projectPath`, its input held open (its end ends the simulator) and its
@@ -88,7 +88,7 @@ private:
 
 std::string ProjectWithManyCommands(const std::string& path) {
   nlohmann::json commands = nlohmann::json::array();
-  for (int i = 0; i < kCommands; ++i) {
+  for (int i = 0; i < kBurstCommands; ++i) {
     const std::string n = std::to_string(i);
     commands.push_back({"cmd." + n, "Category " + n, "A command of the burst, number " + n,
                         "What command " + n + " does, told at some length for the list"});
@@ -132,9 +132,9 @@ TEST(EngineMemory, ABurstOfLargeRepliesLeavesTheHostWithinSixteenMebibytesOfItsI
 
   std::vector<std::thread> clients;
   std::atomic<int> failed{0};
-  for (int i = 0; i < kClients; ++i)
+  for (int i = 0; i < kBurstClients; ++i)
     clients.emplace_back([&] {
-      if (!FetchCommandLists(kRequestsEach)) ++failed;
+      if (!FetchCommandLists(kBurstRequestsEach)) ++failed;
     });
   for (std::thread& client : clients)
     client.join();
