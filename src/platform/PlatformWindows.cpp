@@ -370,19 +370,26 @@ bool IsNotFound(DWORD error) noexcept {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
-// Whether `path`, which cannot be found, or one of its folders is a reparse point (a
-// symbolic link, a junction) that leads nowhere. Only then the name exists and is not the
-// user's to have removed. The attributes are those of the reparse point itself.
+// Whether the file or folder at `path` opens, following links.
+bool Opens(const std::string& path) {
+  const HANDLE opened = ::CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return false;
+  ::CloseHandle(opened);
+  return true;
+}
+
+// Whether `path`, which cannot be found, or one of its folders is listed in its folder but
+// does not open: a symbolic link or junction whose target is gone. Only a name listed
+// nowhere is a file the user removed. Listings, not attributes: Windows gives a link's own
+// attributes, Wine those of its target.
 bool LeadsNowhere(std::string at) {
   for (;;) {
-    const DWORD attributes = ::GetFileAttributesA(at.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES) {
-      if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;
-      const HANDLE target = ::CreateFileA(at.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-      if (target == INVALID_HANDLE_VALUE) return true;
-      ::CloseHandle(target);
-      return false;
+    WIN32_FIND_DATAA entry;
+    const HANDLE listed = ::FindFirstFileA(at.c_str(), &entry);
+    if (listed != INVALID_HANDLE_VALUE) {
+      ::FindClose(listed);
+      return !Opens(at);
     }
     if (!IsNotFound(::GetLastError())) return true;
     const std::size_t separator = at.find_last_of("\\/");

@@ -164,17 +164,16 @@ void ExpectFailsClosed(const std::string& path, std::string_view words) {
 // Regression: a link whose target is on a drive that is not mounted was taken for "no file",
 // which turned the password off and admitted the text protocol.
 TEST_F(SettingsFile, ALinkThatLeadsNowhereFailsClosed) {
-  std::error_code error;
-  std::filesystem::create_symlink(settings_.Root() / "unmounted" / "settings.json", FilePath(),
-                                  error);
-  if (error) GTEST_SKIP() << "no symbolic links here: " << error.message();
+  if (!zyltest::MakeSymbolicLink(settings_.Root() / "unmounted" / "settings.json", FilePath()))
+    GTEST_SKIP() << "no symbolic links here";
   ExpectFailsClosed(SettingsFilePath(), "leads nowhere");
 
   // So does the engine's folder as such a link, and the file missing below a real folder
   // is still no file.
   std::filesystem::remove(FilePath());
   std::filesystem::remove(settings_.EngineFolder());
-  std::filesystem::create_symlink(settings_.Root() / "unmounted", settings_.EngineFolder());
+  ASSERT_TRUE(
+      zyltest::MakeSymbolicLink(settings_.Root() / "unmounted", settings_.EngineFolder(), true));
   ExpectFailsClosed(SettingsFilePath(), "leads nowhere");
   std::filesystem::create_directories(settings_.Root() / "unmounted");
   EXPECT_TRUE(std::holds_alternative<Settings>(ReadSettingsFile(SettingsFilePath())));
