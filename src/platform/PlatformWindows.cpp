@@ -382,7 +382,8 @@ bool Opens(const std::string& path) {
 // Whether `path`, which cannot be found, or one of its folders is listed in its folder but
 // does not open: a symbolic link or junction whose target is gone. Only a name listed
 // nowhere is a file the user removed. Listings, not attributes: Windows gives a link's own
-// attributes, Wine those of its target.
+// attributes, Wine those of its target. Any failure of the listing but "not found" (Wine
+// answers a Unix link whose target is gone with "no more files") counts as such a link.
 bool LeadsNowhere(std::string at) {
   for (;;) {
     WIN32_FIND_DATAA entry;

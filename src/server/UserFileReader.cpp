@@ -27,9 +27,10 @@ struct FileRequest {
 // process's static destructors.
 //
 // A reader left inside the system by a read that does not return touches nothing but this
-// state, the request it serves and the memory its read allocates; no socket, no connection
-// and nothing of the host. When the system gives up or answers at last, the reader stores
-// the result nobody waits for any longer, ends, and gives the module back.
+// state, the request it serves, the one file it has open and the memory its read allocates;
+// no socket, no connection, nothing of the host, and no code but the module's own, which
+// stays loaded for it. When the system gives up or answers at last, the reader stores the
+// result nobody waits for any longer, closes the file, ends, and gives the module back.
 struct FileReaderState {
   std::mutex lock;
   std::condition_variable requested; // the reader waits here for work

@@ -1,7 +1,8 @@
 // The files of the user's settings folder (settings.json, origins.txt) are read on one reader
 // thread, never on a connection's own. A read that the system holds up (a profile folder on a
 // network share that stalls, a synchronised folder fetching a file) then costs a handshake at
-// most kUserFileWaitMilliseconds, and a stop never waits behind it.
+// most kUserFileWaitMilliseconds a file (it reads two at most), and a stop waits for no
+// read.
 #pragma once
 
 #include "platform/Platform.h"
