@@ -122,8 +122,8 @@ FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes) noexcept
 // the module that holds this code, so that a host that unloads the module meanwhile cannot
 // take the code from under it; the reference goes when the thread ends (Windows:
 // FreeLibraryAndExitThread; POSIX: dlclose run by the C library as the thread ends, after the
-// last instruction of the module). Code linked into a program holds no reference. False when
-// no thread could be started; `body` then never runs.
+// last instruction of the module). Code linked into a program needs no reference (POSIX takes
+// none). False when no thread could be started; `body` then never runs.
 bool StartModuleThread(void (*body)(void*) noexcept, void* context) noexcept;
 
 // Gives the heap's free memory back to the system where the heap allows it (glibc's
