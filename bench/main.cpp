@@ -4,6 +4,7 @@
 // namespace (scripts/bench.sh does), since the engine binds 127.0.0.1:7890.
 //   zyl-bench [NODE_SCRIPT]     the whole table
 //   zyl-bench --idle HOSTSIM    only the idle-CPU row, for the simulator at HOSTSIM
+//   zyl-bench --memory          only the resident-size rows
 #include "BenchClient.h"
 #include "ChildProcess.h"
 #include "EngineHost.h"
@@ -216,6 +217,19 @@ void MeasureMemoryRows(Table& table) {
   table.Add(
       "resident size, 16 busy connections", "zyl-hostsim",
       Format("%ld KiB (+%ld KiB)", memory.busyClientsKiB, memory.busyClientsKiB - memory.idleKiB));
+
+  const BurstFigures burst =
+      MeasureMemoryAfterBurst(ZYL_BENCH_HOSTSIM_PATH, kEnginePort, kConnections);
+  if (!burst.measured) {
+    table.Add("resident size, burst of large replies", "zyl-hostsim", "not measured");
+    return;
+  }
+  table.Add("resident size, 20,000 commands, idle", "zyl-hostsim",
+            Format("%ld KiB", burst.idleKiB));
+  table.Add("resident size, 16 clients x 4 commands.list (2.5 MB)", "zyl-hostsim",
+            Format("peak %ld KiB (+%ld KiB)", burst.peakKiB, burst.peakKiB - burst.idleKiB));
+  table.Add("resident size, idle after that burst", "zyl-hostsim",
+            Format("%ld KiB (+%ld KiB)", burst.afterKiB, burst.afterKiB - burst.idleKiB));
 }
 
 std::uint16_t StartPeer(ChildProcess& node) {
@@ -302,6 +316,11 @@ int main(int argc, char** argv) {
     EngineHost engine;
     if (!engine.Started()) return 1;
     MeasureHandshakes(table, servers);
+    table.Print();
+    return 0;
+  }
+  if (argc == 2 && std::string(argv[1]) == "--memory") {
+    MeasureMemoryRows(table);
     table.Print();
     return 0;
   }

@@ -1,6 +1,7 @@
 // Everything the engine needs from the operating system: loopback sockets, SHA-1 and
-// SHA-256, random bytes, the user's idle time and the settings folder. One POSIX and one
-// Windows source implement it.
+// SHA-256, random bytes, the user's idle time, the settings folder and its files, threads
+// that keep the module loaded, and the heap's free memory. One POSIX and one Windows source
+// implement it.
 #pragma once
 
 #include <array>
@@ -104,5 +105,38 @@ std::string SettingsFolder();
 
 // Separator for paths below SettingsFolder().
 char PathSeparator() noexcept;
+
+// A file of the user's, read whole.
+struct FileRead {
+  enum class Status {
+    Read,       // `bytes` holds the file
+    Missing,    // nothing by that name exists (a link that leads nowhere is Unreadable)
+    Unreadable, // `problem` says why, in a few English words
+  };
+  Status status = Status::Missing;
+  std::string bytes;
+  std::string problem;
+};
+
+// Reads the file at `path` when it is a regular file of at most `maxBytes`, following links.
+// Nothing here waits on another program: a pipe, a device, a folder or a link to one is
+// Unreadable without a read (on POSIX it is opened without blocking, if at all; on Windows
+// only files on a disk are read), and so are a larger file and a link that leads nowhere (its
+// target on a drive that is not mounted is not a file the user removed). A read that the
+// system itself holds up (a stalled network share) still waits: see StartModuleThread.
+FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes) noexcept;
+
+// Starts a detached thread that runs `body(context)` while holding a reference of its own to
+// the module that holds this code, so that a host that unloads the module meanwhile cannot
+// take the code from under it; the reference goes when the thread ends (Windows:
+// FreeLibraryAndExitThread; POSIX: dlclose run by the C library as the thread ends, after the
+// last instruction of the module). Code linked into a program needs no reference (POSIX takes
+// none). False when no thread could be started; `body` then never runs.
+bool StartModuleThread(void (*body)(void*) noexcept, void* context) noexcept;
+
+// Gives the heap's free memory back to the system where the heap allows it (glibc's
+// malloc_trim, the C runtime's _heapmin on Windows), after a large buffer was released:
+// inside the host, memory the allocator keeps is memory the editor never gets back.
+void ReturnFreeMemory() noexcept;
 
 } // namespace ZYL::platform

@@ -1,5 +1,5 @@
 // The POSIX side of the platform layer: BSD sockets, OpenSSL's libcrypto for SHA-1, SHA-256 and
-// random bytes, and the XDG settings folder.
+// random bytes, the XDG settings folder and its files, module threads and glibc's heap.
 #include "platform/Platform.h"
 
 #include <arpa/inet.h>
@@ -9,11 +9,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <filesystem>
+#include <memory>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <new>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 // The plain SHA routines, kept in OpenSSL 3 but marked deprecated there: see Sha1.
 #define OPENSSL_API_COMPAT 10101
@@ -245,5 +256,177 @@ std::string SettingsFolder() {
 }
 
 char PathSeparator() noexcept { return '/'; }
+
+namespace {
+
+FileRead Unreadable(std::string problem) {
+  FileRead result;
+  result.status = FileRead::Status::Unreadable;
+  result.problem = std::move(problem);
+  return result;
+}
+
+FileRead TooLarge(std::size_t maxBytes) {
+  return Unreadable("is larger than " + std::to_string(maxBytes) + " bytes");
+}
+
+std::string Reason(const char* what, int error) {
+  return std::string(what) + ": " + std::strerror(error);
+}
+
+// Whether `path`, which cannot be found, or one of its folders is a symbolic link that leads
+// nowhere. Only then the name exists and is not the user's to have removed.
+bool LeadsNowhere(const std::string& path) {
+  std::filesystem::path at(path);
+  for (;;) {
+    struct stat info {};
+    if (::lstat(at.c_str(), &info) == 0)
+      return S_ISLNK(info.st_mode) && ::stat(at.c_str(), &info) != 0;
+    if (errno != ENOENT && errno != ENOTDIR) return true;
+    if (!at.has_relative_path()) return false;
+    at = at.parent_path();
+  }
+}
+
+FileRead OpenFailure(const std::string& path, int error) {
+  if ((error == ENOENT || error == ENOTDIR) && !LeadsNowhere(path)) return FileRead{};
+  if (error == ENOENT || error == ENOTDIR) return Unreadable("is a link that leads nowhere");
+  return Unreadable(Reason("cannot be opened", error));
+}
+
+bool IsRegularFile(const struct stat& info) noexcept { return S_ISREG(info.st_mode); }
+
+// Reads an opened regular file to its end, or one byte past `maxBytes`.
+FileRead ReadOpenedFile(int file, std::size_t maxBytes) {
+  FileRead result;
+  result.status = FileRead::Status::Read;
+  char chunk[16384];
+  for (;;) {
+    const ssize_t got = ::read(file, chunk, sizeof chunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return Unreadable(Reason("cannot be read", errno));
+    if (got == 0) return result;
+    result.bytes.append(chunk, static_cast<std::size_t>(got));
+    if (result.bytes.size() > maxBytes) return TooLarge(maxBytes);
+  }
+}
+
+} // namespace
+
+FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes) noexcept {
+  try {
+    // Looked at before it is opened: opening a device may do something of its own, and
+    // opening a pipe without O_NONBLOCK waits for a writer.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return OpenFailure(path, errno);
+    if (!IsRegularFile(info)) return Unreadable("is not a regular file");
+    const int file = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (file < 0) return OpenFailure(path, errno);
+    FileRead result;
+    // The name may have been given to something else in between.
+    if (::fstat(file, &info) != 0 || !IsRegularFile(info))
+      result = Unreadable("is not a regular file");
+    else if (static_cast<std::uintmax_t>(info.st_size) > maxBytes)
+      result = TooLarge(maxBytes);
+    else
+      result = ReadOpenedFile(file, maxBytes);
+    ::close(file);
+    return result;
+  } catch (...) {
+    return Unreadable("cannot be read: out of memory");
+  }
+}
+
+namespace {
+
+struct ModuleThreadStart {
+  void (*body)(void*) noexcept;
+  void* context;
+  void* module; // dlopen's handle on this code's own module; null inside a program
+};
+
+// A thread-specific value whose destructor gives a module thread's reference back. The C
+// library runs that destructor once the thread's function has returned, so the module may
+// be unmapped by it without any of the module's instructions left to run. The destructor is
+// dlclose itself, called through the destructor's type: its int result is dropped, as every
+// ABI this code is built for allows. The key goes with the module; a thread that cannot
+// hand its reference over keeps it for good, which leaves the module loaded but never takes
+// code from under a thread.
+class ModuleReleaseKey {
+public:
+  ModuleReleaseKey() noexcept
+      : made_(::pthread_key_create(&key_, reinterpret_cast<void (*)(void*)>(
+                                              reinterpret_cast<void (*)()>(&::dlclose))) == 0) {}
+  ~ModuleReleaseKey() {
+    if (made_) ::pthread_key_delete(key_);
+  }
+  ModuleReleaseKey(const ModuleReleaseKey&) = delete;
+  ModuleReleaseKey& operator=(const ModuleReleaseKey&) = delete;
+
+  // Makes the calling thread's end release `module`.
+  void ReleaseAtThreadEnd(void* module) noexcept {
+    if (made_) ::pthread_setspecific(key_, module);
+  }
+
+private:
+  pthread_key_t key_{};
+  bool made_;
+};
+
+ModuleReleaseKey& ReleaseKey() noexcept {
+  static ModuleReleaseKey key;
+  return key;
+}
+
+void* RunModuleThread(void* raw) {
+  const ModuleThreadStart start = *static_cast<ModuleThreadStart*>(raw);
+  delete static_cast<ModuleThreadStart*>(raw);
+  if (start.module != nullptr) ReleaseKey().ReleaseAtThreadEnd(start.module);
+  start.body(start.context);
+  return nullptr;
+}
+
+// Another reference to the module holding this code, or null when the code is part of the
+// program itself (which is never unloaded).
+void* ReferToOwnModule() noexcept {
+  Dl_info info{};
+  if (::dladdr(reinterpret_cast<void*>(&RunModuleThread), &info) == 0 || info.dli_fname == nullptr)
+    return nullptr;
+  void* const program = ::dlopen(nullptr, RTLD_LAZY | RTLD_NOLOAD);
+  void* const module = ::dlopen(info.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
+  if (program != nullptr) ::dlclose(program);
+  if (module == program && module != nullptr) {
+    ::dlclose(module);
+    return nullptr;
+  }
+  return module;
+}
+
+} // namespace
+
+bool StartModuleThread(void (*body)(void*) noexcept, void* context) noexcept {
+  void* const module = ReferToOwnModule();
+  auto* start = new (std::nothrow) ModuleThreadStart{body, context, module};
+  pthread_attr_t attributes;
+  bool started = false;
+  if (start != nullptr && ::pthread_attr_init(&attributes) == 0) {
+    pthread_t thread;
+    started = ::pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED) == 0 &&
+              ::pthread_create(&thread, &attributes, &RunModuleThread, start) == 0;
+    ::pthread_attr_destroy(&attributes);
+  }
+  if (!started) {
+    delete start;
+    if (module != nullptr) ::dlclose(module);
+  }
+  return started;
+}
+
+void ReturnFreeMemory() noexcept {
+#if defined(__GLIBC__)
+  // Every arena, its free pages in the middle included, not only the top of the main heap.
+  ::malloc_trim(0);
+#endif
+}
 
 } // namespace ZYL::platform

@@ -1,6 +1,6 @@
 // The Windows side of the platform layer: Winsock 2, CNG for SHA-1, SHA-256 and random bytes,
-// the user's last input
-// time and %APPDATA%.
+// the user's last input time, %APPDATA% and its files, module threads and the C runtime's
+// heap.
 #include "platform/Platform.h"
 
 // Order matters: winsock2.h before windows.h (which would pull in the old winsock.h), and
@@ -17,7 +17,9 @@
 #include <climits>
 #include <cstring>
 #include <limits>
+#include <malloc.h>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <set>
 #include <string>
@@ -364,5 +366,154 @@ std::string SettingsFolder() {
 }
 
 char PathSeparator() noexcept { return '\\'; }
+
+namespace {
+
+FileRead Unreadable(std::string problem) {
+  FileRead result;
+  result.status = FileRead::Status::Unreadable;
+  result.problem = std::move(problem);
+  return result;
+}
+
+FileRead TooLarge(std::size_t maxBytes) {
+  return Unreadable("is larger than " + std::to_string(maxBytes) + " bytes");
+}
+
+std::string SystemReason(const char* what, DWORD error) {
+  return std::string(what) + " (system error " + std::to_string(error) + ")";
+}
+
+bool IsNotFound(DWORD error) noexcept {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Whether the file or folder at `path` opens, following links.
+bool Opens(const std::string& path) {
+  const HANDLE opened = ::CreateFileA(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return false;
+  ::CloseHandle(opened);
+  return true;
+}
+
+// Whether `path`, which cannot be found, or one of its folders is listed in its folder but
+// does not open: a symbolic link or junction whose target is gone. Only a name listed
+// nowhere is a file the user removed. Listings, not attributes: Windows gives a link's own
+// attributes, Wine those of its target. Any failure of the listing but "not found" (Wine
+// answers a Unix link whose target is gone with "no more files") counts as such a link.
+bool LeadsNowhere(std::string at) {
+  for (;;) {
+    WIN32_FIND_DATAA entry;
+    const HANDLE listed = ::FindFirstFileA(at.c_str(), &entry);
+    if (listed != INVALID_HANDLE_VALUE) {
+      ::FindClose(listed);
+      return !Opens(at);
+    }
+    if (!IsNotFound(::GetLastError())) return true;
+    const std::size_t separator = at.find_last_of("\\/");
+    // A drive ("C:") or a share's root is as far as a folder goes.
+    if (separator == std::string::npos || separator <= 2) return false;
+    at.resize(separator);
+  }
+}
+
+FileRead OpenFailure(const std::string& path, DWORD error) {
+  if (!IsNotFound(error)) return Unreadable(SystemReason("cannot be opened", error));
+  if (LeadsNowhere(path)) return Unreadable("is a link that leads nowhere");
+  return FileRead{};
+}
+
+// Reads an opened file on a disk to its end, or one byte past `maxBytes`.
+FileRead ReadOpenedFile(HANDLE file, std::size_t maxBytes) {
+  FileRead result;
+  result.status = FileRead::Status::Read;
+  char chunk[16384];
+  for (;;) {
+    DWORD got = 0;
+    if (!::ReadFile(file, chunk, sizeof chunk, &got, nullptr))
+      return Unreadable(SystemReason("cannot be read", ::GetLastError()));
+    if (got == 0) return result;
+    result.bytes.append(chunk, got);
+    if (result.bytes.size() > maxBytes) return TooLarge(maxBytes);
+  }
+}
+
+} // namespace
+
+FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes) noexcept {
+  try {
+    // Folders and devices are told apart before anything is opened. A placeholder that the
+    // cloud synchronisation of a profile folder left is a reparse point that opens as its
+    // file (the synchronisation fetches it), so it is opened like any file.
+    const DWORD attributes = ::GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return OpenFailure(path, ::GetLastError());
+    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) != 0)
+      return Unreadable("is not a regular file");
+    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return OpenFailure(path, ::GetLastError());
+    // A link may lead to a pipe or a device, which opens at once but may never answer a
+    // read: only files on a disk are read.
+    FileRead result;
+    LARGE_INTEGER size{};
+    if (::GetFileType(file) != FILE_TYPE_DISK)
+      result = Unreadable("is not a regular file");
+    else if (!::GetFileSizeEx(file, &size))
+      result = Unreadable(SystemReason("cannot be read", ::GetLastError()));
+    else if (static_cast<unsigned long long>(size.QuadPart) > maxBytes)
+      result = TooLarge(maxBytes);
+    else
+      result = ReadOpenedFile(file, maxBytes);
+    ::CloseHandle(file);
+    return result;
+  } catch (...) {
+    return Unreadable("cannot be read: out of memory");
+  }
+}
+
+namespace {
+
+struct ModuleThreadStart {
+  void (*body)(void*) noexcept;
+  void* context;
+  HMODULE module; // a reference of the thread's own to the module holding this code
+};
+
+DWORD WINAPI RunModuleThread(LPVOID raw) {
+  const ModuleThreadStart start = *static_cast<ModuleThreadStart*>(raw);
+  delete static_cast<ModuleThreadStart*>(raw);
+  start.body(start.context);
+  // Releases the module and ends the thread in one call, so no instruction of a module that
+  // this release unloads is left to run.
+  if (start.module != nullptr) ::FreeLibraryAndExitThread(start.module, 0);
+  return 0;
+}
+
+} // namespace
+
+bool StartModuleThread(void (*body)(void*) noexcept, void* context) noexcept {
+  HMODULE module = nullptr;
+  if (!::GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCSTR>(&RunModuleThread), &module))
+    module = nullptr;
+  auto* start = new (std::nothrow) ModuleThreadStart{body, context, module};
+  const HANDLE thread =
+      start != nullptr ? ::CreateThread(nullptr, 0, &RunModuleThread, start, 0, nullptr) : nullptr;
+  if (thread == nullptr) {
+    delete start;
+    if (module != nullptr) ::FreeLibrary(module);
+    return false;
+  }
+  ::CloseHandle(thread);
+  return true;
+}
+
+void ReturnFreeMemory() noexcept {
+  // The C runtime's heap gives its free blocks back to the system.
+  _heapmin();
+}
 
 } // namespace ZYL::platform

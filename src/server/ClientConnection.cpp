@@ -170,7 +170,10 @@ bool ClientConnection::WriteFront() noexcept {
   }
   // A slow peer's close frame is out: nothing may follow it.
   if (closing_) return Break();
-  if (queue_.capacity() > kKeptQueueCapacity) std::string().swap(queue_);
+  if (queue_.capacity() > kKeptQueueCapacity) {
+    std::string().swap(queue_);
+    largeBufferReleased_.store(true);
+  }
   return true;
 }
 

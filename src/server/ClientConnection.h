@@ -108,6 +108,10 @@ public:
   // until the last holder lets go.
   void Shutdown() noexcept;
 
+  // Whether a send buffer that grew for a large reply was given back since the last call:
+  // the heap then holds free memory worth returning to the system.
+  bool TakeLargeBufferReleased() noexcept { return largeBufferReleased_.exchange(false); }
+
   // Set by the handshake before the first message is read, and not changed after.
   void Admit(Admission admission) noexcept { admission_ = std::move(admission); }
   const Admission& Admitted() const noexcept { return admission_; }
@@ -158,6 +162,7 @@ private:
   bool broken_ = false;
   bool closing_ = false;                // a close frame is queued last and nothing more is taken
   std::atomic<std::uint8_t> topics_{0}; // written under sendLock_
+  std::atomic<bool> largeBufferReleased_{false};
   Admission admission_;
   Conversation conversation_;
 };

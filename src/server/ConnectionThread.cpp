@@ -62,6 +62,9 @@ void ServeConnection(Server::Registry& registry,
   Conversation& talk = connection->Talk();
   // A message being handled when the server stops is finished; no new read starts.
   while (registry.running.load() && !talk.ended) {
+    // The last message's reply is gone: what a large one took goes back to the system, so
+    // that a burst leaves the host no larger (the heap would keep it for itself).
+    if (connection->TakeLargeBufferReleased()) platform::ReturnFreeMemory();
     if (!rfc6455) {
       const std::string message = ReadLenientMessage(*connection);
       if (message.empty()) break;

@@ -2,38 +2,14 @@
 
 #include "server/DiagnosticLog.h"
 #include "server/OriginPolicy.h"
+#include "server/UserFileReader.h"
 
-#include <filesystem>
-#include <fstream>
+#include <functional>
 #include <mutex>
 #include <optional>
-#include <system_error>
+#include <sstream>
 
 namespace ZYL {
-
-namespace {
-
-// An allow-list file larger than this is not read for diagnostics.
-constexpr std::uintmax_t kMaxAllowListBytes = 1024 * 1024;
-
-struct FileStamp {
-  std::string path;
-  std::filesystem::file_time_type modified;
-  std::uintmax_t size = 0;
-  bool operator==(const FileStamp&) const = default;
-};
-
-// The stamp of a regular file at `path`; nothing for any other kind of file or none.
-std::optional<FileStamp> StampOf(const std::string& path) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
-  FileStamp stamp{path, std::filesystem::last_write_time(path, error),
-                  std::filesystem::file_size(path, error)};
-  if (error) return std::nullopt;
-  return stamp;
-}
-
-} // namespace
 
 void NoteSettingsOutcome(const SettingsResult& result) noexcept {
   static std::mutex lock;
@@ -57,19 +33,22 @@ void NoteSettingsOutcome(const SettingsResult& result) noexcept {
 
 void NoteUnmatchableAllowListEntries(const std::string& path) noexcept {
   static std::mutex lock;
-  static std::optional<FileStamp> lastSeen;
+  static std::optional<std::size_t> lastSeen; // a hash of the contents last looked at
   try {
     if (path.empty()) return;
-    const std::optional<FileStamp> stamp = StampOf(path);
+    // Through the reader thread, like every read of the user's files: a file that is no
+    // regular file, or one the system holds up, must not hold up this handshake.
+    const platform::FileRead file = ReadUserFile(path);
+    if (file.status != platform::FileRead::Status::Read) return;
+    const std::size_t contents = std::hash<std::string>{}(file.bytes);
     {
       const std::lock_guard<std::mutex> guard(lock);
-      if (stamp == lastSeen) return;
-      lastSeen = stamp;
+      if (contents == lastSeen) return;
+      lastSeen = contents;
     }
-    if (!stamp || stamp->size > kMaxAllowListBytes) return;
-    std::ifstream file(path, std::ios::binary);
+    std::istringstream lines(file.bytes);
     std::string line;
-    for (int number = 1; std::getline(file, line); ++number) {
+    for (int number = 1; std::getline(lines, line); ++number) {
       const std::string problem = UnmatchableEntryProblem(line);
       if (!problem.empty())
         WriteEngineDiagnostic("ZYL Engine: origins.txt line " + std::to_string(number) +

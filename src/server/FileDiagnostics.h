@@ -13,7 +13,7 @@ namespace ZYL {
 void NoteSettingsOutcome(const SettingsResult& result) noexcept;
 
 // Says, for each entry of the allow-list file at `path` that can never match, which line it
-// is and why; again only after the file has changed (its size or modification time).
+// is and why; again only after the file's contents have changed.
 void NoteUnmatchableAllowListEntries(const std::string& path) noexcept;
 
 } // namespace ZYL

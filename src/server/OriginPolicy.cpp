@@ -1,8 +1,9 @@
 #include "server/OriginPolicy.h"
 
 #include "platform/Platform.h"
+#include "server/UserFileReader.h"
 
-#include <fstream>
+#include <sstream>
 
 namespace ZYL {
 
@@ -96,8 +97,10 @@ std::string AllowListFilePath() {
 
 bool AllowListFileAdmits(const std::string& path, std::string_view host) {
   if (path.empty()) return false;
-  std::ifstream file(path, std::ios::binary);
-  return AllowListAdmits(file, host);
+  const platform::FileRead file = ReadUserFile(path);
+  if (file.status != platform::FileRead::Status::Read) return false;
+  std::istringstream lines(file.bytes);
+  return AllowListAdmits(lines, host);
 }
 
 bool AllowListAdmits(std::istream& lines, std::string_view host) {

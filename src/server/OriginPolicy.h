@@ -30,7 +30,8 @@ const std::array<std::string_view, 7>& BuiltInAllowList() noexcept;
 std::string AllowListFilePath();
 
 // Reads the allow-list file at `path` entry by entry and reports whether one admits `host`;
-// reading stops at the first match. A missing or unreadable file admits nothing.
+// reading stops at the first match. A missing or unreadable file (anything but a regular
+// file, more than 1 MiB, or not read in time) admits nothing.
 bool AllowListFileAdmits(const std::string& path, std::string_view host);
 
 // The same for allow-list text from any stream, so that its parsing can be fuzzed.

@@ -2,11 +2,7 @@
 
 #include "server/JsonParse.h"
 #include "server/OriginPolicy.h"
-
-#include <array>
-#include <filesystem>
-#include <fstream>
-#include <system_error>
+#include "server/UserFileReader.h"
 
 namespace ZYL {
 
@@ -16,9 +12,6 @@ using Json = nlohmann::json;
 
 constexpr std::string_view kAllowListFileName = "origins.txt";
 constexpr std::string_view kSettingsFileName = "settings.json";
-// The file holds two short members; anything near this size is not a settings file, and
-// the engine reads it on every handshake inside the host.
-constexpr std::size_t kMaxSettingsFileBytes = 1024 * 1024;
 // The file is one flat object; the bound only keeps a hostile file from costing much.
 constexpr std::size_t kMaxSettingsDepth = 32;
 
@@ -80,23 +73,18 @@ std::string SettingsFilePath() {
 SettingsResult ReadSettingsFile(const std::string& path) noexcept {
   try {
     if (path.empty()) return Settings{};
-    std::ifstream file(path, std::ios::binary);
-    if (!file.is_open()) {
-      // Only a file that is certainly absent means "no settings"; any other failure to
-      // open fails closed.
-      std::error_code error;
-      const std::filesystem::file_status status = std::filesystem::status(path, error);
-      if (status.type() == std::filesystem::file_type::not_found) return Settings{};
-      return FileError(path, "cannot be opened");
+    platform::FileRead file = ReadUserFile(path);
+    // Only a file that is certainly absent means "no settings"; a file that is there but
+    // cannot be read fails closed.
+    switch (file.status) {
+    case platform::FileRead::Status::Missing:
+      return Settings{};
+    case platform::FileRead::Status::Unreadable:
+      return FileError(path, file.problem);
+    case platform::FileRead::Status::Read:
+      break;
     }
-    std::string text;
-    std::array<char, 4096> chunk;
-    while (file.read(chunk.data(), chunk.size()) || file.gcount() > 0) {
-      text.append(chunk.data(), static_cast<std::size_t>(file.gcount()));
-      if (text.size() > kMaxSettingsFileBytes) return FileError(path, "is larger than 1 MiB");
-    }
-    if (file.bad()) return FileError(path, "cannot be read");
-    SettingsResult result = ParseSettings(text);
+    SettingsResult result = ParseSettings(file.bytes);
     if (const auto* failure = std::get_if<SettingsError>(&result))
       return FileError(path, failure->problem);
     return result;

@@ -35,7 +35,8 @@ SettingsResult ParseSettings(std::string_view text) noexcept;
 // settings folder is known.
 std::string SettingsFilePath();
 
-// Reads the file at `path`. No path or no file: the defaults. A file that cannot be read or
+// Reads the file at `path`. No path or no file: the defaults. A file that cannot be read (a
+// pipe, a device, a folder, a link that leads nowhere, more than 1 MiB, not read in time) or
 // parsed: an error naming the file and the problem.
 SettingsResult ReadSettingsFile(const std::string& path) noexcept;
 

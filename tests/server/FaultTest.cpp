@@ -5,11 +5,13 @@
 #include "support/LoadScale.h"
 #include "support/ProcessResources.h"
 #include "support/PushTraffic.h"
+#include "support/TestEnvironment.h"
 #include "support/TestSockets.h"
 #include "support/WsTestClient.h"
 
 #include <atomic>
 #include <cerrno>
+#include <future>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
@@ -19,6 +21,7 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -289,5 +292,37 @@ TEST(EngineFaults, AcceptOutOfDescriptorsBacksOffAndServesOnceTheyAreFree) {
   EXPECT_TRUE(AnswersVersion(client));
 #endif
 }
+
+#ifndef _WIN32
+// Regression: with a pipe as settings.json, a handshake waited in open() for a writer, and
+// the host's detach waited for that handshake (in an attack, over 45 s). The handshake now
+// refuses the pipe at once with 500, and the detach is not held up.
+TEST(EngineFaults, ADetachWhileAHandshakeMeetsASettingsPipeIsNotHeldUp) {
+  zyltest::ScopedSettingsFolder settings("fault-settings-pipe");
+  const std::string pipe = (settings.EngineFolder() / "settings.json").string();
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  // A writer comes after 8 s, so that an open waiting for one ends in a failure of this
+  // test rather than in a test that never ends.
+  std::promise<void> stopped;
+  std::thread writer([&pipe, late = stopped.get_future()] {
+    late.wait_for(8s);
+    const int end = ::open(pipe.c_str(), O_WRONLY | O_NONBLOCK);
+    if (end >= 0) ::close(end);
+  });
+  EngineHarness engine;
+  ASSERT_TRUE(engine.Started());
+  WsTestClient client;
+  ASSERT_TRUE(client.Connect());
+  ASSERT_TRUE(client.SendRaw(zyltest::UpgradeRequest()));
+  std::this_thread::sleep_for(300ms); // the handshake reaches the settings file
+
+  const auto start = Clock::now();
+  EXPECT_TRUE(engine.Shutdown());
+  EXPECT_LT(Clock::now() - start, 2s);
+  EXPECT_EQ(client.ReadHttpReply(Millis(1000)).rfind("HTTP/1.1 500 ", 0), 0U);
+  stopped.set_value();
+  writer.join();
+}
+#endif
 
 } // namespace

@@ -109,6 +109,22 @@ TEST_F(AllowListFile, EditsApplyToTheNextCheck) {
   EXPECT_TRUE(Allowed("https://late.example"));
 }
 
+// Regression: the file was read to its end whatever its size, and a link to an endless
+// device grew the process by gigabytes on one handshake. Past 1 MiB, and anything but a
+// regular file, the file counts as empty.
+TEST_F(AllowListFile, AFileThatIsNoRegularFileOrLargerThanOneMebibyteCountsAsEmpty) {
+  Write("tools.local\n" + std::string(1024 * 1024, '#'));
+  EXPECT_FALSE(Allowed("http://tools.local"));
+  Write("tools.local\n" + std::string(1024 * 1024 - 12, '#'));
+  EXPECT_TRUE(Allowed("http://tools.local"));
+#ifndef _WIN32
+  const std::filesystem::path file = settings_.EngineFolder() / "origins.txt";
+  std::filesystem::remove(file);
+  std::filesystem::create_symlink("/dev/zero", file);
+  EXPECT_FALSE(Allowed("http://tools.local"));
+#endif
+}
+
 TEST_F(AllowListFile, MissingFileOrNoSettingsFolderAdmitsNothingExtra) {
   EXPECT_FALSE(Allowed("null"));
   EXPECT_TRUE(Allowed("http://localhost"));

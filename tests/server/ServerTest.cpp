@@ -6,15 +6,19 @@
 #include "server/Handshake.h"
 #include "server/MessageHandler.h"
 #include "server/ServerLimits.h"
+#include "server/UserFileReader.h"
 #include "support/EngineHarness.h"
 #include "support/LoadScale.h"
+#include "support/TestEnvironment.h"
 #include "support/WsTestClient.h"
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <thread>
 #include <vector>
@@ -262,6 +266,57 @@ TEST_F(Server, ConnectionsOneAfterAnotherAreEachServedAndAStopDoesNotWaitForIdle
   const auto start = Clock::now();
   surface_->StopServer();
   EXPECT_LT(Clock::now() - start, Millis(server::kIdleThreadMilliseconds / 2));
+}
+
+// A read of a settings file that the system holds up (a profile folder on a share that
+// stalls): it returns once the test lets it.
+class HeldUpRead {
+public:
+  static platform::FileRead Read(const std::string&, std::size_t) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    entered_ = true;
+    changed_.notify_all();
+    changed_.wait(lock, [] { return released_; });
+    return {};
+  }
+  static bool WaitEntered(Millis timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, timeout, [] { return entered_; });
+  }
+  // Lets the read return now, or after `timeout` unless it was let go before.
+  static void Release(Millis timeout = Millis(0)) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait_for(lock, timeout, [] { return released_; });
+    released_ = true;
+    changed_.notify_all();
+  }
+
+private:
+  static inline std::mutex mutex_;
+  static inline std::condition_variable changed_;
+  static inline bool entered_ = false;
+  static inline bool released_ = false;
+};
+
+// Regression: a handshake read the settings file on its own thread, so a read held up in the
+// system held the handshake, and a stop waited for it as long as the system did.
+TEST_F(Server, AStopDoesNotWaitForASettingsReadThatTheSystemHoldsUp) {
+  zyltest::ScopedSettingsFolder settings("server-held-up-read");
+  const UserFileSource previous = ReplaceUserFileSource(&HeldUpRead::Read);
+  // Lets the read go after a while, so that a stop waiting for it ends in a failure of this
+  // test rather than in a test that never ends.
+  std::thread watchdog([] { HeldUpRead::Release(Millis(8000)); });
+  WsTestClient client;
+  ASSERT_TRUE(client.Connect());
+  ASSERT_TRUE(client.SendRaw(zyltest::UpgradeRequest()));
+  ASSERT_TRUE(HeldUpRead::WaitEntered(Millis(5000)));
+
+  const auto start = Clock::now();
+  surface_->StopServer();
+  EXPECT_LT(Clock::now() - start, Millis(2000));
+  HeldUpRead::Release();
+  watchdog.join();
+  ReplaceUserFileSource(previous);
 }
 
 // Regression: a held port left the server stopped without a word, an engine that looked

@@ -5,11 +5,20 @@
 #include "server/ServerErrorReply.h"
 #include "support/TestEnvironment.h"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <gtest/gtest.h>
 #include <string>
+#include <thread>
 #include <variant>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace ZYL {
 namespace {
@@ -142,6 +151,59 @@ TEST_F(SettingsFile, AFileThatCannotBeReadFailsClosed) {
   ASSERT_TRUE(std::holds_alternative<SettingsError>(result));
   EXPECT_NE(std::get<SettingsError>(result).problem.find(FilePath().string()), std::string::npos);
 }
+
+// Whether reading the file fails closed with a problem that names the file and `words`.
+void ExpectFailsClosed(const std::string& path, std::string_view words) {
+  const SettingsResult result = ReadSettingsFile(path);
+  ASSERT_TRUE(std::holds_alternative<SettingsError>(result)) << path;
+  const std::string& problem = std::get<SettingsError>(result).problem;
+  EXPECT_NE(problem.find(path), std::string::npos) << problem;
+  EXPECT_NE(problem.find(words), std::string::npos) << problem;
+}
+
+// Regression: a link whose target is on a drive that is not mounted was taken for "no file",
+// which turned the password off and admitted the text protocol.
+TEST_F(SettingsFile, ALinkThatLeadsNowhereFailsClosed) {
+  if (!zyltest::MakeSymbolicLink(settings_.Root() / "unmounted" / "settings.json", FilePath()))
+    GTEST_SKIP() << "no symbolic links here";
+  ExpectFailsClosed(SettingsFilePath(), "leads nowhere");
+
+  // So does the engine's folder as such a link, and the file missing below a real folder
+  // is still no file.
+  std::filesystem::remove(FilePath());
+  std::filesystem::remove(settings_.EngineFolder());
+  ASSERT_TRUE(
+      zyltest::MakeSymbolicLink(settings_.Root() / "unmounted", settings_.EngineFolder(), true));
+  ExpectFailsClosed(SettingsFilePath(), "leads nowhere");
+  std::filesystem::create_directories(settings_.Root() / "unmounted");
+  EXPECT_TRUE(std::holds_alternative<Settings>(ReadSettingsFile(SettingsFilePath())));
+}
+
+#ifndef _WIN32
+// Regression: a pipe as the settings file held the handshake in open() until a writer came,
+// and with it every stop of the engine. A pipe, a device and a link to one are not read at
+// all.
+TEST_F(SettingsFile, PipesAndDevicesFailClosedAtOnce) {
+  ASSERT_EQ(::mkfifo(FilePath().c_str(), 0600), 0);
+  // Lets an open that waits for a writer go on after a while, so that the fault shows as a
+  // slow answer instead of a test that never ends.
+  std::promise<void> answered;
+  std::thread writer([path = FilePath(), late = answered.get_future()] {
+    late.wait_for(std::chrono::seconds(5));
+    const int end = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+    if (end >= 0) ::close(end);
+  });
+  const auto start = std::chrono::steady_clock::now();
+  ExpectFailsClosed(SettingsFilePath(), "not a regular file");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  answered.set_value();
+  writer.join();
+
+  std::filesystem::remove(FilePath());
+  std::filesystem::create_symlink("/dev/zero", FilePath());
+  ExpectFailsClosed(SettingsFilePath(), "not a regular file");
+}
+#endif
 
 TEST(ServerErrorReply, IsA500ThatClosesAndCarriesTheBody) {
   EXPECT_EQ(ServerErrorReply("settings file \"s.json\": bad"),

@@ -1,6 +1,7 @@
 #include "TestEnvironment.h"
 
 #include <cstdlib>
+#include <system_error>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -34,6 +35,26 @@ unsigned long ProcessId() {
   return ::GetCurrentProcessId();
 #else
   return static_cast<unsigned long>(::getpid());
+#endif
+}
+
+bool MakeSymbolicLink(const std::filesystem::path& target, const std::filesystem::path& link,
+                      bool folder) {
+#ifdef _WIN32
+  // The C++ runtime of mingw makes no links; the system does, without administrator rights
+  // where developer mode allows it.
+  const DWORD kind =
+      (folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0) | SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE;
+  // Wine answers success and makes nothing: the link must be there afterwards.
+  return ::CreateSymbolicLinkW(link.wstring().c_str(), target.wstring().c_str(), kind) != 0 &&
+         ::GetFileAttributesW(link.wstring().c_str()) != INVALID_FILE_ATTRIBUTES;
+#else
+  std::error_code error;
+  if (folder)
+    std::filesystem::create_directory_symlink(target, link, error);
+  else
+    std::filesystem::create_symlink(target, link, error);
+  return !error;
 #endif
 }
 

@@ -16,6 +16,11 @@ void SetEnvironmentValue(const std::string& name, const std::optional<std::strin
 // This process's id, e.g. for names of temporary folders.
 unsigned long ProcessId();
 
+// Makes `link` a symbolic link to `target` (a folder's when `folder`), which need not exist.
+// False where the system or the account may not make one (Wine makes none).
+bool MakeSymbolicLink(const std::filesystem::path& target, const std::filesystem::path& link,
+                      bool folder = false);
+
 // Points APPDATA, and with it the engine's settings folder, at a fresh temporary folder
 // that holds "ZYL Engine/", for as long as the object lives; the old value comes back after.
 class ScopedSettingsFolder {
