@@ -87,7 +87,7 @@ std::string ReadLenientMessage(ClientConnection& connection) {
 }
 
 FramedRead ReadRfc6455Message(ClientConnection& connection, Deadline deadline,
-                                std::chrono::milliseconds wholeWithin) {
+                              std::chrono::milliseconds wholeWithin) {
   FrameParser parser(FrameParser::Rules::Rfc6455);
   return ReadFramed(connection, parser, {deadline, wholeWithin});
 }
