@@ -87,8 +87,10 @@ std::optional<std::int64_t> TimecodeToTicks(std::string_view text, const Sequenc
   if (!fields) return std::nullopt;
   const std::int64_t ticksPerSecond = *timing.ticksPerSecond;
   const std::int64_t ticksPerFrame = timing.ticksPerFrame;
-  // The nominal rate: frames a second, rounded to the nearest whole number.
-  const std::int64_t nominal = (ticksPerSecond + ticksPerFrame / 2) / ticksPerFrame;
+  // The nominal rate: frames a second, rounded to the nearest whole number (half up).
+  const std::int64_t remainder = ticksPerSecond % ticksPerFrame;
+  const std::int64_t nominal =
+      ticksPerSecond / ticksPerFrame + (remainder >= ticksPerFrame - remainder ? 1 : 0);
   const auto [hours, minutes, seconds, frames] = fields->values;
   if (nominal <= 0 || minutes >= 60 || seconds >= 60 || frames >= nominal) return std::nullopt;
 
@@ -96,7 +98,9 @@ std::optional<std::int64_t> TimecodeToTicks(std::string_view text, const Sequenc
   if (fields->dropFrameMarked && dropPerMinute == 0) return std::nullopt; // no such numbering
   const bool dropFrame = dropPerMinute > 0 && (fields->dropFrameMarked || timing.dropFrame == true);
   const std::int64_t totalMinutes = hours * 60 + minutes;
-  std::int64_t frame = (totalMinutes * 60 + seconds) * nominal + frames;
+  const std::optional<std::int64_t> wholeSeconds = Multiplied(totalMinutes * 60 + seconds, nominal);
+  std::int64_t frame = 0;
+  if (!wholeSeconds || __builtin_add_overflow(*wholeSeconds, frames, &frame)) return std::nullopt;
   if (dropFrame) {
     // The first frame numbers of each minute but every tenth are never shown.
     if (seconds == 0 && frames < dropPerMinute && minutes % 10 != 0) return std::nullopt;

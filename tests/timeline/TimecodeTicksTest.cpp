@@ -49,6 +49,15 @@ TEST(TimecodeTicks, PositionsTooLargeForTicksAreNone) {
   EXPECT_EQ(ZYL::TimecodeToTicks("00:00:01:00", timing), std::nullopt);
 }
 
+TEST(TimecodeTicks, ATickLongFrameCannotOverflowTheFrameCount) {
+  ZYL::SequenceTiming timing;
+  timing.ticksPerSecond = INT64_MAX;
+  timing.ticksPerFrame = 1;
+  timing.zeroPointTicks = 0;
+  EXPECT_EQ(ZYL::TimecodeToTicks("999999:59:59:00", timing), std::nullopt);
+  EXPECT_EQ(ZYL::TimecodeToTicks("00:00:00:99", timing), 99);
+}
+
 TEST(TimecodeTicks, AFrameLongerThanASecondHasNoNominalRate) {
   ZYL::SequenceTiming timing;
   timing.ticksPerSecond = 100;
