@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -239,6 +240,30 @@ TEST_F(PlayheadTopics, TheVitalsTopicPushesVitalsGetsShape) {
   for (const auto& [member, value] : got.items())
     EXPECT_TRUE(data.contains(member)) << member;
   EXPECT_EQ(got.size(), data.size());
+}
+
+// The playhead thread may be in a slow host's calls, or in the first scan for timelines,
+// when the host detaches: the stop still comes within the bound every engine thread keeps.
+TEST(PlayheadThread, ADetachDoesNotWaitForASlowHostsDerivation) {
+  json project = TwoMulticamTimelines();
+  project["probeDelayNs"] = 50'000'000;
+  EngineHarness engine(project);
+  ASSERT_TRUE(engine.Started());
+  WsTestClient client;
+  std::string request = zyltest::UpgradeRequest();
+  request.insert(request.size() - 2, "Sec-WebSocket-Protocol: zyl.v2\r\n");
+  ASSERT_TRUE(client.Connect());
+  ASSERT_TRUE(client.RawHandshake(request).starts_with("HTTP/1.1 101 "));
+  ASSERT_TRUE(client.ReceiveText(Millis(5000), false)); // hello
+  client.SendText(R"({"op":"identify","protocol":2,"subscriptions":["playhead","sequence"]})");
+  ASSERT_TRUE(client.ReceiveText(Millis(5000), false)); // identified
+  ASSERT_TRUE(engine.Execute("timecode 00:00:01:05"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(engine.Execute("detach"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_TRUE(engine.Shutdown()) << "the ledger is not balanced";
 }
 
 } // namespace
