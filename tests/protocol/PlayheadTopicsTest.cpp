@@ -225,6 +225,13 @@ TEST_F(PlayheadTopics, APinIsTheDefaultOfEveryMethodThatTakesATimeline) {
             Json({{"timelineID", nullptr}}));
   EXPECT_EQ(Ask(client, "sequence.get")["result"]["timelineID"], 1);
   EXPECT_EQ(Ask(client, "timeline.pin")["error"]["param"], "timeline");
+
+  // Another project without the pinned timeline: the pin is dropped, not a not_found for good.
+  ASSERT_EQ(Ask(client, "timeline.pin", {{"timeline", 2}})["result"]["timelineID"], 2);
+  ASSERT_TRUE(
+      engine_->Execute("set timelines " + Json::array({TimelineWithCut(1, "1", "2")}).dump()));
+  EXPECT_EQ(Ask(client, "sequence.get")["result"]["timelineID"], 1);
+  EXPECT_EQ(Ask(client, "angle.get", {{"ticks", 0}})["result"]["angle"], 2);
 }
 
 TEST_F(PlayheadTopics, TheVitalsTopicPushesVitalsGetsShape) {
