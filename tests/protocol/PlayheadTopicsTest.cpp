@@ -129,6 +129,19 @@ TEST_F(PlayheadTopics, EachTimecodeBecomesThePositionAndTheCameraOnAir) {
   EXPECT_EQ(Next(client)["data"]["timecode"], "00:00:01:00");
 }
 
+TEST_F(PlayheadTopics, AnEditUnderAStillPlayheadChangesTheCameraOnAir) {
+  WsTestClient client;
+  ASSERT_EQ(Identify(client, R"(["playhead"])")["op"], "identified");
+  ASSERT_TRUE(engine_->Execute("timecode 00:00:00:10"));
+  ASSERT_EQ(Next(client)["data"]["angle"], 2);
+  json edited = TwoMulticamTimelines();
+  edited["timelines"][0] = TimelineWithCut(1, "7", "2");
+  ASSERT_TRUE(engine_->Execute("set timelines " + edited["timelines"].dump()));
+  const Json after = Next(client);
+  EXPECT_EQ(after["data"]["timecode"], "00:00:00:10") << after;
+  EXPECT_EQ(after["data"]["angle"], 8) << after;
+}
+
 TEST_F(PlayheadTopics, PlayheadGetHasNoTimecodeWhileNobodyHoldsThePlayhead) {
   WsTestClient client;
   ASSERT_EQ(Identify(client, R"(["transport"])")["op"], "identified");
