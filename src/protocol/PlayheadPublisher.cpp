@@ -28,6 +28,7 @@ struct PlayheadPublisher::Loop {
   std::uint64_t holdGeneration = 0; // counts both, so a pass clears no newer listening
   std::optional<TimecodeReading> timecode;
   bool deriveDue = false; // a timecode, a subscription or a pin came since the last pass
+  bool rereadDue = false; // a subscription or a pin: the sequences are to be read again
   // Run by the thread as it ends; set only on the thread itself.
   std::function<void()> lastAct;
 };
@@ -45,12 +46,19 @@ constexpr auto kRereadInterval = std::chrono::seconds(1);
 // How soon bytes still queued for a slow subscriber are tried again.
 constexpr auto kQueuedRetryWait = std::chrono::milliseconds(10);
 
+// A playhead record without its age, derived once a pass for every connection on its
+// timeline, and the timecode it was derived from (its age is taken when it is sent).
+struct DerivedPlayhead {
+  Json state;
+  std::optional<TimecodeReading> timecode;
+};
+using SharedPlayhead = std::shared_ptr<const DerivedPlayhead>;
+
 // What one connection was given, so that it gets only changes, and no more than one
 // playhead push each kPushInterval.
 struct ConnectionPushes {
-  Json playheadState = nullptr; // the newest state given (sent or waiting), without ageMs
-  std::optional<Json> waiting;  // a playhead record waiting for its slot
-  std::optional<TimecodeReading> waitingTimecode; // what the waiting record was derived from
+  SharedPlayhead given; // the newest playhead state given (sent or waiting)
+  bool waiting = false; // `given` waits for its slot
   Clock::time_point lastPlayheadPush{};
   Json sequenceSent = nullptr;
 };
@@ -61,11 +69,6 @@ using PushBook = std::map<std::weak_ptr<ClientConnection>, ConnectionPushes, std
 
 void PushEvent(ClientConnection& connection, Topic topic, const Json& data) {
   connection.PushTopic(topic, EncodeTextFrame(EventMessage(topic, data)));
-}
-
-Json WithoutAge(Json record) {
-  record.erase("ageMs");
-  return record;
 }
 
 // The JSON-protocol subscribers that hold the playhead or the sequence topic.
@@ -98,12 +101,17 @@ void ForgetGone(PushBook& book, const Connections& holders) {
   book.swap(kept);
 }
 
+// The sequence readings of the timelines the connections mean, by pin (-1 for none): read
+// once a reread pass and kept for the timecodes in between.
+using SequenceReadings = std::map<std::int32_t, SequenceReading>;
+
 class DerivePass {
 public:
-  DerivePass(EngineParts& engine, const std::optional<TimecodeReading>& timecode)
-      : engine_(engine), timecode_(timecode) {}
+  DerivePass(EngineParts& engine, const std::optional<TimecodeReading>& timecode,
+             SequenceReadings& readings)
+      : engine_(engine), timecode_(timecode), readings_(readings) {}
 
-  // The sequence reading of the timeline `connection` means, read once per pin a pass.
+  // The sequence reading of the timeline `connection` means, read once per pin.
   const SequenceReading& SequenceOf(ClientConnection& connection) {
     const std::int32_t pin = connection.PinnedTimeline();
     if (gonePins_.contains(pin)) connection.DropPin(pin);
@@ -116,27 +124,29 @@ public:
   }
 
   // The playhead record on the timeline of `reading`, derived once per timeline a pass.
-  const Json& PlayheadOn(const SequenceReading& reading) {
+  SharedPlayhead PlayheadOn(const SequenceReading& reading) {
     const auto known = records_.find(reading.timeline);
     if (known != records_.end()) return known->second;
-    Json record = PlayheadRecord(engine_, reading, timecode_, SteadyNanoseconds());
-    return records_.insert_or_assign(reading.timeline, std::move(record)).first->second;
+    Json state = PlayheadRecord(engine_, reading, timecode_, SteadyNanoseconds());
+    state.erase("ageMs");
+    auto derived = std::make_shared<const DerivedPlayhead>(DerivedPlayhead{state, timecode_});
+    return records_.insert_or_assign(reading.timeline, std::move(derived)).first->second;
   }
 
 private:
   EngineParts& engine_;
   const std::optional<TimecodeReading>& timecode_;
-  std::map<std::int32_t, SequenceReading> readings_; // by pin, -1 for none
+  SequenceReadings& readings_;
   std::set<std::int32_t> gonePins_;
-  std::map<std::int32_t, Json> records_; // by timeline
+  std::map<std::int32_t, SharedPlayhead> records_; // by timeline
 };
 
 // Derives every holder's records and notes what changed: a sequence push goes out at once,
 // a playhead record waits for its slot. False when the server stopped meanwhile.
 bool DeriveChanges(EngineParts& engine, const PlayheadPublisher::Loop& loop,
                    const Connections& holders, const std::optional<TimecodeReading>& timecode,
-                   PushBook& book) {
-  DerivePass pass(engine, timecode);
+                   SequenceReadings& readings, PushBook& book) {
+  DerivePass pass(engine, timecode, readings);
   for (const std::shared_ptr<ClientConnection>& connection : holders) {
     const SequenceReading& reading = pass.SequenceOf(*connection);
     const TopicSet topics = connection->Topics();
@@ -144,7 +154,7 @@ bool DeriveChanges(EngineParts& engine, const PlayheadPublisher::Loop& loop,
     Json sequence = nullptr;
     if (topics.Contains(Topic::Sequence) && reading.timeline >= 0)
       sequence = SequenceRecord(reading);
-    Json playhead = nullptr;
+    SharedPlayhead playhead;
     if (topics.Contains(Topic::Playhead) && timecode) playhead = pass.PlayheadOn(reading);
     // The host may have detached the plug-in from inside one of those calls.
     if (!loop.running.load()) return false;
@@ -152,12 +162,9 @@ bool DeriveChanges(EngineParts& engine, const PlayheadPublisher::Loop& loop,
       PushEvent(*connection, Topic::Sequence, sequence);
       pushes.sequenceSent = std::move(sequence);
     }
-    if (playhead.is_null()) continue;
-    Json state = WithoutAge(playhead);
-    if (state == pushes.playheadState) continue;
-    pushes.playheadState = std::move(state);
-    pushes.waiting = std::move(playhead);
-    pushes.waitingTimecode = timecode;
+    if (!playhead || (pushes.given && pushes.given->state == playhead->state)) continue;
+    pushes.given = std::move(playhead);
+    pushes.waiting = true;
   }
   return true;
 }
@@ -167,6 +174,8 @@ bool DeriveChanges(EngineParts& engine, const PlayheadPublisher::Loop& loop,
 std::optional<Clock::time_point> SendDuePlayheads(const Connections& holders, PushBook& book) {
   std::optional<Clock::time_point> next;
   const Clock::time_point now = Clock::now();
+  // Each record is framed once, for every connection it goes to now.
+  std::map<const DerivedPlayhead*, std::string> frames;
   for (const std::shared_ptr<ClientConnection>& connection : holders) {
     const auto entry = book.find(connection);
     if (entry == book.end() || !entry->second.waiting) continue;
@@ -176,11 +185,15 @@ std::optional<Clock::time_point> SendDuePlayheads(const Connections& holders, Pu
       next = next ? std::min(*next, slot) : slot;
       continue;
     }
-    (*pushes.waiting)["ageMs"] = PlayheadAge(pushes.waitingTimecode, SteadyNanoseconds());
-    PushEvent(*connection, Topic::Playhead, *pushes.waiting);
+    std::string& frame = frames[pushes.given.get()];
+    if (frame.empty()) {
+      Json record = pushes.given->state;
+      record["ageMs"] = PlayheadAge(pushes.given->timecode, SteadyNanoseconds());
+      frame = EncodeTextFrame(EventMessage(Topic::Playhead, record));
+    }
+    connection->PushTopic(Topic::Playhead, frame);
     pushes.lastPlayheadPush = now;
-    pushes.waiting.reset();
-    pushes.waitingTimecode.reset();
+    pushes.waiting = false;
   }
   return next;
 }
@@ -203,6 +216,7 @@ void StopListeningUnlessHeld(PlayheadPublisher::Loop& loop, std::uint64_t genera
 
 struct Wakeup {
   bool derive = false;
+  bool reread = false;
   std::optional<TimecodeReading> timecode;
   std::uint64_t generation = 0;
 };
@@ -210,18 +224,20 @@ struct Wakeup {
 // Waits until something asks for a derivation, the stop, or `deadline` (none: no time-out).
 Wakeup Wait(PlayheadPublisher::Loop& loop, std::optional<Clock::time_point> deadline) {
   std::unique_lock<std::mutex> lock(loop.lock);
-  const auto due = [&] { return loop.deriveDue || !loop.running.load(); };
+  const auto due = [&] { return loop.deriveDue || loop.rereadDue || !loop.running.load(); };
   if (deadline)
     loop.wake.wait_until(lock, *deadline, due);
   else
     loop.wake.wait(lock, due);
-  Wakeup wakeup{loop.deriveDue, loop.timecode, loop.holdGeneration};
+  Wakeup wakeup{loop.deriveDue, loop.rereadDue, loop.timecode, loop.holdGeneration};
   loop.deriveDue = false;
+  loop.rereadDue = false;
   return wakeup;
 }
 
 void PlayheadLoop(PlayheadPublisher::Loop& loop, EngineParts engine) {
   PushBook book;
+  SequenceReadings readings;
   Clock::time_point nextReread = Clock::now();
   std::optional<Clock::time_point> deadline;
   while (loop.running.load()) {
@@ -237,10 +253,16 @@ void PlayheadLoop(PlayheadPublisher::Loop& loop, EngineParts engine) {
       if (!anyPlayhead) StopListeningUnlessHeld(loop, wakeup.generation);
       ForgetGone(book, holders);
       const Clock::time_point now = Clock::now();
-      if (!holders.empty() && (wakeup.derive || now >= nextReread)) {
+      const bool reread = wakeup.reread || now >= nextReread;
+      if (reread) {
+        // A new timecode is read against what the last reread found: the sequences are
+        // read once a pass, not once a frame.
         nextReread = now + kRereadInterval;
-        if (!DeriveChanges(engine, loop, holders, wakeup.timecode, book)) return;
+        readings.clear();
       }
+      if (!holders.empty() && (wakeup.derive || reread) &&
+          !DeriveChanges(engine, loop, holders, wakeup.timecode, readings, book))
+        return;
       deadline = SendDuePlayheads(holders, book);
       if (WriteQueuedBytes(holders)) {
         const Clock::time_point retry = Clock::now() + kQueuedRetryWait;
@@ -326,7 +348,7 @@ void PlayheadPublisher::EndHold() noexcept {
     const std::lock_guard<std::mutex> lock(loop_->lock);
     --loop_->holdsUnderWay;
     ++loop_->holdGeneration;
-    loop_->deriveDue = true;
+    loop_->rereadDue = true;
   }
   loop_->wake.notify_one();
 }
@@ -334,7 +356,7 @@ void PlayheadPublisher::EndHold() noexcept {
 void PlayheadPublisher::Wake() noexcept {
   {
     const std::lock_guard<std::mutex> lock(loop_->lock);
-    loop_->deriveDue = true;
+    loop_->rereadDue = true;
   }
   loop_->wake.notify_one();
 }

@@ -39,7 +39,8 @@ public:
   // no connection holds the topic. Every BeginHold is followed by one EndHold.
   void BeginHold() noexcept;
   void EndHold() noexcept;
-  // [engine threads] Asks for a pass now: a subscription or a pin changed what is due.
+  // [engine threads] Asks for a pass that reads the sequences again now: a subscription or a
+  // pin changed what is due.
   void Wake() noexcept;
   // The timecode stored last; none while no connection holds the playhead topic.
   std::optional<TimecodeReading> Timecode() const;
