@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -72,15 +73,26 @@ protected:
     return Json::parse(client.ReceiveText(timeout, false).value_or("null"));
   }
 
-  // The answer to a request; events that come before it are passed over.
-  static Json Ask(WsTestClient& client, const std::string& method, const Json& params = {}) {
+  // The answer to a request; events that come before it are passed over, or kept in
+  // `events` when given (an event the request causes may come before its response).
+  static Json Ask(WsTestClient& client, const std::string& method, const Json& params = {},
+                  std::vector<Json>* events = nullptr) {
     Json request = {{"op", "request"}, {"id", 1}, {"method", method}};
     if (!params.is_null()) request["params"] = params;
     client.SendText(request.dump());
     for (;;) {
-      const Json reply = Next(client);
+      Json reply = Next(client);
       if (!reply.is_object() || reply.value("op", "") != "event") return reply;
+      if (events != nullptr) events->push_back(std::move(reply));
     }
+  }
+
+  // The next event: the first of `kept` (taken from it), else the next to come.
+  static Json NextEvent(WsTestClient& client, std::vector<Json>& kept) {
+    if (kept.empty()) return Next(client);
+    Json first = std::move(kept.front());
+    kept.erase(kept.begin());
+    return first;
   }
 
   std::unique_ptr<EngineHarness> engine_;
@@ -200,13 +212,15 @@ TEST_F(PlayheadTopics, TheSequenceTopicFollowsThePinAndDropsAPinThatIsGone) {
   WsTestClient client;
   ASSERT_EQ(Identify(client, R"(["sequence"])")["op"], "identified");
   EXPECT_EQ(Next(client)["data"]["timelineID"], 1);
-  const Json pinned = Ask(client, "timeline.pin", {{"timeline", 2}});
+  std::vector<Json> early;
+  const Json pinned = Ask(client, "timeline.pin", {{"timeline", 2}}, &early);
   EXPECT_EQ(pinned["result"], Json({{"timelineID", 2}})) << pinned;
-  const Json onTwo = Next(client);
+  const Json onTwo = NextEvent(client, early);
   EXPECT_EQ(onTwo["topic"], "sequence");
   EXPECT_EQ(onTwo["data"]["timelineID"], 2);
   EXPECT_EQ(onTwo["data"]["ticksPerFrame"], kTicksPerFrame);
   EXPECT_EQ(Ask(client, "timeline.pin", {{"timeline", 9}})["error"]["code"], "not_found");
+  ASSERT_TRUE(early.empty()) << early.front();
 
   // Another project: timeline 2 is gone, the connection falls back to timeline 1.
   ASSERT_TRUE(
