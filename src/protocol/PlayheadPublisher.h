@@ -8,6 +8,7 @@
 #include "host/TransportState.h"
 #include "protocol/EngineParts.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
