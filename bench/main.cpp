@@ -5,6 +5,7 @@
 //   zyl-bench [NODE_SCRIPT]     the whole table
 //   zyl-bench --idle HOSTSIM    only the idle-CPU row, for the simulator at HOSTSIM
 //   zyl-bench --memory          only the resident-size rows
+//   zyl-bench --playhead        only the playhead push beside the vitals thread's push
 #include "BenchClient.h"
 #include "ChildProcess.h"
 #include "EngineHost.h"
@@ -16,6 +17,7 @@
 #include "PushLatency.h"
 #include "Stats.h"
 #include "Table.h"
+#include "TopicPushLatency.h"
 #include "server/FrameWriter.h"
 
 #include <algorithm>
@@ -41,6 +43,8 @@ constexpr int kRounds = 20;
 constexpr int kRateMilliseconds = 1000;
 constexpr int kConnections = 16;
 constexpr int kPushEvents = 300;
+// A timecode each frame of 25 a second, as the editor sends while it plays.
+constexpr auto kTimecodeSpacing = std::chrono::milliseconds(40);
 // Beside the slow readers, the rest of the connection limit reads at once.
 constexpr int kSlowReaders = 14;
 constexpr int kIdleSeconds = 60;
@@ -174,6 +178,27 @@ void MeasurePush(Table& table, zylsim::Simulator& sim) {
                        kPushEvents * healthy, beside.slowReadersCutOff));
 }
 
+// The playhead topic's push of each new timecode beside the vitals thread's push of a
+// transport event, both to 16 JSON-protocol subscribers, one notification each 40 ms.
+void MeasurePlayhead(Table& table, zylsim::Simulator& sim) {
+  const struct {
+    PushedTopic topic;
+    const char* measure;
+  } rows[] = {
+      {PushedTopic::Playhead, "timecode to playhead push, 16 subscribers, 1 per 40 ms"},
+      {PushedTopic::Transport,
+       "play to transport push (vitals thread), 16 subscribers, 1 per 40 ms"},
+  };
+  for (const auto& row : rows) {
+    const PushFigures figures = TopicPushLatencySamples(sim, kEnginePort, row.topic, kConnections,
+                                                        kPushEvents, kTimecodeSpacing);
+    table.Add(row.measure, "engine",
+              Micro(Summarize(figures.samples)) + Format(" (%zu of %d arrivals)",
+                                                         figures.samples.size(),
+                                                         kPushEvents * kConnections));
+  }
+}
+
 void MeasureScan(Table& table) {
   BenchClient client;
   if (!client.Open(kEnginePort)) return;
@@ -276,6 +301,8 @@ bool MeasureServers(Table& table, const std::string& nodeScript, bool oneCore) {
   MeasureRates(table, servers, {1, kConnections});
   Progress("push latency");
   MeasurePush(table, engine.Sim());
+  Progress("playhead push");
+  MeasurePlayhead(table, engine.Sim());
   Progress("handshakes");
   MeasureHandshakes(table, servers);
   Progress("scan");
@@ -321,6 +348,14 @@ int main(int argc, char** argv) {
   }
   if (argc == 2 && std::string(argv[1]) == "--memory") {
     MeasureMemoryRows(table);
+    table.Print();
+    return 0;
+  }
+  // zyl-bench --playhead: only the playhead and transport push rows.
+  if (argc == 2 && std::string(argv[1]) == "--playhead") {
+    EngineHost engine;
+    if (!engine.Started()) return 1;
+    MeasurePlayhead(table, engine.Sim());
     table.Print();
     return 0;
   }

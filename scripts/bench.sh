@@ -2,6 +2,7 @@
 # One command for the performance figures: builds build-bench in Release, installs the
 # Node peer (the `ws` package) when missing, and runs zyl-bench in a private loopback
 # network, so the engine's port 7890 does not meet anyone else's. Prints one table.
+# `scripts/bench.sh --playhead` prints only the playhead push beside the vitals thread's push.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build-bench
@@ -15,4 +16,7 @@ fi
 # Taken after the build, so the load is that of the machine, not of our compiler.
 echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(nproc) cores," \
   "Linux $(uname -r), load average at start $(cut -d' ' -f1-3 /proc/loadavg), $(date -u '+%F %H:%M UTC')"
+if [ "${1:-}" = --playhead ]; then
+  exec scripts/isolated-net "$build/bin/zyl-bench" --playhead
+fi
 exec scripts/isolated-net "$build/bin/zyl-bench" "$PWD/bench/node/echo-server.js"

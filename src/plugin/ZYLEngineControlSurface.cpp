@@ -17,7 +17,8 @@ StatusFacts EngineStatusFacts() {
 
 ZYLEngineControlSurface::ZYLEngineControlSurface(const hostsdk::BasicSuite* basic)
     : host{.basicSuite = basic}, timelines(basic, server.Running()),
-      vitals(VitalsSources{host, transport, timelines}, server), protocols(Parts()) {}
+      vitals(VitalsSources{host, transport, timelines}, server), playheads(Parts()),
+      protocols(Parts()) {}
 
 ZYLEngineControlSurface::~ZYLEngineControlSurface() {
   // Normally AttachHost(0) has stopped everything already.
@@ -27,13 +28,15 @@ ZYLEngineControlSurface::~ZYLEngineControlSurface() {
 void ZYLEngineControlSurface::StartServer() {
   server.Start(protocols, EngineStatusFacts());
   vitals.Start();
+  playheads.Start();
 }
 
 // The server first: its connections are shut down, which also cuts short any send the
-// vitals thread is making to them.
+// vitals and playhead threads are making to them.
 void ZYLEngineControlSurface::StopServer() noexcept {
   server.Stop();
   vitals.Stop();
+  playheads.Stop();
 }
 
 hostsdk::ErrorCode ZYLEngineControlSurface::QueryInteger(std::int32_t* out) {

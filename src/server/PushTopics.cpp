@@ -10,6 +10,10 @@ std::string_view TopicName(Topic topic) noexcept {
     return "marker";
   case Topic::Vitals:
     return "vitals";
+  case Topic::Playhead:
+    return "playhead";
+  case Topic::Sequence:
+    return "sequence";
   }
   return "transport";
 }

@@ -9,16 +9,18 @@
 
 namespace ZYL {
 
-enum class Topic : std::uint8_t { Transport, Marker, Vitals };
+enum class Topic : std::uint8_t { Transport, Marker, Vitals, Playhead, Sequence };
 // Every topic, in the protocol's order.
-inline constexpr Topic kTopicsInOrder[] = {Topic::Transport, Topic::Marker, Topic::Vitals};
+inline constexpr Topic kTopicsInOrder[] = {Topic::Transport, Topic::Marker, Topic::Vitals,
+                                           Topic::Playhead, Topic::Sequence};
 
-// The wire name of a topic: "transport", "marker", "vitals".
+// The wire name of a topic: "transport", "marker", "vitals", "playhead", "sequence".
 std::string_view TopicName(Topic topic) noexcept;
 // The topic of a wire name; nothing when no topic has it.
 std::optional<Topic> TopicNamed(std::string_view name) noexcept;
 
-// A set of topics, listed in the protocol's order: transport, marker, vitals.
+// A set of topics, listed in the protocol's order: transport, marker, vitals, playhead,
+// sequence.
 class TopicSet {
 public:
   void Add(Topic topic) noexcept { bits_ |= Bit(topic); }

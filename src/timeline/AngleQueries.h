@@ -19,9 +19,12 @@ namespace ZYL {
 std::int32_t FindAngleAtTime(TimelineCache& timelines, std::int64_t ticks, std::int32_t track,
                              const TimelineScope& scope = {}, std::int32_t* answeredBy = nullptr);
 // The same at the first marker whose name matches `name`; 0 when none is found. `marker`,
-// when given, receives the marker found (none when no marker matched).
+// when given, receives the marker found (none when no marker matched). The marker's
+// timeline becomes the current one, whether or not an angle is found, unless `current` keeps
+// it.
 std::int32_t FindAngleAtMarker(TimelineCache& timelines, std::string_view name, std::int32_t track,
                                NameMatch match = NameMatch::Folded,
-                               std::optional<MarkerMatch>* marker = nullptr);
+                               std::optional<MarkerMatch>* marker = nullptr,
+                               CurrentTimelineUse current = CurrentTimelineUse::Move);
 
 } // namespace ZYL

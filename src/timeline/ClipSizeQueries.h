@@ -17,12 +17,14 @@
 namespace ZYL {
 
 // The source frame size of the clip at `ticks` (`end`: the clip's end, -1 for none);
-// 0 by 0 when nothing is found. `answeredBy` as for the angle.
+// 0 by 0 when nothing is found. `answeredBy` as for the angle. At a marker, the marker's
+// timeline becomes the current one unless `current` keeps it.
 FrameSize FindSizeAtTime(TimelineCache& timelines, std::int64_t ticks, std::int64_t end,
                          std::int32_t track, const TimelineScope& scope = {},
                          std::int32_t* answeredBy = nullptr);
 FrameSize FindSizeAtMarker(TimelineCache& timelines, std::string_view name, std::int32_t track,
                            NameMatch match = NameMatch::Folded,
-                           std::optional<MarkerMatch>* marker = nullptr);
+                           std::optional<MarkerMatch>* marker = nullptr,
+                           CurrentTimelineUse current = CurrentTimelineUse::Move);
 
 } // namespace ZYL

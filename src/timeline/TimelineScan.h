@@ -16,8 +16,11 @@ struct TimelineScanRange {
 };
 
 // Probes the ids from `from` up to `to` (clamped to 0 and the largest timeline id) within
-// about `budgetMs` and returns the scan's JSON record.
+// about `budgetMs` and returns the scan's JSON record. Each id that answers is known from
+// then on; the first becomes the current timeline while there is none, unless `current`
+// keeps it.
 std::string ScanTimelineRange(TimelineCache& timelines, std::int64_t from, std::int64_t to,
-                              std::int64_t budgetMs);
+                              std::int64_t budgetMs,
+                              CurrentTimelineUse current = CurrentTimelineUse::Move);
 
 } // namespace ZYL

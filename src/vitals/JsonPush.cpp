@@ -1,5 +1,7 @@
 #include "vitals/JsonPush.h"
 
+#include "vitals/VitalsData.h"
+
 #include <array>
 
 namespace ZYL {
@@ -19,13 +21,18 @@ constexpr std::array<PushKind, 3> kPushKinds{{
 
 } // namespace
 
+std::string JsonEventText(Topic topic, std::string_view data) {
+  std::string text = "{\"op\":\"event\",\"topic\":\"";
+  text.append(TopicName(topic)).append("\",\"data\":").append(data).push_back('}');
+  return text;
+}
+
 std::optional<JsonPush> JsonPushOf(std::string_view text) {
   for (const PushKind& kind : kPushKinds) {
     if (!text.starts_with(kind.prefix)) continue;
-    JsonPush push{kind.topic, "{\"op\":\"event\",\"topic\":\""};
-    push.text.append(TopicName(kind.topic)).append("\",\"data\":");
-    push.text.append(text.substr(kind.prefix.size())).push_back('}');
-    return push;
+    if (kind.topic == Topic::Vitals)
+      return JsonPush{kind.topic, JsonEventText(kind.topic, VitalsData(text).dump())};
+    return JsonPush{kind.topic, JsonEventText(kind.topic, text.substr(kind.prefix.size()))};
   }
   return std::nullopt;
 }

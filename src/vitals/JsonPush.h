@@ -1,5 +1,5 @@
 // A push as the JSON protocol sends it: the same data as the text protocol's push, as an
-// event of its topic.
+// event of its topic; the vitals record with null for what the host did not give.
 #pragma once
 
 #include "server/PushTopics.h"
@@ -14,6 +14,10 @@ struct JsonPush {
   Topic topic = Topic::Vitals;
   std::string text; // {"op":"event","topic":T,"data":D}
 };
+
+// The JSON protocol's event of `topic` carrying `data`, a JSON value written out: the one
+// place such an event is written.
+std::string JsonEventText(Topic topic, std::string_view data);
 
 // The event for a text-protocol push ("event:transport:", "event:marker:" or "vitals:"
 // followed by a JSON object); nothing for any other text.

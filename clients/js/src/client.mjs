@@ -29,7 +29,8 @@ export class ZylClient {
   //   backoff        { initialMs, maxMs, factor, jitter }
   //   protocol       1 (the text protocol, the default) or 2 (the structured protocol)
   //   password       protocol 2: the engine's password, when it has one
-  //   subscriptions  protocol 2: topics to hold from the start ('transport', 'marker', 'vitals')
+  //   subscriptions  protocol 2: topics to hold from the start ('transport', 'marker', 'vitals',
+  //                  'playhead', 'sequence')
   constructor(options = {}) {
     this.url = options.url ?? DEFAULT_URL;
     this.protocol = options.protocol ?? 1;
@@ -254,7 +255,16 @@ export class ZylClient {
     });
   }
 
-  // Adds topics ('transport', 'marker', 'vitals'); their events go to on(topic, fn).
+  // Pins the timeline this connection means (null unpins): methods that take `timeline` use
+  // it when left out, and the 'playhead' and 'sequence' topics derive on it. Resolves with the
+  // timeline pinned. A pin lasts as long as the connection: after a reconnect, pin again (ids
+  // are the editor's handles, and an editor restarted may give the same id to another one).
+  pinTimeline(timeline) {
+    return this.request('timeline.pin', { timeline }).then((result) => result.timelineID);
+  }
+
+  // Adds topics ('transport', 'marker', 'vitals', 'playhead', 'sequence'); their events go
+  // to on(topic, fn).
   // Resolves with every topic now held, which a reconnect renews.
   subscribe(topics) {
     return this.changeTopics('subscribe', topics);

@@ -23,6 +23,7 @@ from .errors import (ZylAuthenticationError, ZylClosedError, ZylConnectionError,
                      ZylRequestError, ZylTimeoutError)
 from .events import Event, EventStream
 from .opening import open_session
+from .timecode import ticks_to_timecode, timecode_to_ticks
 
 DEFAULT_URL = "ws://127.0.0.1:7890"
 
@@ -30,6 +31,7 @@ __all__ = [
     "DEFAULT_URL", "BatchItem", "Connection", "Event", "EventStream", "Outcome", "ZylAuthenticationError",
     "ZylClosedError", "ZylConnectionError", "ZylError", "ZylException", "ZylMessageTooLargeError",
     "ZylProtocolError", "ZylRefusedError", "ZylRequestError", "ZylTimeoutError", "connect",
+    "ticks_to_timecode", "timecode_to_ticks",
 ]
 
 

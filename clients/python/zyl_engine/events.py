@@ -9,7 +9,8 @@ from .errors import ZylException
 
 
 class Event(NamedTuple):
-    """One push: `topic` is `transport`, `marker` or `vitals`; `data` the event's members."""
+    """One push: `topic` is `transport`, `marker`, `vitals`, `playhead` or `sequence`; `data` the
+    event's members."""
     topic: str
     data: Dict[str, Any]
 
