@@ -231,6 +231,8 @@ export class ZylClient {
     }
     return new Promise((resolve) => {
       socket.addEventListener('close', () => resolve());
+      // Closed before it opened, a socket may report only an error (Node's does).
+      socket.addEventListener('error', () => resolve());
       socket.close(1000);
     });
   }
