@@ -41,10 +41,11 @@ PlayedTimeline ChoosePlayed(const Project& project) {
   return played;
 }
 
-// "HH:MM:SS:FF" of a position, frames counted at the rounded frame rate (non-drop).
+// "HH:MM:SS:FF" of a position: the frame it falls in, at the sequence's own rate, labelled
+// at the rounded rate (non-drop), as the editor labels a sequence without drop-frame.
 std::string TimecodeText(double seconds, double framesPerSecond) {
   const auto base = std::max<long long>(1, std::llround(framesPerSecond));
-  const auto frames = static_cast<long long>(seconds * static_cast<double>(base));
+  const auto frames = static_cast<long long>(seconds * framesPerSecond);
   char text[64];
   std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld:%02lld", frames / base / 3600 % 100,
                 frames / base / 60 % 60, frames / base % 60, frames % base);

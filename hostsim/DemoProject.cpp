@@ -67,32 +67,6 @@ json MarkerJson(const std::string& name, double seconds) {
   return {{"name", name}, {"time", Seconds(seconds)}};
 }
 
-// The main edit: clips on two tracks, a fade in, a dissolve, a wipe and a fade out.
-json MainEdit() {
-  const json shotA = Clip(1, Media(1920, 1080));
-  const json shotB = Clip(1, Media(3840, 2160), Seconds(12));
-  const json shotC = Clip(1, Media(1920, 1080), Seconds(3));
-  const json title = Clip(2, Media(1280, 720));
-  const json broll = Clip(3, Media(1080, 1920));
-  return {
-      {"id", 3},
-      {"sequence", Sequence(kFrame2997, 1920, 1080)},
-      {"markers",
-       {MarkerJson("Intro", 0), MarkerJson("Scène 2", 10.5), MarkerJson("Interview", 20.5),
-        MarkerJson("Outro", 30)}},
-      {"segments",
-       {SegmentJson(0, 1, Composite({Transition("ZYL.DipToBlack", Seconds(1), nullptr, shotA)})),
-        SegmentJson(1, 6, Composite({shotA, title})), SegmentJson(6, 9.5, Composite({shotA})),
-        SegmentJson(9.5, 10.5,
-                    Composite({Transition("ZYL.CrossDissolve", Seconds(1), shotA, shotB)})),
-        SegmentJson(10.5, 16, Composite({shotB})), SegmentJson(16, 20, Composite({shotB, broll})),
-        SegmentJson(20, 21,
-                    Composite({Transition("ZYL.Wipe: Left to Right", Seconds(1), shotB, shotC)})),
-        SegmentJson(21, 30, Composite({shotC})),
-        SegmentJson(30, 31,
-                    Composite({Transition("ZYL.DipToBlack", Seconds(1), shotC, nullptr)}))}}};
-}
-
 // A multicam source with four cameras whose selection changes at every cut.
 json MulticamSource(int selected) {
   json cameras = json::array();
@@ -104,19 +78,67 @@ json MulticamSource(int selected) {
           {"inputs", cameras}};
 }
 
+// A nested multicam clip showing camera `selected` (0-based), cut into a sequence at
+// `sourceIn` of the nested one.
+json NestedMulticam(int selected, std::int64_t sourceIn, int track) {
+  json nested = Media(1920, 1080);
+  nested["props"]["MediaNode::SelectedMulticamTrack"] = std::to_string(selected);
+  nested["props"]["MediaNode::NestedSequenceHash"] = "5f1c9e02a7d34b6e8c0a1f2e3d4c5b6a";
+  nested["inputs"] = json::array({{{"offset", 0}, {"node", MulticamSource(selected)}}});
+  return Clip(track, nested, sourceIn);
+}
+
+// The main edit: clips on two tracks, a fade in, a dissolve, a wipe and a fade out, over the
+// stage cameras' multicam clip on track 4, whose camera changes every few seconds (so that
+// the demo's playhead always has a camera on air, and a new one soon).
+json MainEdit() {
+  const json shotA = Clip(1, Media(1920, 1080));
+  const json shotB = Clip(1, Media(3840, 2160), Seconds(12));
+  const json shotC = Clip(1, Media(1920, 1080), Seconds(3));
+  const json title = Clip(2, Media(1280, 720));
+  const json broll = Clip(3, Media(1080, 1920));
+  struct Cut {
+    double start;
+    double end;
+    std::vector<json> layers; // the stage cameras' clip goes under them
+    int camera;
+  };
+  const Cut cuts[] = {
+      {0, 1, {Transition("ZYL.DipToBlack", Seconds(1), nullptr, shotA)}, 0},
+      {1, 3.5, {shotA, title}, 0},
+      {3.5, 6, {shotA, title}, 2},
+      {6, 9.5, {shotA}, 1},
+      {9.5, 10.5, {Transition("ZYL.CrossDissolve", Seconds(1), shotA, shotB)}, 1},
+      {10.5, 13, {shotB}, 3},
+      {13, 16, {shotB}, 0},
+      {16, 20, {shotB, broll}, 2},
+      {20, 21, {Transition("ZYL.Wipe: Left to Right", Seconds(1), shotB, shotC)}, 2},
+      {21, 25.5, {shotC}, 1},
+      {25.5, 30, {shotC}, 3},
+      {30, 31, {Transition("ZYL.DipToBlack", Seconds(1), shotC, nullptr)}, 3},
+  };
+  json segments = json::array();
+  for (const Cut& cut : cuts) {
+    std::vector<json> layers = cut.layers;
+    layers.push_back(NestedMulticam(cut.camera, Seconds(cut.start), 4));
+    segments.push_back(SegmentJson(cut.start, cut.end, Composite(layers)));
+  }
+  return {{"id", 3},
+          {"sequence", Sequence(kFrame2997, 1920, 1080)},
+          {"markers",
+           {MarkerJson("Intro", 0), MarkerJson("Scène 2", 10.5), MarkerJson("Interview", 20.5),
+            MarkerJson("Outro", 30)}},
+          {"segments", segments}};
+}
+
 // The interview cut from a nested multicam sequence.
 json MulticamInterview() {
   json segments = json::array();
   const int angles[] = {0, 2, 1, 3, 0, 2, 1};
   const double cuts[] = {0, 4, 9.5, 13, 18, 24, 27.5, 33};
-  for (std::size_t i = 0; i < std::size(angles); ++i) {
-    json nested = Media(1920, 1080);
-    nested["props"]["MediaNode::SelectedMulticamTrack"] = std::to_string(angles[i]);
-    nested["props"]["MediaNode::NestedSequenceHash"] = "5f1c9e02a7d34b6e8c0a1f2e3d4c5b6a";
-    nested["inputs"] = json::array({{{"offset", 0}, {"node", MulticamSource(angles[i])}}});
-    segments.push_back(
-        SegmentJson(cuts[i], cuts[i + 1], Composite({Clip(1, nested, Seconds(cuts[i]))})));
-  }
+  for (std::size_t i = 0; i < std::size(angles); ++i)
+    segments.push_back(SegmentJson(cuts[i], cuts[i + 1],
+                                   Composite({NestedMulticam(angles[i], Seconds(cuts[i]), 1)})));
   return {{"id", 17},
           {"sequence", Sequence(kFrame25, 1920, 1080)},
           {"markers",

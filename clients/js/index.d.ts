@@ -108,6 +108,8 @@ export class ZylClient {
   ): Promise<ZylResult<M>>;
   batch(items: BatchItem[], options?: { haltOnFailure?: boolean }): Promise<BatchEntry[]>;
   subscribe(topics: ZylTopic[]): Promise<string[]>;
+  /** Pins the timeline this connection means (null unpins); resolves with the one pinned. Lasts as long as the connection. */
+  pinTimeline(timeline: number | null): Promise<number | null>;
   unsubscribe(topics: ZylTopic[]): Promise<string[]>;
 
   // ---- protocol 1 ----
@@ -162,6 +164,23 @@ export class ZylReplyError extends Error {
 export function parseJson(text: string): ZylJson;
 /** JSON.stringify that writes bigint as a bare integer. */
 export function stringifyJson(value: unknown, indent?: number): string;
+
+/** What a timecode conversion reads of a sequence.get record (or a sequence push). */
+export interface TimecodeSequence {
+  ticksPerSecond: number | bigint | null;
+  ticksPerFrame: number | bigint | null;
+  dropFrame: boolean | null;
+  zeroPointTicks: number | bigint | null;
+}
+/**
+ * The position a timecode text names on the sequence, as the engine derives the playhead's
+ * ticks: SMPTE HH:MM:SS:FF at the sequence's rate (';' or '.' before the frames marks
+ * drop-frame, which exists at 29.97 and 59.94 only), minus the zero point. Null when the text
+ * is no such timecode, the timing is unknown or the position negative; a bigint past 2^53-1.
+ */
+export function timecodeToTicks(text: string, sequence: TimecodeSequence): number | bigint | null;
+/** The timecode text of a position: whole frames down, hours past 24 wrapping, ';' before the frames for drop-frame. Null for a negative position or an unknown timing. */
+export function ticksToTimecode(ticks: number | bigint, sequence: TimecodeSequence): string | null;
 
 export function classifyCommand(text: string): { command: string; reply: 'none' | 'one' | 'commands' | 'dump'; kind?: string };
 export function parseReply(text: string): Reply;

@@ -186,7 +186,7 @@ export interface ZylMethods {
       ticks: number | bigint;
       /** the host's track index; -1: any track (default -1) */
       track?: number;
-      /** search this timeline alone, leaving the engine's search order as it was; without it the engine's order is searched (the timeline that answered last first) (at least 0) */
+      /** search this timeline alone; without it (and without a pin) the engine's order is searched, its current timeline first; either way the search order is left as it was (at least 0) */
       timeline?: number;
     };
     result: {
@@ -225,7 +225,7 @@ export interface ZylMethods {
       endTicks?: number | bigint;
       /** the host's track index; -1: any track (default -1) */
       track?: number;
-      /** search this timeline alone, leaving the engine's search order as it was; without it the engine's order is searched (the timeline that answered last first) (at least 0) */
+      /** search this timeline alone; without it (and without a pin) the engine's order is searched, its current timeline first; either way the search order is left as it was (at least 0) */
       timeline?: number;
     };
     result: {
@@ -270,7 +270,7 @@ export interface ZylMethods {
       end: number | bigint;
       /** the host's track index; -1: any track */
       track: number;
-      /** search this timeline alone, leaving the engine's search order as it was; without it the engine's order is searched (the timeline that answered last first) (at least 0) */
+      /** search this timeline alone; without it (and without a pin) the engine's order is searched, its current timeline first; either way the search order is left as it was (at least 0) */
       timeline?: number;
     };
     result: {
@@ -379,6 +379,38 @@ export interface ZylMethods {
       soloActive: boolean;
     };
   };
+  /** the playhead now: the last timecode, its position and the multicam angle there, derived on the connection's timeline; the timecode is null while no connection holds the playhead topic */
+  "playhead.get": {
+    params: {
+      /** derive on this timeline instead (at least 0) */
+      timeline?: number;
+    };
+    result: {
+      /** the timecode text the host reported last; null while no connection holds the playhead topic (the engine stores timecodes only then) */
+      timecode: string | null;
+      /** the host's display mode of that text; null with it */
+      displayMode: number | null;
+      /** the timeline derived on: the param, else the connection's pin, else the one sequence.get describes; null when none is known */
+      timelineID: number | null;
+      /** derived: the text read as SMPTE timecode (HH:MM:SS:FF; ';' or '.' before the frames marks drop-frame) at the sequence's rate, minus its zero point; null when the text is no such timecode, the rate is unknown or the position negative */
+      ticks: number | bigint | null;
+      /** derived: the multicam angle at ticks on that timeline (as angle.get with track -1); null when none is there or ticks is null */
+      angle: number | null;
+      /** milliseconds since the host reported the text; null with it */
+      ageMs: number | null;
+    };
+  };
+  /** pins the timeline this connection means: each method that takes timeline uses it when the param is absent, and the playhead and sequence topics derive on it; lasts as long as the connection (a timeline the host no longer knows is unpinned) */
+  "timeline.pin": {
+    params: {
+      /** the timeline; null unpins (at least 0) */
+      timeline: number | null;
+    };
+    result: {
+      /** the timeline pinned; null when none is */
+      timelineID: number | null;
+    };
+  };
   /** the render trees at a time, as text lines (their wording may change between versions) */
   "debug.dumpAngle": {
     params: {
@@ -461,7 +493,7 @@ export interface ZylEvents {
     /** the host's marker count (-1: unknown) */
     count: number;
   };
-  /** the vitals record, about once a second */
+  /** the vitals record, about once a second, as vitals.get gives it but for what a comparison with the previous record tells */
   vitals: {
     /** the engine's version */
     v: string;
@@ -478,13 +510,13 @@ export interface ZylEvents {
     /** the transport fast-forwards */
     ffwd: boolean;
     /** seconds of timecode per second of wall time since the previous record */
-    speed: number;
+    speed: number | null;
     /** the last timecode text the host reported (empty: none) */
-    timecode: string;
+    timecode: string | null;
     /** the host's timecode display mode */
     displayMode: number;
     /** segments of the sequence on screen (-1: unknown) */
-    cuts: number;
+    cuts: number | null;
     /** the cut count changed since the previous record */
     cutsChanged: boolean;
     /** the sequence's segments changed since the previous record */
@@ -492,13 +524,51 @@ export interface ZylEvents {
     /** another sequence is on screen than at the previous record */
     seqChanged: boolean;
     /** markers in the known sequences and the host's (-1: unknown) */
-    markers: number;
+    markers: number | null;
     /** the host's track count (-1: unknown) */
-    tracks: number;
+    tracks: number | null;
     /** the loudest channel peak in dB while playing (-999.0: none) */
-    audioPeakDb: number;
+    audioPeakDb: number | null;
     /** a track is soloed */
     soloActive: boolean;
+  };
+  /** playhead.get's record on the connection's timeline when a member but ageMs changes (a new timecode, an edit under the playhead); at most one push each 20 ms, the newest state winning and the last always sent; nothing before the first timecode */
+  playhead: {
+    /** the timecode text the host reported last; null while no connection holds the playhead topic (the engine stores timecodes only then) */
+    timecode: string | null;
+    /** the host's display mode of that text; null with it */
+    displayMode: number | null;
+    /** the timeline derived on: the param, else the connection's pin, else the one sequence.get describes; null when none is known */
+    timelineID: number | null;
+    /** derived: the text read as SMPTE timecode (HH:MM:SS:FF; ';' or '.' before the frames marks drop-frame) at the sequence's rate, minus its zero point; null when the text is no such timecode, the rate is unknown or the position negative */
+    ticks: number | bigint | null;
+    /** derived: the multicam angle at ticks on that timeline (as angle.get with track -1); null when none is there or ticks is null */
+    angle: number | null;
+    /** milliseconds since the host reported the text; null with it */
+    ageMs: number | null;
+  };
+  /** sequence.get's record of the connection's timeline when it is first known, when the timeline changes (a pin, the engine's current one moving, a project switch) and when its settings change; nothing while no timeline is known */
+  sequence: {
+    /** the timeline described */
+    timelineID: number;
+    /** the host's ticks per second */
+    ticksPerSecond: number | bigint | null;
+    /** the frame duration in ticks */
+    ticksPerFrame: number | bigint | null;
+    /** frames per second, to three decimals */
+    fps: number | null;
+    /** whether the timecode is drop-frame */
+    dropFrame: boolean | null;
+    /** frame width in pixels */
+    width: number | null;
+    /** frame height in pixels */
+    height: number | null;
+    /** pixel aspect ratio numerator */
+    parNum: number | null;
+    /** pixel aspect ratio denominator */
+    parDen: number | null;
+    /** the sequence's start time in ticks */
+    zeroPointTicks: number | bigint | null;
   };
 }
 

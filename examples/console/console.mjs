@@ -11,9 +11,10 @@ import { $, setText } from './dom.mjs';
 import { log, logReceived, logSent } from './log.mjs';
 import { loadTimelines, refreshMarkers, setupMarkers } from './markers.mjs';
 import { askPassword, hideNotice, showMessage, showUnreachable } from './notice.mjs';
+import { clearPlayhead, showPlayhead } from './tally.mjs';
 import { enableTerminal, setMethods, setupTerminal } from './terminal.mjs';
 
-const TOPICS = ['transport', 'marker', 'vitals'];
+const TOPICS = ['transport', 'marker', 'vitals', 'playhead', 'sequence'];
 const RETRY_MS = 3000;
 const TIMEOUT_MS = 10000;
 // Close codes from 4000 up are the engine's own: it was reached, and said why it closed.
@@ -47,7 +48,16 @@ async function describeEngine(connected) {
   } catch (error) {
     log('error', `! ${error.message}`);
   }
-  await Promise.all([loadTimelines(), refreshMarkers()]);
+  await Promise.all([loadTimelines(), refreshMarkers(), showPlayheadNow(connected)]);
+}
+
+// The playhead topic pushes only changes: the state at connecting is asked for.
+async function showPlayheadNow(connected) {
+  try {
+    showPlayhead(await connected.request('playhead.get'));
+  } catch (error) {
+    log('error', `! ${error.message}`);
+  }
 }
 
 function failed(url, password, error) {
@@ -98,6 +108,9 @@ function connect() {
     if (vitals.seqChanged) refreshMarkers();
   });
   attempt.on('marker', () => refreshMarkers());
+  attempt.on('playhead', showPlayhead);
+  // The timeline the engine means changed, or its settings (the markers' timecodes).
+  attempt.on('sequence', () => refreshMarkers());
   attempt.on('unexpected', (text) => log('error', `! unexpected message ${text}`));
   attempt.on('error', (error) => log('error', `! ${error.message}`));
   // Also after the client has reopened a lost connection by itself.
@@ -108,6 +121,7 @@ function connect() {
     describeEngine(attempt);
   });
   attempt.on('close', ({ code, wasOpen }) => {
+    clearPlayhead();
     if (!wasOpen) return;
     log('note', `connection closed (${code})`);
     setStatus('closed', 'disconnected');

@@ -1,5 +1,6 @@
 // The markers of one timeline (the engine's current one, or one picked from its sequences).
 // A click on a marker asks for the multicam angle and the clip size at it.
+import { ticksToTimecode } from '../../clients/js/index.mjs';
 import { $, setText } from './dom.mjs';
 
 let currentClient = () => null;
@@ -46,7 +47,14 @@ export async function loadTimelines() {
   }
 }
 
-function showMarkers(timelineID, markers, ticksPerSecond) {
+// A marker's time as the editor's timecode on its sequence; as a clock where the sequence's
+// timing is unknown.
+function markerTime(ticks, sequence) {
+  const timecode = ticks === null || sequence === null ? null : ticksToTimecode(ticks, sequence);
+  return timecode ?? formatTicks(ticks, sequence?.ticksPerSecond);
+}
+
+function showMarkers(timelineID, markers, sequence) {
   listedTimeline = timelineID;
   setText('marker-timeline', timelineID === null ? 'no timeline' : `timeline ${timelineID}`);
   const items = markers.map((marker) => {
@@ -60,7 +68,7 @@ function showMarkers(timelineID, markers, ticksPerSecond) {
     button.addEventListener('click', () => describeMarker(marker.name, button));
     const time = document.createElement('span');
     time.className = 'marker-time';
-    time.textContent = formatTicks(marker.ticks, ticksPerSecond);
+    time.textContent = markerTime(marker.ticks, sequence);
     item.append(button, time);
     return item;
   });
@@ -79,15 +87,15 @@ async function loadMarkers() {
   const picked = $('timeline-select').value;
   try {
     const { timelineID, markers } = await client.request('markers.list', picked === '' ? undefined : { timeline: Number(picked) });
-    let ticksPerSecond = null;
+    let sequence = null;
     if (timelineID !== null) {
       try {
-        ({ ticksPerSecond } = await client.request('sequence.get', { timeline: timelineID }));
+        sequence = await client.request('sequence.get', { timeline: timelineID });
       } catch {
         // Without the time base the times are shown in ticks.
       }
     }
-    showMarkers(timelineID, markers, ticksPerSecond);
+    showMarkers(timelineID, markers, sequence);
   } catch (error) {
     setText('marker-timeline', '');
     const item = document.createElement('li');

@@ -63,7 +63,8 @@ hostsdk::ErrorCode ZYLEngineControlSurface::OnPause(bool on) {
   return hostsdk::kSuccess;
 }
 
-// Only the vitals record reads the timecode, so it is not even copied while nobody listens.
+// Only the vitals record and the playhead read the timecode, so it is not even copied while
+// nobody listens. The playhead is derived on its own thread, not here.
 hostsdk::ErrorCode ZYLEngineControlSurface::OnTimecode(std::int32_t mode,
                                                        const hostsdk::HostString* text) {
   const hostsdk::StringSuite1* strings = host.stringSuite;
@@ -75,12 +76,16 @@ hostsdk::ErrorCode ZYLEngineControlSurface::OnTimecode(std::int32_t mode,
   if (strings->CopyToUtf8(text, buffer, &size) != hostsdk::kSuccess) return hostsdk::kSuccess;
   // A host that fills the whole buffer without a terminator still yields at most 64 bytes.
   char* const end = std::find(buffer, buffer + kTimecodeBufferSize, '\0');
-  transport.SetTimecode(std::string(buffer, end), mode, SteadyNanoseconds());
+  const std::int64_t stamp = SteadyNanoseconds();
+  std::string timecode(buffer, end);
+  playheads.NoteTimecode(timecode, mode, stamp);
+  transport.SetTimecode(std::move(timecode), mode, stamp);
   return hostsdk::kSuccess;
 }
 
 void ZYLEngineControlSurface::OnMarkerChanged(std::uint32_t index) {
-  events->PublishEvent(MarkerChangedText(index, HostMarkerCount(host.markerSuite, host.markerHost)));
+  events->PublishEvent(
+      MarkerChangedText(index, HostMarkerCount(host.markerSuite, host.markerHost)));
 }
 
 void ZYLEngineControlSurface::OnMarkersRebuilt() {

@@ -4,7 +4,8 @@ namespace ZYL {
 
 ZYLEngineControlSurface::ZYLEngineControlSurface(const hostsdk::BasicSuite* basic)
     : host{.basicSuite = basic}, timelines(basic, server.Running()),
-      vitals(VitalsSources{host, transport, timelines}, server), protocols(Parts()) {}
+      vitals(VitalsSources{host, transport, timelines}, server), playheads(Parts()),
+      protocols(Parts()) {}
 
 ZYLEngineControlSurface::~ZYLEngineControlSurface() {
   // Normally AttachHost(0) has stopped everything already.
@@ -14,13 +15,15 @@ ZYLEngineControlSurface::~ZYLEngineControlSurface() {
 void ZYLEngineControlSurface::StartServer() {
   server.Start(protocols);
   vitals.Start();
+  playheads.Start();
 }
 
 // The server first: its connections are shut down, which also cuts short any send the
-// vitals thread is making to them.
+// vitals and playhead threads are making to them.
 void ZYLEngineControlSurface::StopServer() noexcept {
   server.Stop();
   vitals.Stop();
+  playheads.Stop();
 }
 
 hostsdk::ErrorCode ZYLEngineControlSurface::QueryInteger(std::int32_t* out) {

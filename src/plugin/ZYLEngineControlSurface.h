@@ -6,6 +6,7 @@
 #include "host/TransportState.h"
 #include "hostsdk/ControlSurfaceWrappers.h"
 #include "plugin/SurfaceCommand.h"
+#include "protocol/PlayheadPublisher.h"
 #include "protocol/ProtocolRouter.h"
 #include "server/Server.h"
 #include "timeline/TimelineCache.h"
@@ -67,12 +68,13 @@ public:
   Server server;
   TimelineCache timelines;
   VitalsPublisher vitals;
+  PlayheadPublisher playheads;
   ProtocolRouter protocols;
 
   // Where the notifications publish: the publisher, or a test's recorder.
   EventSink* events = &vitals;
 
-  EngineParts Parts() noexcept { return {host, transport, timelines, server, vitals}; }
+  EngineParts Parts() noexcept { return {host, transport, timelines, server, vitals, playheads}; }
 };
 
 } // namespace ZYL

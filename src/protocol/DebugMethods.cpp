@@ -26,7 +26,8 @@ Outcome TimelineScanMethod(EngineParts& engine, RequestParams& params) {
   const std::optional<std::int64_t> to = params.Int64("to", Presence::Required);
   const std::optional<std::int64_t> budgetMs = params.Int64("budgetMs", Presence::Required);
   if (params.Error()) return *params.Error();
-  return nlohmann::json::parse(ScanTimelineRange(engine.timelines, *from, *to, *budgetMs));
+  return nlohmann::json::parse(
+      ScanTimelineRange(engine.timelines, *from, *to, *budgetMs, CurrentTimelineUse::Keep));
 }
 
 } // namespace ZYL

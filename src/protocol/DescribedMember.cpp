@@ -27,6 +27,7 @@ nlohmann::json DescribeMember(const Member& member) {
                               {"type", member.type},
                               {"nullable", member.nullable},
                               {"summary", member.summary}};
+  if (member.derived) described["derived"] = true;
   // An array's members and values are its items'.
   if (member.type == "array") {
     described["items"] = DescribeItems(member);

@@ -17,6 +17,8 @@ struct Member {
   std::string_view items = {}; // an array's item type
   // The closed set of strings it takes (for an array, its items take), if any.
   std::vector<std::string_view> values = {};
+  // The engine works it out from what the host tells (the host gives no such value).
+  bool derived = false;
 };
 
 // A member that is always there and never null.
@@ -31,13 +33,21 @@ inline Member OrNull(std::string_view name, std::string_view type, std::string_v
   return {name, type, true, summary, std::move(members)};
 }
 
+// A member the engine derives, null when it cannot.
+inline Member Derived(std::string_view name, std::string_view type, std::string_view summary) {
+  Member member = OrNull(name, type, summary);
+  member.derived = true;
+  return member;
+}
+
 // An array member whose items are of `items` (with `members` when they are objects).
 inline Member ListOf(std::string_view name, std::string_view items, std::string_view summary,
                      std::vector<Member> members = {}) {
   return {name, "array", false, summary, std::move(members), items};
 }
 
-// {"name","type","nullable","summary"} and, as they apply, "members", "items", "values".
+// {"name","type","nullable","summary"} and, as they apply, "members", "items", "values",
+// "derived".
 // An array's "items" is a type for plain values, or a member listing the items' members.
 nlohmann::json DescribeMember(const Member& member);
 nlohmann::json DescribeMembers(const std::vector<Member>& members);

@@ -4,11 +4,14 @@
 
 #include "host/HostSuites.h"
 #include "host/TransportState.h"
+#include "server/ClientConnection.h"
 #include "server/Server.h"
 #include "timeline/TimelineCache.h"
 #include "vitals/VitalsPublisher.h"
 
 namespace ZYL {
+
+class PlayheadPublisher;
 
 struct EngineParts {
   const HostSuites& host;
@@ -16,6 +19,9 @@ struct EngineParts {
   TimelineCache& timelines;
   Server& server;
   VitalsPublisher& vitals;
+  PlayheadPublisher& playheads;
+  // The JSON-protocol connection a request came on; null where there is none.
+  ClientConnection* caller = nullptr;
 };
 
 } // namespace ZYL

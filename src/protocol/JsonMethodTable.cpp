@@ -28,8 +28,8 @@ MethodParam TimelineParam(std::string_view summary) {
 }
 
 constexpr std::string_view kSearchThisTimeline =
-    "search this timeline alone, leaving the engine's search order as it was; without it the "
-    "engine's order is searched (the timeline that answered last first)";
+    "search this timeline alone; without it (and without a pin) the engine's order is searched, "
+    "its current timeline first; either way the search order is left as it was";
 
 Member AnsweredBy() {
   return OrNull("timelineID", "timelineID", "the timeline that answered; null when none did");
@@ -195,6 +195,21 @@ std::vector<Method> BuildMethods() {
        {},
        VitalsMembers(true),
        VitalsMethod},
+      {"playhead.get",
+       "the playhead now: the last timecode, its position and the multicam angle there, "
+       "derived on the connection's timeline; the timecode is null while no connection holds "
+       "the playhead topic",
+       {TimelineParam("derive on this timeline instead")},
+       PlayheadMembers(),
+       PlayheadMethod},
+      {"timeline.pin",
+       "pins the timeline this connection means: each method that takes timeline uses it when "
+       "the param is absent, and the playhead and sequence topics derive on it; lasts as long "
+       "as the connection (a timeline the host no longer knows is unpinned)",
+       {{"timeline", ParamType::TimelineId, kRequired, "the timeline; null unpins", nullptr, 0,
+         std::nullopt, true}},
+       {OrNull("timelineID", "timelineID", "the timeline pinned; null when none is")},
+       TimelinePinMethod},
       {"debug.dumpAngle",
        "the render trees at a time, as text lines (their wording may change between versions)",
        {TicksParam("ticks", kRequired, "the time"), TrackParam(),
@@ -226,6 +241,7 @@ std::int64_t HighestOf(const MethodParam& param) {
 
 // Checks one param against its row; the first fault stays in `reader`.
 void CheckParam(RequestParams& reader, const MethodParam& param) {
+  if (param.nullable && reader.IsNull(param.name)) return;
   if (param.type == ParamType::String)
     reader.String(param.name, param.presence);
   else

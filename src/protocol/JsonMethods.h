@@ -28,6 +28,7 @@ struct MethodParam {
   nlohmann::json defaultValue = nullptr; // null: none
   std::optional<std::int64_t> minimum = std::nullopt;
   std::optional<std::int64_t> maximum = std::nullopt;
+  bool nullable = false; // takes null as well
 };
 
 // Reads its params through `params`. Before it runs, every param has been checked against
@@ -48,6 +49,11 @@ struct Method {
 template <typename Value> nlohmann::json ValueOrNull(const std::optional<Value>& value) {
   return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
 }
+
+// sequence.get's record of `reading`: for a timeline the host cannot describe, its id and
+// null for every other member.
+struct SequenceReading;
+nlohmann::json SequenceRecord(const SequenceReading& reading);
 
 // In the order protocol.describe lists them.
 const std::vector<Method>& Methods();
@@ -77,5 +83,7 @@ Outcome TransportMethod(EngineParts& engine, RequestParams& params);
 Outcome VitalsMethod(EngineParts& engine, RequestParams& params);
 Outcome DumpAngleMethod(EngineParts& engine, RequestParams& params);
 Outcome TimelineScanMethod(EngineParts& engine, RequestParams& params);
+Outcome PlayheadMethod(EngineParts& engine, RequestParams& params);
+Outcome TimelinePinMethod(EngineParts& engine, RequestParams& params);
 
 } // namespace ZYL

@@ -6,7 +6,8 @@ namespace ZYL {
 
 namespace {
 
-constexpr std::array<Topic, 3> kTopicsInOrder{Topic::Transport, Topic::Marker, Topic::Vitals};
+constexpr std::array<Topic, 5> kTopicsInOrder{Topic::Transport, Topic::Marker, Topic::Vitals,
+                                              Topic::Playhead, Topic::Sequence};
 
 constexpr std::string_view kParseTokens[] = {"parse", "range"};
 constexpr std::string_view kNotFoundTokens[] = {"notimeline", "noclip"};
@@ -52,6 +53,10 @@ std::string_view TopicName(Topic topic) noexcept {
     return "marker";
   case Topic::Vitals:
     return "vitals";
+  case Topic::Playhead:
+    return "playhead";
+  case Topic::Sequence:
+    return "sequence";
   }
   return "transport";
 }

@@ -4,6 +4,8 @@
 #include "protocol/JsonMethods.h"
 #include "protocol/MessageReader.h"
 #include "protocol/MessageWriter.h"
+#include "protocol/PlayheadPublisher.h"
+#include "protocol/TimelinePin.h"
 #include "server/ClosePayload.h"
 
 #include <chrono>
@@ -40,7 +42,19 @@ void SendThenHoldTopics(EngineParts& engine, ClientConnection& connection, std::
   // The publisher sends only to registered subscribers (one already registered stays), so
   // the registration comes first; the connection gets no push of a topic it does not hold.
   if (!topics.Topics().empty()) engine.server.Subscribe(connection);
-  connection.SendThenSetTopics(text, topics);
+  // Timecodes are stored from before the client can send anything, and the first records
+  // are derived for the new holder once it holds its topics.
+  if (!topics.Contains(Topic::Playhead)) {
+    connection.SendThenSetTopics(text, topics);
+  } else {
+    engine.playheads.BeginHold();
+    struct HoldEnd {
+      PlayheadPublisher& playheads;
+      ~HoldEnd() { playheads.EndHold(); }
+    } holdEnd{engine.playheads};
+    connection.SendThenSetTopics(text, topics);
+  }
+  if (topics.Contains(Topic::Sequence)) engine.playheads.Wake();
 }
 
 void Identified(EngineParts& engine, ClientConnection& connection, const Identify& identify) {
@@ -66,11 +80,12 @@ Json SubscriptionsResult(TopicSet topics) {
   return {{"subscriptions", names}};
 }
 
-std::vector<Outcome> RunBatch(EngineParts& engine, const Batch& batch) {
+std::vector<Outcome> RunBatch(EngineParts& engine, ClientConnection& connection,
+                              const Batch& batch) {
   std::vector<Outcome> outcomes;
   for (const BatchItem& item : batch.items) {
     outcomes.push_back(item.fault ? Outcome(*item.fault)
-                                  : RunMethod(engine, item.method, item.params));
+                                  : RunForConnection(engine, connection, item.method, item.params));
     if (batch.haltOnFailure && std::holds_alternative<ResponseError>(outcomes.back())) break;
   }
   return outcomes;
@@ -79,10 +94,10 @@ std::vector<Outcome> RunBatch(EngineParts& engine, const Batch& batch) {
 // The messages of an identified connection.
 void Serve(EngineParts& engine, ClientConnection& connection, ReadResult& read) {
   if (auto* request = std::get_if<Request>(&read)) {
-    connection.Send(
-        ResponseMessage(request->id, RunMethod(engine, request->method, request->params)));
+    connection.Send(ResponseMessage(
+        request->id, RunForConnection(engine, connection, request->method, request->params)));
   } else if (const auto* batch = std::get_if<Batch>(&read)) {
-    connection.Send(BatchResponseMessage(batch->id, RunBatch(engine, *batch)));
+    connection.Send(BatchResponseMessage(batch->id, RunBatch(engine, connection, *batch)));
   } else if (const auto* subscribe = std::get_if<Subscribe>(&read)) {
     TopicSet topics = connection.Topics();
     topics.Add(subscribe->topics);

@@ -46,6 +46,7 @@ Json DescribeParam(const MethodParam& param) {
   if (!param.defaultValue.is_null()) described["default"] = param.defaultValue;
   if (param.minimum) described["minimum"] = *param.minimum;
   if (param.maximum) described["maximum"] = *param.maximum;
+  if (param.nullable) described["nullable"] = true;
   described["summary"] = param.summary;
   return described;
 }
@@ -74,7 +75,8 @@ Json Op(std::string_view op, std::string_view from, std::string_view summary,
 
 Member TopicList(std::string_view name, std::string_view summary) {
   Member list = ListOf(name, "string", summary);
-  for (const Topic topic : {Topic::Transport, Topic::Marker, Topic::Vitals})
+  for (const Topic topic :
+       {Topic::Transport, Topic::Marker, Topic::Vitals, Topic::Playhead, Topic::Sequence})
     list.values.push_back(TopicName(topic));
   return list;
 }
@@ -117,7 +119,8 @@ Json DescribeOps() {
           TopicList("subscriptions", "topics to hold from identified on; default none")}),
       Op("identified", "server", "the connection is open for requests",
          {Always("protocol", "integer", "2"),
-          TopicList("subscriptions", "the topics held, in the order transport, marker, vitals"),
+          TopicList("subscriptions",
+                    "the topics held, in the order transport, marker, vitals, playhead, sequence"),
           OrNull("serverProof", "string",
                  "base64(SHA-256(K + A + C)) when a password is set; absent otherwise")}),
       Op("request", "client", "runs one method",
@@ -160,15 +163,29 @@ Json DescribeErrors() {
 }
 
 Json DescribeTopics() {
-  return Json::array({{{"name", TopicName(Topic::Transport)},
-                       {"summary", "a transport change the host reported"},
-                       {"data", DescribeMembers(TransportEventMembers())}},
-                      {{"name", TopicName(Topic::Marker)},
-                       {"summary", "a marker change the host reported"},
-                       {"data", DescribeMembers(MarkerEventMembers())}},
-                      {{"name", TopicName(Topic::Vitals)},
-                       {"summary", "the vitals record, about once a second"},
-                       {"data", DescribeMembers(VitalsMembers(false))}}});
+  return Json::array(
+      {{{"name", TopicName(Topic::Transport)},
+        {"summary", "a transport change the host reported"},
+        {"data", DescribeMembers(TransportEventMembers())}},
+       {{"name", TopicName(Topic::Marker)},
+        {"summary", "a marker change the host reported"},
+        {"data", DescribeMembers(MarkerEventMembers())}},
+       {{"name", TopicName(Topic::Vitals)},
+        {"summary", "the vitals record, about once a second, as vitals.get gives "
+                    "it but for what a comparison with the previous record tells"},
+        {"data", DescribeMembers(VitalsMembers(false))}},
+       {{"name", TopicName(Topic::Playhead)},
+        {"summary", "playhead.get's record on the connection's timeline when a member but "
+                    "ageMs changes (a new timecode, an edit under the playhead); at most one "
+                    "push each 20 ms, the newest state winning and the last always sent; "
+                    "nothing before the first timecode"},
+        {"data", DescribeMembers(PlayheadMembers())}},
+       {{"name", TopicName(Topic::Sequence)},
+        {"summary", "sequence.get's record of the connection's timeline when it is first "
+                    "known, when the timeline changes (a pin, the engine's current one "
+                    "moving, a project switch) and when its settings change; nothing while "
+                    "no timeline is known"},
+        {"data", DescribeMembers(SequenceMembers())}}});
 }
 
 Json DescribeCloseCodes() {

@@ -1,5 +1,7 @@
 #include "protocol/RecordMembers.h"
 
+#include "vitals/VitalsData.h"
+
 #include <algorithm>
 
 namespace ZYL {
@@ -10,6 +12,14 @@ bool IsUnknownVital(std::string_view name) {
   const std::vector<UnknownVital>& unknown = UnknownVitals();
   return std::any_of(unknown.begin(), unknown.end(),
                      [name](const UnknownVital& vital) { return vital.member == name; });
+}
+
+// Null in a pushed record: a value the host did not give, and the speed without a timecode.
+bool IsNullableInPush(std::string_view name) {
+  const std::vector<VitalStandIn>& standIns = VitalsStandIns();
+  return name == "speed" ||
+         std::any_of(standIns.begin(), standIns.end(),
+                     [name](const VitalStandIn& standIn) { return standIn.member == name; });
 }
 
 } // namespace
@@ -30,11 +40,13 @@ std::vector<Member> SequenceMembers() {
 }
 
 const std::vector<UnknownVital>& UnknownVitals() {
-  static const std::vector<UnknownVital> unknown = {
-      {"speed", nullptr},      {"cutsChanged", nullptr}, {"edited", nullptr},
-      {"seqChanged", nullptr}, {"timecode", ""},         {"cuts", -1},
-      {"markers", -1},         {"tracks", -1},           {"audioPeakDb", -999.0},
-  };
+  static const std::vector<UnknownVital> unknown = [] {
+    std::vector<UnknownVital> list = {
+        {"speed", nullptr}, {"cutsChanged", nullptr}, {"edited", nullptr}, {"seqChanged", nullptr}};
+    for (const VitalStandIn& standIn : VitalsStandIns())
+      list.push_back({standIn.member, standIn.standIn});
+    return list;
+  }();
   return unknown;
 }
 
@@ -61,10 +73,29 @@ std::vector<Member> VitalsMembers(bool builtNow) {
              "the loudest channel peak in dB while playing (-999.0: none)"),
       Always("soloActive", "boolean", "a track is soloed"),
   };
-  if (builtNow)
-    for (Member& member : members)
-      member.nullable = IsUnknownVital(member.name);
+  for (Member& member : members)
+    member.nullable = builtNow ? IsUnknownVital(member.name) : IsNullableInPush(member.name);
   return members;
+}
+
+std::vector<Member> PlayheadMembers() {
+  return {
+      OrNull("timecode", "string",
+             "the timecode text the host reported last; null while no connection holds the "
+             "playhead topic (the engine stores timecodes only then)"),
+      OrNull("displayMode", "integer", "the host's display mode of that text; null with it"),
+      OrNull("timelineID", "timelineID",
+             "the timeline derived on: the param, else the connection's pin, else the one "
+             "sequence.get describes; null when none is known"),
+      Derived("ticks", "ticks",
+              "derived: the text read as SMPTE timecode (HH:MM:SS:FF; ';' or '.' before the "
+              "frames marks drop-frame) at the sequence's rate, minus its zero point; null when "
+              "the text is no such timecode, the rate is unknown or the position negative"),
+      Derived("angle", "integer",
+              "derived: the multicam angle at ticks on that timeline (as angle.get with track "
+              "-1); null when none is there or ticks is null"),
+      OrNull("ageMs", "integer", "milliseconds since the host reported the text; null with it"),
+  };
 }
 
 std::vector<Member> TransportEventMembers() {

@@ -24,8 +24,12 @@ struct UnknownVital {
 };
 const std::vector<UnknownVital>& UnknownVitals();
 
-// The vitals record's members; `builtNow`: as vitals.get gives them (UnknownVitals nullable).
+// The vitals record's members as the JSON protocol gives them; `builtNow`: as vitals.get
+// gives them (UnknownVitals nullable), else as the vitals topic pushes them.
 std::vector<Member> VitalsMembers(bool builtNow);
+
+// playhead.get's members, as the playhead topic pushes them.
+std::vector<Member> PlayheadMembers();
 
 std::vector<Member> TransportEventMembers();
 std::vector<Member> MarkerEventMembers();

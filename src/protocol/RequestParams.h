@@ -37,6 +37,11 @@ public:
                                     std::int32_t maximum = INT32_MAX);
   std::optional<std::string> String(std::string_view name, Presence presence);
   std::optional<bool> Bool(std::string_view name, Presence presence);
+  // Whether the param is present as null.
+  bool IsNull(std::string_view name) const {
+    const auto found = params_.find(name);
+    return found != params_.end() && found->is_null();
+  }
 
   // The first fault, as the response's error.
   const std::optional<ResponseError>& Error() const noexcept { return error_; }

@@ -32,17 +32,6 @@ Json SequenceObject(std::int32_t timeline, const SequenceValues& values) {
           {"zeroPointTicks", ValueOrNull(values.zeroPointTicks)}};
 }
 
-// The sequence's members; for a timeline the host cannot describe, its id and null for
-// every other member.
-Json SequenceOrNulls(const SequenceReading& reading) {
-  if (reading.fault == Fault::None) return SequenceObject(reading.timeline, reading.values);
-  Json entry = Json::object();
-  for (const Member& member : SequenceMembers())
-    entry[std::string(member.name)] = nullptr;
-  entry["timelineID"] = reading.timeline;
-  return entry;
-}
-
 ResponseError DurationError(const SequenceReading& reading) {
   if (reading.status == hostsdk::kSuccess)
     return {ErrorCode::HostError, "the host gave a frame duration that is not positive",
@@ -52,6 +41,15 @@ ResponseError DurationError(const SequenceReading& reading) {
 }
 
 } // namespace
+
+Json SequenceRecord(const SequenceReading& reading) {
+  if (reading.fault == Fault::None) return SequenceObject(reading.timeline, reading.values);
+  Json entry = Json::object();
+  for (const Member& member : SequenceMembers())
+    entry[std::string(member.name)] = nullptr;
+  entry["timelineID"] = reading.timeline;
+  return entry;
+}
 
 // The same reading as the text protocol's sequence record. Only a timeline the host denies
 // is not found: one it knows that has no sequence settings is described with nulls.
@@ -69,7 +67,7 @@ Outcome SequenceMethod(EngineParts& engine, RequestParams& params) {
                          timeline ? std::optional<std::string>("timeline") : std::nullopt,
                          std::nullopt};
   if (refused && reading.status != hostsdk::kBadParameter) return DurationError(reading);
-  return SequenceOrNulls(reading);
+  return SequenceRecord(reading);
 }
 
 // Each timeline the engine knows, read as sequence.get reads it; the listing moves no
@@ -88,7 +86,7 @@ Outcome SequencesListMethod(EngineParts& engine, RequestParams&) {
         anyGone = true;
         continue;
       }
-      Json entry = SequenceOrNulls(reading);
+      Json entry = SequenceRecord(reading);
       entry["current"] = timeline == current;
       sequences.push_back(std::move(entry));
     }

@@ -53,8 +53,8 @@ Outcome AngleAtMarkerMethod(EngineParts& engine, RequestParams& params) {
   const std::optional<std::int32_t> track = params.Int32("track", Presence::Required);
   if (params.Error()) return *params.Error();
   std::optional<MarkerMatch> marker;
-  const std::int32_t angle =
-      FindAngleAtMarker(engine.timelines, *name, *track, NameMatch::Exact, &marker);
+  const std::int32_t angle = FindAngleAtMarker(engine.timelines, *name, *track, NameMatch::Exact,
+                                               &marker, CurrentTimelineUse::Keep);
   return Json{{"angle", NonZeroOrNull(angle)}, {"marker", MarkerOrNull(marker)}};
 }
 
@@ -76,8 +76,8 @@ Outcome ClipSizeAtMarkerMethod(EngineParts& engine, RequestParams& params) {
   const std::optional<std::int32_t> track = params.Int32("track", Presence::Required);
   if (params.Error()) return *params.Error();
   std::optional<MarkerMatch> marker;
-  const FrameSize size =
-      FindSizeAtMarker(engine.timelines, *name, *track, NameMatch::Exact, &marker);
+  const FrameSize size = FindSizeAtMarker(engine.timelines, *name, *track, NameMatch::Exact,
+                                          &marker, CurrentTimelineUse::Keep);
   Json result = SizeResult(size, marker ? marker->timeline : -1);
   result["marker"] = MarkerOrNull(marker);
   return result;

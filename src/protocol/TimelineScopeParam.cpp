@@ -4,7 +4,7 @@ namespace ZYL {
 
 ScopeOrError ReadTimelineScope(EngineParts& engine, RequestParams& params) {
   const std::optional<std::int32_t> timeline = params.Int32("timeline", Presence::Optional, 0);
-  if (!timeline) return TimelineScope{};
+  if (!timeline) return TimelineScope{std::nullopt, CurrentTimelineUse::Keep};
   const std::optional<bool> known = HostKnowsTimeline(engine.host.basicSuite, *timeline);
   if (!known)
     return ResponseError{ErrorCode::Unavailable, "the host offers no video segment suite",

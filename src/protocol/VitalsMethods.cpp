@@ -2,17 +2,10 @@
 #include "protocol/JsonMethods.h"
 #include "protocol/RecordMembers.h"
 #include "vitals/BuildVitalsRecord.h"
+#include "vitals/VitalsData.h"
 #include "vitals/VitalsSources.h"
 
-#include <string_view>
-
 namespace ZYL {
-
-namespace {
-
-constexpr std::string_view kRecordPrefix = "vitals:";
-
-} // namespace
 
 // The record the vitals thread would send now, read the same way. It has no earlier record
 // to compare with, so what a comparison tells is null, as is each value the host did not
@@ -23,13 +16,10 @@ Outcome VitalsMethod(EngineParts& engine, RequestParams&) {
   // A record asked for by a client never forces a rescan; the vitals thread decides those.
   VitalsState state;
   state.lastForcedScan = now;
-  const std::string record = BuildVitalsRecord(sources, state, now);
-  nlohmann::json values =
-      nlohmann::json::parse(std::string_view(record).substr(kRecordPrefix.size()));
-  for (const UnknownVital& vital : UnknownVitals()) {
-    nlohmann::json& value = values[std::string(vital.member)];
-    if (vital.standIn.is_null() || value == vital.standIn) value = nullptr;
-  }
+  state.current = CurrentTimelineUse::Keep;
+  nlohmann::json values = VitalsData(BuildVitalsRecord(sources, state, now));
+  for (const UnknownVital& vital : UnknownVitals())
+    if (vital.standIn.is_null()) values[std::string(vital.member)] = nullptr;
   return values;
 }
 

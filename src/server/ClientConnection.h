@@ -84,6 +84,15 @@ public:
   // Pushes `bytes` as Push does while the connection holds `topic`; false otherwise.
   bool PushTopic(Topic topic, std::string_view bytes) noexcept;
 
+  // The timeline a JSON-protocol connection means when a request or topic names none; -1:
+  // none pinned. Set on the connection's own thread, read by the pushing threads too.
+  std::int32_t PinnedTimeline() const noexcept { return pinnedTimeline_.load(); }
+  void PinTimeline(std::int32_t timeline) noexcept { pinnedTimeline_.store(timeline); }
+  // Unpins, unless the connection pinned another timeline than `timeline` meanwhile.
+  void DropPin(std::int32_t timeline) noexcept {
+    pinnedTimeline_.compare_exchange_strong(timeline, -1);
+  }
+
   // For the connection's own thread, when the engine ends a JSON-protocol connection itself:
   // sends `closeFrame` as SendBytes does, as the last thing on the connection (no push
   // follows it), shuts the sending side down, then reads and drops what the peer still sends
@@ -152,6 +161,7 @@ private:
   bool broken_ = false;
   bool closing_ = false;                // a close frame is queued last and nothing more is taken
   std::atomic<std::uint8_t> topics_{0}; // written under sendLock_
+  std::atomic<std::int32_t> pinnedTimeline_{-1};
   Admission admission_;
   Conversation conversation_;
 };

@@ -4,7 +4,8 @@ namespace ZYL {
 
 std::vector<Topic> TopicSet::Topics() const {
   std::vector<Topic> topics;
-  for (const Topic topic : {Topic::Transport, Topic::Marker, Topic::Vitals})
+  for (const Topic topic :
+       {Topic::Transport, Topic::Marker, Topic::Vitals, Topic::Playhead, Topic::Sequence})
     if (Contains(topic)) topics.push_back(topic);
   return topics;
 }

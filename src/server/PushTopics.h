@@ -7,9 +7,10 @@
 
 namespace ZYL {
 
-enum class Topic : std::uint8_t { Transport, Marker, Vitals };
+enum class Topic : std::uint8_t { Transport, Marker, Vitals, Playhead, Sequence };
 
-// A set of topics, listed in the protocol's order: transport, marker, vitals.
+// A set of topics, listed in the protocol's order: transport, marker, vitals, playhead,
+// sequence.
 class TopicSet {
 public:
   void Add(Topic topic) noexcept { bits_ |= Bit(topic); }

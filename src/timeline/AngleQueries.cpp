@@ -28,7 +28,7 @@ bool ProbeAngle(AngleQuery& query, std::int32_t timeline, bool exact) {
       query.angle = AngleVisitor(NodeWalk{query.suite, query.track}, root.get(), 0, -1);
   }
   // A loose answer is a guess and does not move the current timeline.
-  if (query.angle > 0 && exact && !query.scope.LeavesCacheAlone())
+  if (query.angle > 0 && exact && query.scope.MovesCurrent())
     query.timelines.SetCurrentTimeline(timeline);
   if (query.angle != 0) query.answeredBy = timeline;
   return query.angle != 0;
@@ -50,7 +50,8 @@ std::int32_t FindAngleAtTime(TimelineCache& timelines, std::int64_t ticks, std::
 }
 
 std::int32_t FindAngleAtMarker(TimelineCache& timelines, std::string_view name, std::int32_t track,
-                               NameMatch nameMatch, std::optional<MarkerMatch>* marker) {
+                               NameMatch nameMatch, std::optional<MarkerMatch>* marker,
+                               CurrentTimelineUse current) {
   if (marker != nullptr) marker->reset();
   if (name.empty()) return 0;
   const std::optional<MarkerMatch> match =
@@ -58,7 +59,7 @@ std::int32_t FindAngleAtMarker(TimelineCache& timelines, std::string_view name, 
   if (!match) return 0;
   if (marker != nullptr) *marker = match;
   // The marker names the timeline the client means, whether or not an angle is found there.
-  timelines.SetCurrentTimeline(match->timeline);
+  if (current == CurrentTimelineUse::Move) timelines.SetCurrentTimeline(match->timeline);
   const VideoSegmentSuite suite(timelines.BasicSuite());
   if (!suite) return 0;
   std::int32_t angle = 0;

@@ -38,7 +38,7 @@ bool ProbeFrameSize(ClipSizeQuery& query, std::int32_t timeline, bool exact) {
     if (root && (!exact || PassesExactTest(query, segments, root)))
       FrameSizeVisitor(NodeWalk{query.suite, query.track}, root.get(), 0, -1, query.size);
   }
-  if (query.size.width > 0 && exact && !query.scope.LeavesCacheAlone())
+  if (query.size.width > 0 && exact && query.scope.MovesCurrent())
     query.timelines.SetCurrentTimeline(timeline);
   if (query.size.width != 0) query.answeredBy = timeline;
   return query.size.width != 0;
@@ -60,14 +60,15 @@ FrameSize FindSizeAtTime(TimelineCache& timelines, std::int64_t ticks, std::int6
 }
 
 FrameSize FindSizeAtMarker(TimelineCache& timelines, std::string_view name, std::int32_t track,
-                           NameMatch nameMatch, std::optional<MarkerMatch>* marker) {
+                           NameMatch nameMatch, std::optional<MarkerMatch>* marker,
+                           CurrentTimelineUse current) {
   if (marker != nullptr) marker->reset();
   if (name.empty()) return {};
   const std::optional<MarkerMatch> match =
       FindMarkerByName(timelines.BasicSuite(), timelines, name, nameMatch);
   if (!match) return {};
   if (marker != nullptr) *marker = match;
-  timelines.SetCurrentTimeline(match->timeline);
+  if (current == CurrentTimelineUse::Move) timelines.SetCurrentTimeline(match->timeline);
   const VideoSegmentSuite suite(timelines.BasicSuite());
   if (!suite) return {};
   FrameSize size;

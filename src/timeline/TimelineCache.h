@@ -12,6 +12,11 @@
 
 namespace ZYL {
 
+// Whether what a query finds may move the current timeline: the text protocol's queries
+// move it, so that the next query starts where the last one found something; the JSON
+// protocol's never do, so that one client's question does not change another's answers.
+enum class CurrentTimelineUse { Move, Keep };
+
 class TimelineCache {
 public:
   using Probe = std::function<bool(std::int32_t timeline)>;

@@ -21,10 +21,13 @@ namespace ZYL {
 std::int32_t FindAngleAtTime(TimelineCache& timelines, std::int64_t ticks, std::int32_t track,
                              const TimelineScope& scope = {}, std::int32_t* answeredBy = nullptr);
 // The same at the first marker whose name matches `name`; 0 when none is found. `marker`,
-// when given, receives the marker found (none when no marker matched).
+// when given, receives the marker found (none when no marker matched). The marker's
+// timeline becomes the current one, whether or not an angle is found, unless `current` keeps
+// it.
 std::int32_t FindAngleAtMarker(TimelineCache& timelines, std::string_view name, std::int32_t track,
                                NameMatch match = NameMatch::Folded,
-                               std::optional<MarkerMatch>* marker = nullptr);
+                               std::optional<MarkerMatch>* marker = nullptr,
+                               CurrentTimelineUse current = CurrentTimelineUse::Move);
 
 // The source frame size of the clip at `ticks` (`end`: the clip's end, -1 for none);
 // 0 by 0 when nothing is found. `answeredBy` as for the angle.
@@ -33,7 +36,8 @@ FrameSize FindSizeAtTime(TimelineCache& timelines, std::int64_t ticks, std::int6
                          std::int32_t* answeredBy = nullptr);
 FrameSize FindSizeAtMarker(TimelineCache& timelines, std::string_view name, std::int32_t track,
                            NameMatch match = NameMatch::Folded,
-                           std::optional<MarkerMatch>* marker = nullptr);
+                           std::optional<MarkerMatch>* marker = nullptr,
+                           CurrentTimelineUse current = CurrentTimelineUse::Move);
 
 struct ClipTransitions {
   TransitionSide in;
@@ -52,8 +56,11 @@ void DumpAngle(TimelineCache& timelines, std::int64_t ticks, std::int32_t track,
                const DumpLineSink& line, const TimelineScope& scope = {});
 
 // Probes the ids from `from` up to `to` (clamped to 0 and the largest timeline id) within
-// about `budgetMs` and returns the scan's JSON record.
+// about `budgetMs` and returns the scan's JSON record. Each id that answers is known from
+// then on; the first becomes the current timeline while there is none, unless `current`
+// keeps it.
 std::string ScanTimelineRange(TimelineCache& timelines, std::int64_t from, std::int64_t to,
-                              std::int64_t budgetMs);
+                              std::int64_t budgetMs,
+                              CurrentTimelineUse current = CurrentTimelineUse::Move);
 
 } // namespace ZYL

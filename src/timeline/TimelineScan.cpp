@@ -113,8 +113,8 @@ std::int64_t MarkerCount(const MarkerSuite& markers, std::int32_t timeline) {
   return count;
 }
 
-void ScanRange(TimelineCache& timelines, std::int64_t from, std::int64_t to,
-               std::int64_t budgetMs, SteadyClock::time_point start, ScanReport& report) {
+void ScanRange(TimelineCache& timelines, std::int64_t from, std::int64_t to, std::int64_t budgetMs,
+               CurrentTimelineUse current, SteadyClock::time_point start, ScanReport& report) {
   const VideoSegmentSuite suite(timelines.BasicSuite());
   if (!suite) return;
   const MarkerSuite markers(timelines.BasicSuite(), hostsdk::kSequenceMarkerSuiteName, {3, 2, 1});
@@ -139,7 +139,7 @@ void ScanRange(TimelineCache& timelines, std::int64_t from, std::int64_t to,
     }
     report.AddHit(id, segments, MarkerCount(markers, timeline));
     timelines.NoteTimeline(timeline);
-    timelines.SetCurrentTimelineIfNone(timeline);
+    if (current == CurrentTimelineUse::Move) timelines.SetCurrentTimelineIfNone(timeline);
   }
   report.CloseGroup();
 }
@@ -147,13 +147,13 @@ void ScanRange(TimelineCache& timelines, std::int64_t from, std::int64_t to,
 } // namespace
 
 std::string ScanTimelineRange(TimelineCache& timelines, std::int64_t from, std::int64_t to,
-                              std::int64_t budgetMs) {
+                              std::int64_t budgetMs, CurrentTimelineUse current) {
   const SteadyClock::time_point start = SteadyClock::now();
   // Timeline ids are 32-bit and never negative, whatever range the caller passed.
   from = std::max<std::int64_t>(from, 0);
   to = std::min<std::int64_t>(to, std::numeric_limits<std::int32_t>::max());
   ScanReport report;
-  ScanRange(timelines, from, to, budgetMs, start, report);
+  ScanRange(timelines, from, to, budgetMs, current, start, report);
   return report.Record(from, to, ElapsedMs(start));
 }
 

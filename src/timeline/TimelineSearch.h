@@ -16,8 +16,11 @@ namespace ZYL {
 // any client searches as it would have.
 struct TimelineScope {
   std::optional<std::int32_t> only;
+  // Searching the engine's order: whether the timeline that answers becomes the current one.
+  CurrentTimelineUse current = CurrentTimelineUse::Move;
 
   bool LeavesCacheAlone() const noexcept { return only.has_value(); }
+  bool MovesCurrent() const noexcept { return !only && current == CurrentTimelineUse::Move; }
 };
 
 // Whether the host knows `timeline`: it does not when it refuses the id as a bad parameter.

@@ -71,7 +71,7 @@ std::optional<ClipTransitions> FindClipTransitions(TimelineCache& timelines, std
   timelines.SearchTimelines([&](std::int32_t timeline) {
     found = ProbeTransitions(walk, timelines, scope, timeline, start, end);
     if (!found) return false;
-    timelines.SetCurrentTimeline(timeline);
+    if (scope.MovesCurrent()) timelines.SetCurrentTimeline(timeline);
     timelines.NoteTimeline(timeline);
     return true;
   });

@@ -33,7 +33,7 @@ std::string BuildVitalsRecord(const VitalsSources& sources, VitalsState& state, 
   values.displayMode = timecode.displayMode;
   values.speed = UpdateSpeed(values.timecode, timecode.stamp, state.speed);
 
-  const TimelineReading timeline = ReadRecordTimeline(sources, state.lastForcedScan, now);
+  const TimelineReading timeline = ReadRecordTimeline(sources, state.lastForcedScan, now, state.current);
   values.cuts = timeline.cuts;
   values.changes = ApplyTimelineReading(state.history, timeline);
 

@@ -1,5 +1,7 @@
 #include "vitals/JsonPush.h"
 
+#include "vitals/VitalsData.h"
+
 #include <array>
 
 namespace ZYL {
@@ -25,7 +27,11 @@ std::optional<JsonPush> JsonPushOf(std::string_view text) {
     if (!text.starts_with(kind.prefix)) continue;
     JsonPush push{kind.topic, "{\"op\":\"event\",\"topic\":\""};
     push.text.append(kind.name).append("\",\"data\":");
-    push.text.append(text.substr(kind.prefix.size())).push_back('}');
+    if (kind.topic == Topic::Vitals)
+      push.text.append(VitalsData(text).dump());
+    else
+      push.text.append(text.substr(kind.prefix.size()));
+    push.text.push_back('}');
     return push;
   }
   return std::nullopt;

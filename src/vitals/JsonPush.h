@@ -1,5 +1,5 @@
 // A push as the JSON protocol sends it: the same data as the text protocol's push, as an
-// event of its topic.
+// event of its topic; the vitals record with null for what the host did not give.
 #pragma once
 
 #include "server/PushTopics.h"

@@ -16,7 +16,7 @@ constexpr std::int64_t kForcedScanInterval = 60LL * 1'000'000'000LL;
 } // namespace
 
 TimelineReading ReadRecordTimeline(const VitalsSources& sources, std::int64_t& lastForcedScan,
-                                   std::int64_t now) {
+                                   std::int64_t now, CurrentTimelineUse current) {
   TimelineReading reading;
   reading.timeline = sources.timelines.CurrentTimeline();
 
@@ -30,7 +30,8 @@ TimelineReading ReadRecordTimeline(const VitalsSources& sources, std::int64_t& l
     if (force) lastForcedScan = now;
     if (found.empty()) return reading;
     reading.timeline = found.front();
-    sources.timelines.SetCurrentTimelineIfNone(reading.timeline);
+    if (current == CurrentTimelineUse::Move)
+      sources.timelines.SetCurrentTimelineIfNone(reading.timeline);
   }
 
   std::int32_t handle = 0;

@@ -1,6 +1,7 @@
 // What the vitals thread carries from one record to the next.
 #pragma once
 
+#include "timeline/TimelineCache.h"
 #include "vitals/ChangeFlags.h"
 #include "vitals/TimecodeSpeed.h"
 
@@ -10,6 +11,8 @@ namespace ZYL {
 
 struct VitalsState {
   std::int64_t lastForcedScan = 0; // steady-clock ns of the last forced timeline rescan
+  // Whether the timeline a record's scan finds becomes the current one.
+  CurrentTimelineUse current = CurrentTimelineUse::Move;
   TimelineHistory history;
   SpeedState speed;
 };

@@ -33,8 +33,10 @@ BAD_PROJECTS = {
     "segment-end-before-start.json": ("timelines[0].segments[1].end:", False),
 }
 
-# npm's manifests, and the protocol's description with the sample its generator is tested on.
-NOT_PROJECTS = {"package.json", "package-lock.json", "protocol.json", "sample-description.json"}
+# npm's manifests, the protocol's description with the sample its generator is tested on, and
+# the timecode cases the engine and the clients are tested on.
+NOT_PROJECTS = {"package.json", "package-lock.json", "protocol.json", "sample-description.json",
+                "timecode-cases.json"}
 
 
 def project_files(root):

@@ -11,11 +11,12 @@ const ENGINE = 'ws://127.0.0.1:7890';
 // Nothing listens here inside the test's own network namespace.
 const NOWHERE = 'ws://127.0.0.1:7899';
 
-// The demo project's markers, as the page shows them: name and time.
+// The demo project's markers, as the page shows them: name and timecode (the frame a marker
+// falls in, at its sequence's rate: 29.97, 25 and 23.976 frames a second).
 const DEMO_MARKERS = {
-  3: [['Intro', '00:00.000'], ['Scène 2', '00:10.500'], ['Interview', '00:20.500'], ['Outro', '00:30.000']],
-  17: [['Question 1', '00:00.000'], ['Question 2', '00:13.000'], ['Réponse', '00:24.000']],
-  1042: [['B-roll start', '00:00.000'], ['Drone', '00:06.000']],
+  3: [['Intro', '00:00:00:00'], ['Scène 2', '00:00:10:14'], ['Interview', '00:00:20:14'], ['Outro', '00:00:29:29']],
+  17: [['Question 1', '00:00:00:00'], ['Question 2', '00:00:13:00'], ['Réponse', '00:00:24:00']],
+  1042: [['B-roll start', '00:00:00:00'], ['Drone', '00:00:05:23']],
 };
 
 let sim;
@@ -152,12 +153,12 @@ test('lists the current timeline\'s markers, another timeline\'s on request, and
     await new Promise((done) => setTimeout(done, 100));
   }
 
-  // Timeline 3 has no multicam: no angle, but a clip.
+  // Under timeline 3 the stage cameras show camera index 2 (angle 3) from 16 s to 21 s.
   await page.selectOption('#timeline-select', '3');
   await page.waitForFunction(() => document.querySelector('#marker-list .marker')?.textContent === 'Intro', null, { timeout: WAIT_MS });
   await page.locator('.marker', { hasText: 'Interview' }).click();
   await waitText('#marker-detail', "text.startsWith('Interview:') && !text.endsWith('asking…')");
-  assert.match(await page.locator('#marker-detail').textContent(), /^Interview: no angle · clip \d+ × \d+$/);
+  assert.match(await page.locator('#marker-detail').textContent(), /^Interview: angle 3 · clip \d+ × \d+$/);
 });
 
 test('an angle button switches the host\'s camera and shows the angle set', async () => {
@@ -172,6 +173,26 @@ test('an angle button switches the host\'s camera and shows the angle set', asyn
   await hostCommand('cmd.multicam.choosenocut.camera16');
   await waitText('#angle-now', "text.startsWith('angle 16:')");
   assert.deepEqual(await pressed(), ['16']);
+});
+
+test('lights the camera on air from the playhead, and the tally follows the demo\'s cuts', async () => {
+  const onAir = () => page.evaluate(() => {
+    const lit = [...document.querySelectorAll('#angle-buttons button.on-air')].map((button) => Number(button.dataset.angle));
+    return { lit, text: document.querySelector('#on-air').textContent };
+  });
+  await page.waitForSelector('#angle-buttons button.on-air', { timeout: WAIT_MS });
+  await waitText('#playhead', "/^playhead \\d\\d:\\d\\d:\\d\\d:\\d\\d · timeline 3$/.test(text)");
+  const first = await onAir();
+  assert.equal(first.lit.length, 1);
+  assert.equal(first.text, `camera ${first.lit[0]} on air`);
+  // The demo's stage cameras cut every few seconds while it plays.
+  await page.waitForFunction((was) => {
+    const lit = document.querySelector('#angle-buttons button.on-air');
+    return lit !== null && Number(lit.dataset.angle) !== was;
+  }, first.lit[0], { timeout: WAIT_MS });
+  const next = await onAir();
+  assert.equal(next.lit.length, 1);
+  assert.equal(next.text, `camera ${next.lit[0]} on air`);
 });
 
 test('a refused origin is told how to get admitted, and connects once the line is added', async () => {
@@ -263,6 +284,8 @@ test('events reach the log and the peak meter moves while playing', async () => 
   await waitText('#angle-now', "text.startsWith('angle 2:')");
   await type('sequence.get {"timeline":17}');
   await waitText('#log', `text.includes('"timelineID":17')`);
+  // The tally lit, as a panel shows it.
+  await page.waitForSelector('#angle-buttons button.on-air', { timeout: WAIT_MS });
   const folder = mkdtempSync(join(tmpdir(), 'zyl-console-'));
   const path = process.env.ZYL_CONSOLE_SCREENSHOT ?? join(folder, 'console.png');
   await page.screenshot({ path });

@@ -1,6 +1,6 @@
 // Compiled against the declarations generated from sample-description.json: each line
 // marked @ts-expect-error must be refused, every other line accepted.
-import { ZylClient } from './index.js';
+import { ZylClient, ticksToTimecode, timecodeToTicks } from './index.js';
 import type { ZylCloseCode, ZylErrorCode, ZylEventData } from './protocol.js';
 
 export async function use(zyl: ZylClient): Promise<void> {
@@ -21,6 +21,10 @@ export async function use(zyl: ZylClient): Promise<void> {
   await zyl.request('multicam.setAngle', { angle: 3 });
   const lines: string[] = (await zyl.request('debug.dumpAngle', { ticks: 0 })).lines;
   console.log(version, angle, timeline, markerTicks, markerName, length, played, code, close, lines);
+  const timing = { ticksPerSecond: 254016000000, ticksPerFrame: 10160640000n, dropFrame: null, zeroPointTicks: 0 };
+  const position: number | bigint | null = timecodeToTicks('00:00:10:15', timing);
+  const text: string | null = ticksToTimecode(tenHours, timing);
+  console.log(position, text);
 
   // @ts-expect-error angle.get requires ticks
   await zyl.request('angle.get');
@@ -40,5 +44,7 @@ export async function use(zyl: ZylClient): Promise<void> {
   const rewind: ZylEventData<'transport'>['type'] = 'rewind';
   // @ts-expect-error not one of the close codes
   const unknownClose: ZylCloseCode = 4999;
-  console.log(sure, small, wrong, rewind, unknownClose);
+  // @ts-expect-error a position may be a bigint or null
+  const plain: number = timecodeToTicks('00:00:10:15', timing);
+  console.log(sure, small, wrong, rewind, unknownClose, plain);
 }

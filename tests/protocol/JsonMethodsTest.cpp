@@ -5,6 +5,7 @@
 #include "support/InProcessEngine.h"
 #include "timeline/TimelineProjects.h"
 #include "vitals/EventTexts.h"
+#include "vitals/VitalsData.h"
 #include "vitals/VitalsRecord.h"
 
 #include <cstdint>
@@ -72,7 +73,8 @@ json TwoTimelines() {
 TEST(AngleGetTest, FoundNothingFoundAndOneTimelineAlone) {
   InProcessEngine engine(TwoTimelines());
   EXPECT_EQ(Call(engine, "angle.get", {{"ticks", 0}}), Json({{"angle", 2}, {"timelineID", 1}}));
-  EXPECT_EQ(CurrentTimeline(engine), 1);
+  // What one client finds does not become what another's queries mean.
+  EXPECT_EQ(CurrentTimeline(engine), -1);
   EXPECT_EQ(Call(engine, "angle.get", {{"ticks", 5000}}),
             Json({{"angle", nullptr}, {"timelineID", nullptr}}));
   EXPECT_EQ(Call(engine, "angle.get", {{"ticks", 0}, {"timeline", 2}}),
@@ -365,6 +367,7 @@ Json FullResultParams() {
       {"clip.transitions", {{"start", 1000}, {"end", 2000}, {"track", 1}}},
       {"debug.dumpAngle", {{"ticks", 0}}},
       {"debug.timelineScan", {{"to", 4}}},
+      {"timeline.pin", {{"timeline", nullptr}}},
   };
 }
 
@@ -382,6 +385,11 @@ TEST(ProtocolDescriptionTest, EveryMethodsResultMatchesItsDescription) {
     // Only commands.run may fail here: the project lists no host commands.
     if (name == "commands.run") {
       EXPECT_EQ(result["error"]["code"], "unknown_command") << result;
+      continue;
+    }
+    // A pin is a connection's: its result is checked end to end (PlayheadTopicsTest).
+    if (name == "timeline.pin") {
+      EXPECT_EQ(result["error"]["code"], "unavailable") << result;
       continue;
     }
     ExpectDescribed(result, method["result"], name);
@@ -418,7 +426,7 @@ TEST(ProtocolDescriptionTest, EveryIntegerParamTakesWhatItsDescriptionAllowsAndN
 
 TEST(ProtocolDescriptionTest, EveryTopicsDataMatchesWhatTheTextProtocolPushes) {
   const Json topics = ZYL::DescribeProtocol()["topics"];
-  ASSERT_EQ(topics.size(), 3u);
+  ASSERT_EQ(topics.size(), 5u);
   const auto data = [](const std::string& push, std::string_view prefix) {
     return Json::parse(push.substr(prefix.size()));
   };
@@ -426,8 +434,49 @@ TEST(ProtocolDescriptionTest, EveryTopicsDataMatchesWhatTheTextProtocolPushes) {
                   topics[0]["data"], "transport");
   ExpectDescribed(data(ZYL::MarkerChangedText(4, 12), "event:marker:"), topics[1]["data"],
                   "marker");
-  ExpectDescribed(data(ZYL::FormatVitalsRecord(ZYL::VitalsValues{}), "vitals:"), topics[2]["data"],
-                  "vitals");
+  ExpectDescribed(ZYL::VitalsData(ZYL::FormatVitalsRecord(ZYL::VitalsValues{})),
+                  topics[2]["data"], "vitals");
+  // The playhead and sequence topics push what their methods answer.
+  InProcessEngine engine(TwoTimelines());
+  ExpectDescribed(Call(engine, "playhead.get"), topics[3]["data"], "playhead");
+  ExpectDescribed(Call(engine, "sequence.get"), topics[4]["data"], "sequence");
+}
+
+// Regression: a JSON-protocol query that found something on a timeline made it the engine's
+// current one, so one client's question changed what every other client's sequence.get,
+// markers.list and text commands meant.
+TEST(CurrentTimelineTest, NoJsonMethodMovesTheEnginesCurrentTimeline) {
+  {
+    InProcessEngine engine(TwoTimelines());
+    ASSERT_EQ(engine.DispatchOne("get.transitions:1000:2000:1").rfind("transitions:", 0), 0u);
+    ASSERT_EQ(CurrentTimeline(engine), 2);
+    const Json calls = {
+        {"angle.get", {{"ticks", 0}}},
+        {"clip.size", {{"ticks", 0}}},
+        {"angle.atMarker", {{"name", "Caf\u00e9"}}},
+        {"clip.sizeAtMarker", {{"name", "Caf\u00e9"}}},
+        {"clip.transitions", {{"start", 1000}, {"end", 2000}, {"track", 1}}},
+        {"debug.dumpAngle", {{"ticks", 0}}},
+        {"vitals.get", Json::object()},
+    };
+    for (const auto& [method, params] : calls.items()) {
+      Call(engine, method, params);
+      EXPECT_EQ(CurrentTimeline(engine), 2) << method;
+    }
+  }
+
+  // With no current timeline, neither a scan nor the vitals record sets one.
+  InProcessEngine fresh(TwoTimelines());
+  ASSERT_EQ(CurrentTimeline(fresh), -1);
+  Call(fresh, "debug.timelineScan", {{"from", 0}, {"to", 10}, {"budgetMs", 500}});
+  EXPECT_EQ(CurrentTimeline(fresh), -1);
+  Call(fresh, "vitals.get");
+  EXPECT_EQ(CurrentTimeline(fresh), -1);
+  Call(fresh, "angle.atMarker", {{"name", "Caf\u00e9"}});
+  EXPECT_EQ(CurrentTimeline(fresh), -1);
+  // The text protocol's commands still move it.
+  ASSERT_EQ(fresh.DispatchOne("get.angle:0"), "angle:2");
+  EXPECT_EQ(CurrentTimeline(fresh), 1);
 }
 
 } // namespace

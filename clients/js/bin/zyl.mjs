@@ -18,8 +18,9 @@ const HELP = `usage: zyl.mjs [options] send TEXT
                      Each VALUE is read as JSON where it parses (3, -1, true, null,
                      9007199254740993 exactly, "quoted text", {"a":1}) and as text
                      otherwise: name=Intro is the text "Intro", name='"3"' the text "3".
-  watch TOPIC...     subscribes to the topics (transport, marker, vitals) over the
-                     structured protocol and prints each event as one JSON line
+  watch TOPIC...     subscribes to the topics (transport, marker, vitals, playhead,
+                     sequence) over the structured protocol and prints each event as one
+                     JSON line
 
 options:
   --url URL          the engine's address (default ws://127.0.0.1:7890)

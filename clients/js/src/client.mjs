@@ -30,11 +30,12 @@ export class ZylClient {
   //   backoff        { initialMs, maxMs, factor, jitter }
   //   protocol       1 (the text protocol, the default) or 2 (the structured protocol)
   //   password       protocol 2: the engine's password, when it has one
-  //   subscriptions  protocol 2: topics to hold from the start ('transport', 'marker', 'vitals')
-//   retryFirstConnect  keep trying the first connect as the reconnect loop would (default
-//                  false): for a tool started before the engine. connect() then resolves at
-//                  the first open, and rejects only when close() ends the trying or the
-//                  engine refuses what no retry changes (the password, the protocol).
+  //   subscriptions  protocol 2: topics to hold from the start ('transport', 'marker', 'vitals',
+  //                  'playhead', 'sequence')
+  //   retryFirstConnect  keep trying the first connect as the reconnect loop would (default
+  //                  false): for a tool started before the engine. connect() then resolves at
+  //                  the first open, and rejects only when close() ends the trying or the
+  //                  engine refuses what no retry changes (the password, the protocol).
   constructor(options = {}) {
     this.url = options.url ?? DEFAULT_URL;
     this.protocol = options.protocol ?? 1;
@@ -282,7 +283,16 @@ export class ZylClient {
     });
   }
 
-  // Adds topics ('transport', 'marker', 'vitals'); their events go to on(topic, fn).
+  // Pins the timeline this connection means (null unpins): methods that take `timeline` use
+  // it when left out, and the 'playhead' and 'sequence' topics derive on it. Resolves with the
+  // timeline pinned. A pin lasts as long as the connection: after a reconnect, pin again (ids
+  // are the editor's handles, and an editor restarted may give the same id to another one).
+  pinTimeline(timeline) {
+    return this.request('timeline.pin', { timeline }).then((result) => result.timelineID);
+  }
+
+  // Adds topics ('transport', 'marker', 'vitals', 'playhead', 'sequence'); their events go
+  // to on(topic, fn).
   // Resolves with every topic now held, which a reconnect renews.
   subscribe(topics) {
     return this.changeTopics('subscribe', topics);

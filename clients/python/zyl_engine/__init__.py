@@ -13,13 +13,15 @@ from .errors import (ZylAuthenticationError, ZylClosedError, ZylConnectionError,
                      ZylTimeoutError)
 from .events import Event, EventStream
 from .opening import open_session
+from .timecode import ticks_to_timecode, timecode_to_ticks
 
 DEFAULT_URL = "ws://127.0.0.1:7890"
 
 __all__ = [
     "DEFAULT_URL", "BatchItem", "Connection", "Event", "EventStream", "Outcome", "ZylAuthenticationError",
     "ZylClosedError", "ZylConnectionError", "ZylError", "ZylException", "ZylMessageTooLargeError",
-    "ZylProtocolError", "ZylRefusedError", "ZylTimeoutError", "connect",
+    "ZylProtocolError", "ZylRefusedError", "ZylTimeoutError", "connect", "ticks_to_timecode",
+    "timecode_to_ticks",
 ]
 
 

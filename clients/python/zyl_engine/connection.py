@@ -56,6 +56,15 @@ class Connection:
         return [item["result"] if item.get("ok") is True else ZylError.from_reply(item.get("error"), method)
                 for (method, _), item in zip(requests, results)]
 
+    async def pin_timeline(self, timeline: Optional[int]) -> Optional[int]:
+        """Pins the timeline this connection means (None unpins): methods that take `timeline`
+        use it when it is left out, and the `playhead` and `sequence` topics derive on it.
+        Returns the timeline pinned; the pin lasts as long as the connection."""
+        pinned = (await self.request("timeline.pin", timeline=timeline)).get("timelineID")
+        if pinned is not None and not isinstance(pinned, int):
+            raise ZylProtocolError("timeline.pin: malformed timelineID %.200r" % (pinned,))
+        return pinned
+
     def events(self, *topics: str) -> EventStream:
         """`async for event in connection.events("transport", "vitals")`: see EventStream."""
         return EventStream(self, topics)

@@ -10,7 +10,8 @@ if TYPE_CHECKING:
 
 
 class Event(NamedTuple):
-    """One push: `topic` is `transport`, `marker` or `vitals`; `data` the event's members."""
+    """One push: `topic` is `transport`, `marker`, `vitals`, `playhead` or `sequence`; `data` the
+    event's members."""
     topic: str
     data: Dict[str, Any]
 
