@@ -12,6 +12,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -128,6 +129,19 @@ TEST_F(PlayheadTopics, EachTimecodeBecomesThePositionAndTheCameraOnAir) {
   EXPECT_EQ(Next(client)["data"]["timecode"], "00:00:01:00");
 }
 
+TEST_F(PlayheadTopics, AnEditUnderAStillPlayheadChangesTheCameraOnAir) {
+  WsTestClient client;
+  ASSERT_EQ(Identify(client, R"(["playhead"])")["op"], "identified");
+  ASSERT_TRUE(engine_->Execute("timecode 00:00:00:10"));
+  ASSERT_EQ(Next(client)["data"]["angle"], 2);
+  json edited = TwoMulticamTimelines();
+  edited["timelines"][0] = TimelineWithCut(1, "7", "2");
+  ASSERT_TRUE(engine_->Execute("set timelines " + edited["timelines"].dump()));
+  const Json after = Next(client);
+  EXPECT_EQ(after["data"]["timecode"], "00:00:00:10") << after;
+  EXPECT_EQ(after["data"]["angle"], 8) << after;
+}
+
 TEST_F(PlayheadTopics, PlayheadGetHasNoTimecodeWhileNobodyHoldsThePlayhead) {
   WsTestClient client;
   ASSERT_EQ(Identify(client, R"(["transport"])")["op"], "identified");
@@ -224,6 +238,13 @@ TEST_F(PlayheadTopics, APinIsTheDefaultOfEveryMethodThatTakesATimeline) {
             Json({{"timelineID", nullptr}}));
   EXPECT_EQ(Ask(client, "sequence.get")["result"]["timelineID"], 1);
   EXPECT_EQ(Ask(client, "timeline.pin")["error"]["param"], "timeline");
+
+  // Another project without the pinned timeline: the pin is dropped, not a not_found for good.
+  ASSERT_EQ(Ask(client, "timeline.pin", {{"timeline", 2}})["result"]["timelineID"], 2);
+  ASSERT_TRUE(
+      engine_->Execute("set timelines " + Json::array({TimelineWithCut(1, "1", "2")}).dump()));
+  EXPECT_EQ(Ask(client, "sequence.get")["result"]["timelineID"], 1);
+  EXPECT_EQ(Ask(client, "angle.get", {{"ticks", 0}})["result"]["angle"], 2);
 }
 
 TEST_F(PlayheadTopics, TheVitalsTopicPushesVitalsGetsShape) {
@@ -239,6 +260,30 @@ TEST_F(PlayheadTopics, TheVitalsTopicPushesVitalsGetsShape) {
   for (const auto& [member, value] : got.items())
     EXPECT_TRUE(data.contains(member)) << member;
   EXPECT_EQ(got.size(), data.size());
+}
+
+// The playhead thread may be in a slow host's calls, or in the first scan for timelines,
+// when the host detaches: the stop still comes within the bound every engine thread keeps.
+TEST(PlayheadThread, ADetachDoesNotWaitForASlowHostsDerivation) {
+  json project = TwoMulticamTimelines();
+  project["probeDelayNs"] = 50'000'000;
+  EngineHarness engine(project);
+  ASSERT_TRUE(engine.Started());
+  WsTestClient client;
+  std::string request = zyltest::UpgradeRequest();
+  request.insert(request.size() - 2, "Sec-WebSocket-Protocol: zyl.v2\r\n");
+  ASSERT_TRUE(client.Connect());
+  ASSERT_TRUE(client.RawHandshake(request).starts_with("HTTP/1.1 101 "));
+  ASSERT_TRUE(client.ReceiveText(Millis(5000), false)); // hello
+  client.SendText(R"({"op":"identify","protocol":2,"subscriptions":["playhead","sequence"]})");
+  ASSERT_TRUE(client.ReceiveText(Millis(5000), false)); // identified
+  ASSERT_TRUE(engine.Execute("timecode 00:00:01:05"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(engine.Execute("detach"));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_TRUE(engine.Shutdown()) << "the ledger is not balanced";
 }
 
 } // namespace
