@@ -3,8 +3,9 @@
 module exports EntryPoint and nothing else, it imports only Windows' own DLLs (the C++ runtime
 and threads are linked in), and it loads in the Windows simulator under Wine, answers
 get.version, and passes the check step of INSTALL.txt as written there (the address to open in
-a browser and the page title to expect). Run inside scripts/isolated-net (the engine binds
-127.0.0.1:7890), with WINEPREFIX set to a prepared prefix.
+a browser and the page title to expect); the MIT licence is there, and the Companion module's
+package at the engine's version, with its code, manifest and help. Run inside
+scripts/isolated-net (the engine binds 127.0.0.1:7890), with WINEPREFIX set to a prepared prefix.
 
 usage: check-windows-package.py dist/ZYL_Engine-VERSION-windows-x64.zip SIMULATOR_EXE"""
 import asyncio
@@ -15,6 +16,7 @@ import re
 import shutil
 import subprocess
 import sys
+import tarfile
 import tempfile
 import threading
 import urllib.request
@@ -110,6 +112,28 @@ def follow_install_check(top):
     return "%s shows \"%s\"" % (address, title)
 
 
+def check_licence_and_companion_module(top, version):
+    """The licence, and the package Companion installs: one folder holding the bundled code and
+    a manifest that names the engine's version and the licence."""
+    with open(os.path.join(top, "LICENSE"), encoding="utf-8") as licence:
+        if not licence.read().startswith("MIT License"):
+            fail("LICENSE is not the MIT licence")
+    package = os.path.join(top, "zyl-engine-%s.tgz" % version)
+    if not os.path.isfile(package):
+        fail("no Companion module package zyl-engine-%s.tgz" % version)
+    with tarfile.open(package) as packed:
+        names = set(packed.getnames())
+        needed = {"zyl-engine/main.js", "zyl-engine/package.json", "zyl-engine/companion/manifest.json",
+                  "zyl-engine/companion/HELP.md"}
+        if not needed <= names:
+            fail("the Companion module package lacks %s" % sorted(needed - names))
+        manifest = json.load(packed.extractfile("zyl-engine/companion/manifest.json"))
+    if (manifest.get("version"), manifest.get("license"), manifest["runtime"].get("entrypoint")) != (version, "MIT", "../main.js"):
+        fail("the Companion module's manifest says version %s, licence %s, entry point %s"
+             % (manifest.get("version"), manifest.get("license"), manifest["runtime"].get("entrypoint")))
+    return package
+
+
 def answers_version(simulator, module, version):
     """Runs the simulator beside the unpacked module (it loads the one beside itself) and asks."""
     folder = os.path.dirname(module)
@@ -168,6 +192,8 @@ def main():
         top = unpack(archive, into)
         files = check_sums(top)
         print("package check: %d files, all matching SHA256SUMS" % len(files))
+        package = check_licence_and_companion_module(top, version)
+        print("package check: MIT licence; Companion module %s" % os.path.basename(package))
         module = os.path.join(top, MODULE)
         exports, imports = exports_and_imports(module)
         if exports != ["EntryPoint"]:

@@ -39,6 +39,11 @@ export interface ZylClientOptions {
   timeoutMs?: number;
   /** Reopen a connection that was open and closed unexpectedly (default true). */
   reconnect?: boolean;
+  /**
+   * Retry a failed first connect as a reconnect is, instead of rejecting (default false).
+   * connect() still rejects on a refused password or protocol, and when close() is called.
+   */
+  retryFirstConnect?: boolean;
   backoff?: Backoff;
   /** 1, the text protocol (the default), or 2, the structured protocol. */
   protocol?: 1 | 2;

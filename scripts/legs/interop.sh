@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Independent clients against the engine inside the host simulator: Node's `ws`, Node's own
 # WebSocket, Python's websockets and headless Chromium, plus the JavaScript and Python clients'
-# tests and the console page. Each suite runs in a network namespace of its own, since the engine
-# always binds 127.0.0.1:7890. ZYL_BUILD_DIR=DIR uses an engine already built there.
+# tests, the console page and the Companion module. Each suite runs in a network namespace of
+# its own, since the engine always binds 127.0.0.1:7890. ZYL_BUILD_DIR=DIR uses an engine
+# already built there.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
@@ -15,6 +16,9 @@ if [ "$(node -p 'process.versions.node.split(".")[0]')" -lt 20 ]; then
   exit 1
 fi
 (cd tests/interop && npm ci --no-audit --no-fund --loglevel=error)
+# The Companion module takes Node 22, which its tools need, from npm for its own folder; its
+# package is built as a release would build it (the build checks the manifest).
+integrations/companion/build.sh >/dev/null
 
 if [ -n "${ZYL_BUILD_DIR:-}" ]; then
   BUILD_DIR=$(cd "$ZYL_BUILD_DIR" && pwd)
@@ -68,6 +72,8 @@ run_suite() {
 NODE_TEST=(node --experimental-websocket --test --test-concurrency=1 --test-reporter=tap --test-timeout=180000)
 run_suite js-client node "${NODE_TEST[@]}" clients/js/test/*.test.mjs
 run_suite node-clients node "${NODE_TEST[@]}" tests/interop/*.test.mjs
+run_suite companion-module node integrations/companion/node_modules/.bin/node --test --test-concurrency=1 \
+  --test-reporter=tap --test-timeout=180000 integrations/companion/test/*.test.js
 run_suite python-websockets python "$PYTHON" tests/interop/python_websockets_test.py
 run_suite python-client python env PYTHONPATH=clients/python "$PYTHON" -m unittest discover -s clients/python/tests -v
 

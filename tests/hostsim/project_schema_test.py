@@ -33,10 +33,10 @@ BAD_PROJECTS = {
     "segment-end-before-start.json": ("timelines[0].segments[1].end:", False),
 }
 
-# npm's manifests, the protocol's description with the sample its generator is tested on, and
-# the timecode cases the engine and the clients are tested on.
+# npm's manifests, the protocol's description with the sample its generator is tested on, the
+# timecode cases the engine and the clients are tested on, and the Companion module's manifest.
 NOT_PROJECTS = {"package.json", "package-lock.json", "protocol.json", "sample-description.json",
-                "timecode-cases.json"}
+                "timecode-cases.json", "manifest.json"}
 
 
 def project_files(root):

@@ -15,6 +15,7 @@ export { ZylAuthenticationError, ZylRequestError } from './protocol2.mjs';
 export const DEFAULT_URL = 'ws://127.0.0.1:7890';
 
 const AUTHENTICATION_FAILED = 4004;
+const UNSUPPORTED_PROTOCOL = 4005;
 
 const OPEN = 1;
 
@@ -31,6 +32,10 @@ export class ZylClient {
   //   password       protocol 2: the engine's password, when it has one
   //   subscriptions  protocol 2: topics to hold from the start ('transport', 'marker', 'vitals',
   //                  'playhead', 'sequence')
+  //   retryFirstConnect  keep trying the first connect as the reconnect loop would (default
+  //                  false): for a tool started before the engine. connect() then resolves at
+  //                  the first open, and rejects only when close() ends the trying or the
+  //                  engine refuses what no retry changes (the password, the protocol).
   constructor(options = {}) {
     this.url = options.url ?? DEFAULT_URL;
     this.protocol = options.protocol ?? 1;
@@ -53,6 +58,7 @@ export class ZylClient {
     }
     this.timeoutMs = options.timeoutMs ?? 30000;
     this.reconnect = options.reconnect ?? true;
+    this.retryFirstConnect = options.retryFirstConnect ?? false;
     this.backoff = { initialMs: 250, maxMs: 10000, factor: 2, jitter: 0.2, ...options.backoff };
     this.socket = null;
     this.pending = [];
@@ -61,6 +67,8 @@ export class ZylClient {
     this.closedByUser = false;
     this.attempt = 0;
     this.retryTimer = null;
+    // The rejection of a first connect still being retried, for close() to settle.
+    this.firstConnect = null;
   }
 
   // ---- events: 'open', 'close', 'reconnecting', 'vitals', 'event', 'frame', 'sent',
@@ -91,9 +99,17 @@ export class ZylClient {
   // connection that was open is reopened by the reconnect loop.
   connect() {
     if (this.socket) return this.connected ? Promise.resolve() : Promise.reject(new ZylConnectionError('already connecting'));
+    if (this.firstConnect) return Promise.reject(new ZylConnectionError('already connecting'));
     this.closedByUser = false;
     clearTimeout(this.retryTimer);
-    return new Promise((resolve, reject) => this.open(resolve, reject));
+    return new Promise((resolve, reject) => {
+      const settle = (then) => (value) => {
+        this.firstConnect = null;
+        then(value);
+      };
+      this.firstConnect = settle(reject);
+      this.open(settle(resolve), this.firstConnect);
+    });
   }
 
   open(resolve, reject) {
@@ -132,7 +148,13 @@ export class ZylClient {
       this.failPending(closed);
       this.emit('close', { code, reason, wasOpen: opened });
       if (!opened && reject) {
-        reject(error ?? this.refusal(code, reason));
+        const refusal = error ?? this.refusal(code, reason);
+        if (!this.retryFirstConnect || !this.reconnect || this.closedByUser || isFinalRefusal(refusal)) {
+          reject(refusal);
+          return;
+        }
+        this.emit('error', refusal);
+        this.scheduleReconnect(resolve, reject);
         return;
       }
       if (!opened && error) this.emit('error', error);
@@ -189,23 +211,29 @@ export class ZylClient {
     return new ZylConnectionError(`cannot connect to ${this.url}${hint}`, code);
   }
 
-  scheduleReconnect() {
+  // A first connect that is retried carries its promise's settlers along.
+  scheduleReconnect(resolve, reject) {
     if (!this.reconnect || this.closedByUser) return;
     const { initialMs, maxMs, factor, jitter } = this.backoff;
     const base = Math.min(maxMs, initialMs * factor ** this.attempt);
     const delay = Math.round(base * (1 + jitter * (Math.random() * 2 - 1)));
     this.attempt += 1;
     this.emit('reconnecting', { attempt: this.attempt, delayMs: delay });
-    this.retryTimer = setTimeout(() => this.open(), delay);
+    this.retryTimer = setTimeout(() => this.open(resolve, reject), delay);
   }
 
   close() {
     this.closedByUser = true;
     clearTimeout(this.retryTimer);
     const socket = this.socket;
-    if (!socket) return Promise.resolve();
+    if (!socket) {
+      this.firstConnect?.(new ZylConnectionError('closed before a connect succeeded'));
+      return Promise.resolve();
+    }
     return new Promise((resolve) => {
       socket.addEventListener('close', () => resolve());
+      // Closed before it opened, a socket may report only an error (Node's does).
+      socket.addEventListener('error', () => resolve());
       socket.close(1000);
     });
   }
@@ -461,6 +489,12 @@ export class ZylClient {
     }
     return this.send(name);
   }
+}
+
+// What the engine refused for a reason that no later attempt changes: the password, or the
+// protocol version.
+function isFinalRefusal(error) {
+  return error instanceof ZylAuthenticationError || error?.closeCode === UNSUPPORTED_PROTOCOL;
 }
 
 function checkMethod(method, what) {

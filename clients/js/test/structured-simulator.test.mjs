@@ -139,4 +139,51 @@ describe('protocol 2 against the engine in the simulator', () => {
     assert.equal((await client.request('version')).version, '1.2.4');
     await client.close();
   });
+
+  test('a first connect told to retry waits for the engine, but not past a wrong password or close()', async () => {
+    const backoff = { initialMs: 50, maxMs: 100, jitter: 0 };
+    await sim.command('detach');
+    const client = new ZylClient({ url: ENGINE_URL, protocol: 2, retryFirstConnect: true, backoff });
+    const failures = [];
+    client.on('error', (error) => failures.push(error));
+    let attached = false;
+    try {
+      const connected = client.connect();
+      await new Promise((resolve) => { const off = client.on('reconnecting', ({ attempt }) => { if (attempt >= 2) { off(); resolve(); } }); });
+      await sim.command('attach');
+      attached = true;
+      await connected;
+      assert.equal((await client.request('version')).version, '1.2.4');
+      assert.ok(failures.length >= 2 && failures.every((error) => error instanceof ZylConnectionError), String(failures));
+    } finally {
+      if (!attached) await sim.command('attach');
+      await client.close();
+    }
+
+    sim.writeSettings({ password: PASSWORD });
+    try {
+      const wrong = new ZylClient({ url: ENGINE_URL, protocol: 2, password: 'not the password', retryFirstConnect: true, backoff });
+      let retries = 0;
+      wrong.on('reconnecting', () => { retries += 1; });
+      await assert.rejects(wrong.connect(), (error) => error instanceof ZylAuthenticationError && error.closeCode === 4004);
+      assert.equal(retries, 0);
+    } finally {
+      sim.writeSettings({});
+    }
+
+    await sim.command('detach');
+    try {
+      const given = new ZylClient({ url: ENGINE_URL, protocol: 2, retryFirstConnect: true, backoff });
+      const connecting = given.connect();
+      await new Promise((resolve) => { const off = given.on('reconnecting', () => { off(); resolve(); }); });
+      await given.close();
+      await assert.rejects(connecting, ZylConnectionError);
+      let later = 0;
+      given.on('reconnecting', () => { later += 1; });
+      await new Promise((resolve) => setTimeout(resolve, 400));
+      assert.equal(later, 0, 'attempts went on after close()');
+    } finally {
+      await sim.command('attach');
+    }
+  });
 });

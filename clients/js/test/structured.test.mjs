@@ -294,3 +294,26 @@ describe('a failed connect leaves nothing running', () => {
     }
   }
 });
+
+describe('close() while a connect is under way', () => {
+  test('settles at once, and the connect rejects', async () => {
+    const sockets = new Set();
+    // Takes the connection and never answers the handshake.
+    const server = createServer((socket) => sockets.add(socket));
+    await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+    try {
+      const waiting = new ZylClient({ url: `ws://127.0.0.1:${server.address().port}`, protocol: 2, timeoutMs: 8000 });
+      const connecting = settlement(waiting.connect());
+      while (sockets.size === 0) await new Promise((resolve) => setTimeout(resolve, 10));
+      const outcome = await Promise.race([
+        waiting.close().then(() => 'closed'),
+        new Promise((resolve) => setTimeout(() => resolve('still waiting'), 4000)),
+      ]);
+      assert.equal(outcome, 'closed');
+      assert.ok((await connecting).error instanceof ZylConnectionError);
+    } finally {
+      for (const socket of sockets) socket.destroy();
+      server.close();
+    }
+  });
+});
