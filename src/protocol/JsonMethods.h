@@ -53,7 +53,8 @@ template <typename Value> nlohmann::json ValueOrNull(const std::optional<Value>&
 const std::vector<Method>& Methods();
 
 // Runs the method `name` with `params` (an object): unknown_method when there is none.
-Outcome RunMethod(EngineParts& engine, std::string_view name, const nlohmann::json& params);
+// Taken by value: the method fills in its defaults, and a caller done with them moves them.
+Outcome RunMethod(EngineParts& engine, std::string_view name, nlohmann::json params);
 
 // The machine-readable description of the protocol, built from the tables.
 nlohmann::json DescribeProtocol();

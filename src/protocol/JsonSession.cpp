@@ -79,8 +79,8 @@ std::vector<Outcome> RunBatch(EngineParts& engine, const Batch& batch) {
 // The messages of an identified connection.
 void Serve(EngineParts& engine, ClientConnection& connection, ReadResult& read) {
   if (auto* request = std::get_if<Request>(&read)) {
-    connection.Send(
-        ResponseMessage(request->id, RunMethod(engine, request->method, request->params)));
+    connection.Send(ResponseMessage(
+        request->id, RunMethod(engine, request->method, std::move(request->params))));
   } else if (const auto* batch = std::get_if<Batch>(&read)) {
     connection.Send(BatchResponseMessage(batch->id, RunBatch(engine, *batch)));
   } else if (const auto* subscribe = std::get_if<Subscribe>(&read)) {
