@@ -10,11 +10,6 @@ namespace zylbench {
 
 namespace {
 
-constexpr std::string_view kUpgradeReply =
-    "HTTP/1.1 101 Switching Protocols\r\n"
-    "Upgrade: websocket\r\n"
-    "Connection: Upgrade\r\n"
-    "Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=\r\n\r\n";
 constexpr int kAcceptPollMilliseconds = 100;
 
 } // namespace
@@ -97,7 +92,7 @@ void FloorServer::Serve(int socket) {
     if (got <= 0) return;
     request.append(chunk, static_cast<std::size_t>(got));
   }
-  if (!SendAll(socket, kUpgradeReply)) return;
+  if (!SendAll(socket, kFloorUpgradeReply)) return;
   for (;;) {
     // The client sends one small frame and waits for its answer, so one receive holds it.
     const bool received = reads_ == FloorReads::PerField

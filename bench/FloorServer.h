@@ -15,10 +15,18 @@
 #include <mutex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
 namespace zylbench {
+
+// The floors' answer to every upgrade request, whatever its key: no floor computes anything.
+inline constexpr std::string_view kFloorUpgradeReply =
+    "HTTP/1.1 101 Switching Protocols\r\n"
+    "Upgrade: websocket\r\n"
+    "Connection: Upgrade\r\n"
+    "Sec-WebSocket-Accept: s3pPLMBiTxaQ9kYGzzhZRbK+xOo=\r\n\r\n";
 
 enum class FloorReads { WholeRequest, PerField };
 

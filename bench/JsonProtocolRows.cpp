@@ -33,7 +33,9 @@ std::vector<std::vector<double>> TakingTurns(std::uint16_t port,
   return samples;
 }
 
-void MeasureVersion(Table& table, std::uint16_t port, const std::string& suffix) {
+} // namespace
+
+void MeasureJsonVersion(Table& table, std::uint16_t port, const std::string& suffix) {
   const Request text{MaskedTextFrame("get.version"), 1};
   const Request json{MaskedTextFrame(R"({"op":"request","id":1,"method":"version"})"), 1,
                      Protocol::Json};
@@ -49,6 +51,8 @@ void MeasureVersion(Table& table, std::uint16_t port, const std::string& suffix)
   table.Add(measure, "engine version (2)",
             Figure(p2) + Format("; p50 = %.2fx get.version", p2.p50 / p1.p50));
 }
+
+namespace {
 
 void MeasureBatch(Table& table, std::uint16_t port, const std::string& suffix) {
   std::string items;
@@ -83,7 +87,7 @@ void MeasureBatch(Table& table, std::uint16_t port, const std::string& suffix) {
 } // namespace
 
 void MeasureJsonProtocol(Table& table, std::uint16_t enginePort, const std::string& suffix) {
-  MeasureVersion(table, enginePort, suffix);
+  MeasureJsonVersion(table, enginePort, suffix);
   MeasureBatch(table, enginePort, suffix);
 }
 

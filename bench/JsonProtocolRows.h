@@ -13,4 +13,7 @@ namespace zylbench {
 // timeline must already be the one the angle query finds at once.
 void MeasureJsonProtocol(Table& table, std::uint16_t enginePort, const std::string& suffix);
 
+// Only the version round trip beside get.version.
+void MeasureJsonVersion(Table& table, std::uint16_t enginePort, const std::string& suffix);
+
 } // namespace zylbench

@@ -23,7 +23,8 @@ constexpr auto kSettle = std::chrono::milliseconds(500);
 constexpr auto kBusyPeriod = std::chrono::milliseconds(1500);
 constexpr auto kReadingInterval = std::chrono::milliseconds(50);
 
-// VmRSS of process `pid` in KiB, 0 when it cannot be read.
+} // namespace
+
 long ResidentKiB(long pid) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
   std::string key;
@@ -37,8 +38,6 @@ long ResidentKiB(long pid) {
   }
   return 0;
 }
-
-} // namespace
 
 MemoryFigures MeasureMemory(const char* hostsimPath, std::uint16_t port, int connections) {
   MemoryFigures figures;

@@ -14,6 +14,9 @@ struct MemoryFigures {
   long busyClientsKiB = 0; // highest reading while every connection sends requests
 };
 
+// VmRSS of process `pid` in KiB, 0 when it cannot be read.
+long ResidentKiB(long pid);
+
 // Starts `hostsimPath`, then measures with `connections` connections.
 MemoryFigures MeasureMemory(const char* hostsimPath, std::uint16_t port, int connections);
 

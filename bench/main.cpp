@@ -6,6 +6,8 @@
 //   zyl-bench --idle HOSTSIM    only the idle-CPU row, for the simulator at HOSTSIM
 //   zyl-bench --memory          only the resident-size rows
 //   zyl-bench --playhead        only the playhead push beside the vitals thread's push
+//   zyl-bench --peers           the engine beside Boost.Beast, websocketpp, Node's `ws` and
+//                               the floors, each a process of its own
 #include "BenchClient.h"
 #include "ChildProcess.h"
 #include "EngineHost.h"
@@ -14,6 +16,7 @@
 #include "JsonProtocolRows.h"
 #include "Measures.h"
 #include "Memory.h"
+#include "PeerRows.h"
 #include "PushLatency.h"
 #include "Stats.h"
 #include "Table.h"
@@ -21,11 +24,13 @@
 #include "server/FrameWriter.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <sched.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace zylbench {
@@ -322,6 +327,31 @@ bool PinToOneCore() {
   return sched_setaffinity(0, sizeof set, &set) == 0;
 }
 
+// The path of this very program, so that it can start itself as a floor.
+std::string OwnPath() {
+  char path[PATH_MAX];
+  const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path);
+  return length > 0 ? std::string(path, static_cast<std::size_t>(length)) : std::string();
+}
+
+// The comparison with the other servers: memory, then two cores, then one.
+int RunPeers(const std::string& nodeScript) {
+  const PeerPrograms programs{OwnPath(), ZYL_BENCH_HOSTSIM_PATH, ZYL_BENCH_BEAST_PATH,
+                              ZYL_BENCH_WEBSOCKETPP_PATH, nodeScript};
+  Table table;
+  Progress("memory per idle connection");
+  MeasurePeerMemory(table, programs);
+  Progress("two cores");
+  MeasurePeersOnTwoCores(table, programs);
+  Progress("one core");
+  if (PinToOneCore())
+    MeasurePeersOnOneCore(table, programs);
+  else
+    std::fprintf(stderr, "zyl-bench: the one-core pass did not run\n");
+  table.Print();
+  return 0;
+}
+
 } // namespace
 
 } // namespace zylbench
@@ -359,6 +389,9 @@ int main(int argc, char** argv) {
     table.Print();
     return 0;
   }
+  if (argc == 3 && std::string(argv[1]) == "--floor") return RunFloorProcess(argv[2]);
+  if (argc >= 2 && std::string(argv[1]) == "--peers")
+    return RunPeers(argc > 2 ? argv[2] : ZYL_BENCH_NODE_SCRIPT);
   const std::string nodeScript = argc > 1 ? argv[1] : ZYL_BENCH_NODE_SCRIPT;
 
   // The simulator children bind the engine's port, so they come before the in-process engine.

@@ -2,7 +2,10 @@
 # One command for the performance figures: builds build-bench in Release, installs the
 # Node peer (the `ws` package) when missing, and runs zyl-bench in a private loopback
 # network, so the engine's port 7890 does not meet anyone else's. Prints one table.
-# `scripts/bench.sh --playhead` prints only the playhead push beside the vitals thread's push.
+#   scripts/bench.sh             the whole table
+#   scripts/bench.sh --playhead  the playhead push beside the vitals thread's push
+#   scripts/bench.sh --peers     the engine beside Boost.Beast, websocketpp, Node's ws and the
+#                                floors, each a process of its own
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build-bench
@@ -18,5 +21,8 @@ echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ */
   "Linux $(uname -r), load average at start $(cut -d' ' -f1-3 /proc/loadavg), $(date -u '+%F %H:%M UTC')"
 if [ "${1:-}" = --playhead ]; then
   exec scripts/isolated-net "$build/bin/zyl-bench" --playhead
+fi
+if [ "${1:-}" = --peers ]; then
+  exec scripts/isolated-net "$build/bin/zyl-bench" --peers "$PWD/bench/node/echo-server.js"
 fi
 exec scripts/isolated-net "$build/bin/zyl-bench" "$PWD/bench/node/echo-server.js"

@@ -53,6 +53,12 @@ struct IpAddress {
 // The address of the peer a connected socket talks to; size 0 when the system cannot say.
 IpAddress PeerAddress(Socket socket) noexcept;
 
+// Waits up to `timeoutMilliseconds` for a connection on `listener` and accepts it;
+// kNoSocket when none came, on failure, or once the listener is shut down. Several threads
+// may wait on one listener at once: each connection goes to one of them, and on POSIX only
+// that one wakes. Every caller on a listener must give the same time-out.
+Socket AcceptWithin(Socket listener, int timeoutMilliseconds) noexcept;
+
 // A client connection to 127.0.0.1:port with Nagle's delay off (for tools and tests that
 // talk to the server). `beforeConnect`, when given, is called with the new socket before it
 // connects, for options that only take full effect from the start of a connection; it must
@@ -67,6 +73,10 @@ std::ptrdiff_t Receive(Socket socket, void* buffer, std::size_t size, bool waitA
 // One receive that leaves the bytes in the socket (MSG_PEEK), waiting until some arrived.
 // Returns the byte count, 0 at orderly close, negative on failure.
 std::ptrdiff_t Peek(Socket socket, void* buffer, std::size_t size) noexcept;
+
+// Peek without waiting: the byte count, 0 at orderly close, negative when nothing has
+// arrived yet or on failure.
+std::ptrdiff_t PeekWithoutWaiting(Socket socket, void* buffer, std::size_t size) noexcept;
 
 // One send call; never raises SIGPIPE. Returns bytes sent or negative on failure.
 std::ptrdiff_t SendSome(Socket socket, const void* data, std::size_t size) noexcept;

@@ -20,6 +20,7 @@
 #include <pthread.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #if defined(__GLIBC__)
@@ -122,7 +123,12 @@ Socket Accept(Socket listener) noexcept {
   for (;;) {
     const int accepted = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
     if (accepted < 0 && errno == EINTR) continue;
-    return accepted < 0 ? kNoSocket : accepted;
+    if (accepted < 0) return kNoSocket;
+    // An accepted socket inherits the listener's receive time-out (see AcceptWithin);
+    // a connection's reads wait as long as its reader decides.
+    const timeval none{};
+    ::setsockopt(accepted, SOL_SOCKET, SO_RCVTIMEO, &none, sizeof none);
+    return accepted;
   }
 }
 
@@ -141,6 +147,23 @@ IpAddress PeerAddress(Socket socket) noexcept {
     peer.size = 16;
   }
   return peer;
+}
+
+Socket AcceptWithin(Socket listener, int timeoutMilliseconds) noexcept {
+  // A blocking accept rather than a poll, since a poll wakes every thread waiting on the
+  // listener for each connection. The time-out is the listener's own, hence one for all;
+  // a thread sets it again only for another listener (or time-out) than the one it set it
+  // on last, which saves a system call on every connection of a reused thread.
+  thread_local Socket timedListener = kNoSocket;
+  thread_local int timedMilliseconds = -1;
+  if (listener != timedListener || timeoutMilliseconds != timedMilliseconds) {
+    const timeval limit{timeoutMilliseconds / 1000, (timeoutMilliseconds % 1000) * 1000};
+    if (::setsockopt(listener, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) == 0) {
+      timedListener = listener;
+      timedMilliseconds = timeoutMilliseconds;
+    }
+  }
+  return Accept(listener);
 }
 
 Socket ConnectLoopback(std::uint16_t port,
@@ -182,6 +205,14 @@ std::ptrdiff_t Receive(Socket socket, void* buffer, std::size_t size, bool waitA
 std::ptrdiff_t Peek(Socket socket, void* buffer, std::size_t size) noexcept {
   for (;;) {
     const ssize_t got = ::recv(socket, buffer, size, MSG_PEEK);
+    if (got < 0 && errno == EINTR) continue;
+    return got;
+  }
+}
+
+std::ptrdiff_t PeekWithoutWaiting(Socket socket, void* buffer, std::size_t size) noexcept {
+  for (;;) {
+    const ssize_t got = ::recv(socket, buffer, size, MSG_PEEK | MSG_DONTWAIT);
     if (got < 0 && errno == EINTR) continue;
     return got;
   }

@@ -178,6 +178,10 @@ Socket OpenLoopbackListener(std::uint16_t port, int backlog, std::string* failur
     ::closesocket(Widen(listener));
     return kNoSocket;
   }
+  // Several threads may wait on the listener: one that finds its connection taken by
+  // another must not block in accept (see AcceptWithin).
+  u_long nonBlocking = 1;
+  ::ioctlsocket(Widen(listener), FIONBIO, &nonBlocking);
   return listener;
 }
 
@@ -213,9 +217,24 @@ WaitResult WaitWritable(Socket socket, int timeoutMilliseconds) noexcept {
   return WaitInSlices(socket, Deadline(timeoutMilliseconds), Readiness::Write);
 }
 
-Socket Accept(Socket listener) noexcept {
-  if (ShutDown().Contains(listener)) return kNoSocket;
-  return Adopt(::accept(Widen(listener), nullptr, nullptr));
+Socket Accept(Socket listener) noexcept { return AcceptWithin(listener, kWaitForever); }
+
+Socket AcceptWithin(Socket listener, int timeoutMilliseconds) noexcept {
+  const auto deadline = Deadline(timeoutMilliseconds);
+  for (;;) {
+    // Ends at once for a shut listener, on which an accept would block under Wine.
+    if (WaitInSlices(listener, deadline) != WaitResult::Ready) return kNoSocket;
+    const SOCKET raw = ::accept(Widen(listener), nullptr, nullptr);
+    if (raw == INVALID_SOCKET) {
+      // Another thread waiting on the listener took the connection.
+      if (::WSAGetLastError() == WSAEWOULDBLOCK) continue;
+      return kNoSocket;
+    }
+    // The accepted socket takes the listener's mode; every read and send here blocks.
+    u_long blocking = 0;
+    ::ioctlsocket(raw, FIONBIO, &blocking);
+    return Adopt(raw);
+  }
 }
 
 IpAddress PeerAddress(Socket socket) noexcept {
@@ -278,6 +297,13 @@ std::ptrdiff_t Peek(Socket socket, void* buffer, std::size_t size) noexcept {
   // Waits in slices first, as Receive does, so a shutdown from another thread ends it.
   if (WaitInSlices(socket, std::nullopt) == WaitResult::Failed) return -1;
   if (ShutDown().Contains(socket)) return 0;
+  const int got = ::recv(Widen(socket), static_cast<char*>(buffer), ClampedLength(size), MSG_PEEK);
+  return got == SOCKET_ERROR ? -1 : got;
+}
+
+std::ptrdiff_t PeekWithoutWaiting(Socket socket, void* buffer, std::size_t size) noexcept {
+  // A wait that ends at once: a receive on a socket that is not ready would block.
+  if (WaitInSlices(socket, Clock::now()) != WaitResult::Ready) return -1;
   const int got = ::recv(Widen(socket), static_cast<char*>(buffer), ClampedLength(size), MSG_PEEK);
   return got == SOCKET_ERROR ? -1 : got;
 }

@@ -8,8 +8,7 @@
 #include "server/ServerLimits.h"
 #include "server/ServerRegistry.h"
 
-#include <chrono>
-#include <optional>
+#include <mutex>
 #include <thread>
 
 namespace ZYL {
@@ -47,10 +46,7 @@ std::shared_ptr<ClientConnection> RegisterConnection(Server::Registry& registry,
 void ServeConnection(Server::Registry& registry,
                      const std::shared_ptr<ClientConnection>& connection, bool& registered) {
   const platform::Socket socket = connection->Socket();
-  if (platform::WaitReadable(socket, server::kFirstByteWaitMilliseconds) !=
-          platform::WaitResult::Ready ||
-      !PerformHandshake(*connection, registry.statusFacts))
-    return;
+  if (!PerformHandshake(*connection, registry.statusFacts)) return;
   {
     const std::lock_guard<std::mutex> lock(registry.clientLock);
     registered = registry.clients.emplace(socket, connection).second;
@@ -110,26 +106,51 @@ void HandleClient(Server::Registry& registry, platform::Socket socket) {
   // The socket closes here unless the vitals thread still holds it for a push.
 }
 
-// The next socket handed to this thread, or none once it waited in vain or the server
-// stops (clientLock held through `lock`). A thread that a stop has let go (the stop ran on
-// it, so it was not joined) takes nothing more, even when a new start has come since: no
-// later stop would wait for it.
-std::optional<platform::Socket> AwaitHandedSocket(Server::Registry& registry,
-                                                  std::unique_lock<std::mutex>& lock) {
-  if (!registry.running.load() || !registry.connectionThreads.contains(std::this_thread::get_id()))
-    return std::nullopt;
-  ++registry.idleThreads;
-  registry.socketHanded.wait_for(
-      lock, std::chrono::milliseconds(server::kIdleThreadMilliseconds),
-      [&] { return !registry.handedSockets.empty() || !registry.running.load(); });
-  if (registry.handedSockets.empty()) {
-    --registry.idleThreads;
-    return std::nullopt;
+// The next connection, accepted by this thread itself, or kNoSocket once it waited
+// server::kIdleThreadMilliseconds in vain or the server stops. A thread that a stop has let go
+// (the stop ran on it, so it was not joined) takes nothing more, even when a new start has
+// come since: no later stop would wait for it. `counted`: the thread is among the accepting
+// ones already.
+platform::Socket AcceptNext(Server::Registry& registry, bool counted) {
+  for (;;) {
+    platform::Socket listener = platform::kNoSocket;
+    {
+      const std::lock_guard<std::mutex> lock(registry.clientLock);
+      if (!counted) {
+        if (!registry.running.load() ||
+            !registry.connectionThreads.contains(std::this_thread::get_id()))
+          return platform::kNoSocket;
+        ++registry.acceptingThreads;
+      }
+      listener = registry.listenSocket.load();
+    }
+    // Stop shuts the listener down, which ends the wait, and closes it only after joining
+    // this thread. Of several threads waiting here, the system wakes one per connection.
+    const platform::Socket accepted =
+        listener == platform::kNoSocket
+            ? platform::kNoSocket
+            : platform::AcceptWithin(listener, server::kIdleThreadMilliseconds);
+    bool placed = false;
+    {
+      const std::lock_guard<std::mutex> lock(registry.clientLock);
+      // The place is counted before this thread stops counting among the accepting ones: an
+      // accept thread that sees none accepting sees the place taken, and closes a connection
+      // beyond the last place rather than serve it.
+      if (accepted != platform::kNoSocket)
+        placed = registry.clientCount.fetch_add(1) < server::kMaxConnections;
+      if (--registry.acceptingThreads == 0) {
+        // The accept thread watches the listener again, or starts a thread to wait in accept.
+        registry.threadWanted = accepted != platform::kNoSocket;
+        registry.acceptThreadWake.notify_one();
+      }
+    }
+    if (accepted == platform::kNoSocket) return platform::kNoSocket;
+    if (placed) return accepted;
+    // Only a burst of new threads can leave more of them waiting than there are places.
+    registry.clientCount.fetch_sub(1);
+    platform::CloseSocket(accepted);
+    counted = false;
   }
-  // The socket was counted against the waiting threads when it was handed over.
-  const platform::Socket socket = registry.handedSockets.front();
-  registry.handedSockets.pop_front();
-  return socket;
 }
 
 // This thread's work is done: it moves itself to the threads to be joined (unless Stop has
@@ -150,16 +171,17 @@ void Retire(Server::Registry& registry) {
 } // namespace
 
 void ServeConnections(const std::shared_ptr<Server::Registry>& registry, platform::Socket socket) {
+  bool counted = socket == platform::kNoSocket;
   for (;;) {
-    HandleClient(*registry, socket);
+    if (socket != platform::kNoSocket) HandleClient(*registry, socket);
     try {
-      std::unique_lock<std::mutex> lock(registry->clientLock);
-      const std::optional<platform::Socket> next = AwaitHandedSocket(*registry, lock);
-      if (!next) {
-        Retire(*registry);
-        return;
-      }
-      socket = *next;
+      socket = AcceptNext(*registry, counted);
+      counted = false;
+      if (socket != platform::kNoSocket) continue;
+      const std::lock_guard<std::mutex> lock(registry->clientLock);
+      Retire(*registry);
+      registry->acceptThreadWake.notify_one();
+      return;
     } catch (...) {
       // Nothing may leave the thread; it stays where Stop finds it.
       return;

@@ -5,10 +5,31 @@
 #include "server/ValidUtf8.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
 
 namespace ZYL {
 
 namespace {
+
+// XORs `payload` with the repeating four-byte key, eight bytes at a time where it can.
+void Unmask(std::string& payload, const std::array<std::uint8_t, 4>& key) {
+  std::uint8_t keyTwice[8];
+  for (std::size_t i = 0; i < 8; ++i)
+    keyTwice[i] = key[i % 4];
+  std::uint64_t wide = 0;
+  std::memcpy(&wide, keyTwice, sizeof wide);
+  std::size_t i = 0;
+  for (; i + 8 <= payload.size(); i += 8) {
+    std::uint64_t chunk = 0;
+    std::memcpy(&chunk, payload.data() + i, sizeof chunk);
+    chunk ^= wide;
+    std::memcpy(payload.data() + i, &chunk, sizeof chunk);
+  }
+  for (; i < payload.size(); ++i)
+    payload[i] = static_cast<char>(static_cast<std::uint8_t>(payload[i]) ^ key[i % 4]);
+}
 
 constexpr std::uint8_t kOpcodeContinuation = 0x0;
 constexpr std::uint8_t kOpcodeText = 0x1;
@@ -133,8 +154,7 @@ bool FrameParser::StartPayload(Step& step) {
 }
 
 bool FrameParser::FinishFrame(Step& step) {
-  for (std::size_t i = 0; i < payload_.size(); ++i)
-    payload_[i] = static_cast<char>(static_cast<std::uint8_t>(payload_[i]) ^ maskKey_[i % 4]);
+  Unmask(payload_, maskKey_);
   const std::uint8_t opcode = opcode_;
   std::string payload = std::move(payload_);
   ResetForNextFrame();
@@ -222,7 +242,11 @@ bool FrameParser::FinishRfc6455Frame(std::uint8_t opcode, std::string payload, S
   case kOpcodePong:
     return false;
   default: // text or continuation, as CheckRfc6455Header let through
-    message_.append(payload);
+    // A message in one frame, as most are, is taken whole rather than copied.
+    if (message_.empty())
+      message_ = std::move(payload);
+    else
+      message_.append(payload);
     fragmented_ = !final_;
     if (fragmented_) return false;
     if (!IsValidUtf8(message_)) return Violate(step, kInvalidPayload, "invalid UTF-8");

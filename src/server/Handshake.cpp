@@ -37,20 +37,30 @@ constexpr std::size_t kPeekBytes = 4096;
 // the socket for the frame reader. Returns whether the request may be judged.
 bool ReadRequest(ClientConnection& connection, HandshakeRequestReader& reader) {
   using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + std::chrono::milliseconds(server::kHandshakeMilliseconds);
+  // The first byte may take server::kFirstByteWaitMilliseconds to come; the request's own
+  // time runs from then.
+  std::optional<Clock::time_point> deadline;
   std::array<char, kPeekBytes> buffer{};
   for (;;) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    // A client that stalls mid-request gives its place back.
-    if (left <= 0) return false;
-    const platform::WaitResult wait =
-        platform::WaitReadable(connection.Socket(), static_cast<int>(left));
-    if (wait == platform::WaitResult::TimedOut) return false;
-    const std::ptrdiff_t seen =
-        wait == platform::WaitResult::Ready
-            ? platform::Peek(connection.Socket(), buffer.data(), buffer.size())
-            : -1;
+    // What has arrived needs no wait (the request usually has, whole).
+    std::ptrdiff_t seen =
+        platform::PeekWithoutWaiting(connection.Socket(), buffer.data(), buffer.size());
+    if (seen < 0) {
+      const auto left =
+          deadline ? std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now())
+                         .count()
+                   : server::kFirstByteWaitMilliseconds;
+      // A client that stalls mid-request gives its place back.
+      if (left <= 0) return false;
+      const platform::WaitResult wait =
+          platform::WaitReadable(connection.Socket(), static_cast<int>(left));
+      if (wait == platform::WaitResult::TimedOut) return false;
+      seen = wait == platform::WaitResult::Ready
+                 ? platform::Peek(connection.Socket(), buffer.data(), buffer.size())
+                 : -1;
+    }
+    if (!deadline)
+      deadline = Clock::now() + std::chrono::milliseconds(server::kHandshakeMilliseconds);
     // A peer that closes or fails mid-request is judged on what it sent.
     if (seen <= 0) return reader.Finish() == HandshakeRequestReader::Status::Complete;
     const HandshakeRequestReader::Step step =

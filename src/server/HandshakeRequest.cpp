@@ -52,27 +52,54 @@ bool OffersJsonProtocol(std::string_view protocols) {
 
 HandshakeRequestReader::Step HandshakeRequestReader::Feed(std::string_view bytes) {
   Step step;
-  for (const char byte : bytes) {
-    ++step.consumed;
-    // An endless request must not hold a connection place or grow without bound.
-    if (++requestBytes_ > server::kMaxRequestBytes) {
-      step.status = Status::RequestTooLong;
-      return step;
-    }
-    if (byte == '\r') continue;
-    if (byte == '\n') {
+  while (step.consumed < bytes.size()) {
+    // One line (or the rest of the bytes) at a time: taken whole when no bound can be passed
+    // within it, else byte by byte, so that the step stops exactly at the byte that passes.
+    const std::string_view rest = bytes.substr(step.consumed);
+    const std::size_t lineFeed = rest.find('\n');
+    const std::string_view line =
+        rest.substr(0, lineFeed == std::string_view::npos ? rest.size() : lineFeed + 1);
+    if (requestBytes_ + line.size() <= server::kMaxRequestBytes &&
+        line_.size() + line.size() <= server::kMaxHeaderLineBytes) {
+      requestBytes_ += line.size();
+      step.consumed += line.size();
+      AppendWithoutCarriageReturns(
+          line.substr(0, lineFeed == std::string_view::npos ? line.size() : line.size() - 1));
+      if (lineFeed == std::string_view::npos) continue;
       step.status = EndLine();
       if (step.status != Status::NeedMore) return step;
       continue;
     }
-    line_.push_back(byte);
-    // One endless line is refused as soon as it passes the bound.
-    if (line_.size() > server::kMaxHeaderLineBytes) {
-      step.status = Status::LineTooLong;
-      return step;
+    for (const char byte : line) {
+      ++step.consumed;
+      // An endless request must not hold a connection place or grow without bound.
+      if (++requestBytes_ > server::kMaxRequestBytes) {
+        step.status = Status::RequestTooLong;
+        return step;
+      }
+      if (byte == '\r') continue;
+      if (byte == '\n') {
+        step.status = EndLine();
+        if (step.status != Status::NeedMore) return step;
+        continue;
+      }
+      line_.push_back(byte);
+      // One endless line is refused as soon as it passes the bound.
+      if (line_.size() > server::kMaxHeaderLineBytes) {
+        step.status = Status::LineTooLong;
+        return step;
+      }
     }
   }
   return step;
+}
+
+void HandshakeRequestReader::AppendWithoutCarriageReturns(std::string_view text) {
+  std::size_t from = 0;
+  for (std::size_t cr = text.find('\r'); cr != std::string_view::npos;
+       from = cr + 1, cr = text.find('\r', from))
+    line_.append(text.substr(from, cr - from));
+  line_.append(text.substr(from));
 }
 
 HandshakeRequestReader::Status HandshakeRequestReader::Finish() {

@@ -61,6 +61,7 @@ public:
 
 private:
   Status EndLine();
+  void AppendWithoutCarriageReturns(std::string_view text);
 
   HandshakeRequest request_;
   std::string line_;

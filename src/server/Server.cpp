@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
 
 namespace ZYL {
 namespace {
@@ -43,8 +44,29 @@ void JoinFinishedThreads(Server::Registry& registry) {
     thread.join();
 }
 
-// Hands `accepted` to a waiting connection thread, or to a new one, or closes it when all
-// places are taken.
+// Starts a connection thread for `socket` (clientLock held), or, given
+// kNoSocket, one that begins by waiting in accept. Throws when the system refuses.
+void StartConnectionThread(const RegistryPointer& registry, platform::Socket socket) {
+  // Everything the new thread's entry needs is allocated before the thread starts, since
+  // a running thread object that is dropped ends the process: the entry's node (made
+  // under no thread's id, then taken out) and a place among the threads to be joined.
+  auto placeholder = registry->connectionThreads.try_emplace(std::thread::id{}).first;
+  auto entry = registry->connectionThreads.extract(placeholder);
+  registry->finishedThreads.reserve(registry->finishedThreads.size() + 1);
+  // Registered under the lock the thread's last step needs, so it cannot finish before it
+  // is known.
+  entry.mapped() = std::thread([registry, socket] { ServeConnections(registry, socket); });
+  entry.key() = entry.mapped().get_id();
+  auto inserted = registry->connectionThreads.insert(std::move(entry));
+  // A finished thread whose hand-over failed may still hold a reused id: it goes to the
+  // threads to be joined, so no running thread object is ever dropped.
+  if (!inserted.inserted) {
+    registry->finishedThreads.push_back(std::move(inserted.position->second));
+    inserted.position->second = std::move(inserted.node.mapped());
+  }
+}
+
+// Gives `accepted` to a new connection thread, or closes it when all places are taken.
 void AdmitConnection(const RegistryPointer& registry, platform::Socket accepted) {
   if (registry->clientCount.fetch_add(1) >= server::kMaxConnections) {
     registry->clientCount.fetch_sub(1);
@@ -53,33 +75,45 @@ void AdmitConnection(const RegistryPointer& registry, platform::Socket accepted)
   }
   try {
     const std::lock_guard<std::mutex> lock(registry->clientLock);
-    if (registry->idleThreads > 0) {
-      registry->handedSockets.push_back(accepted);
-      --registry->idleThreads;
-      registry->socketHanded.notify_one();
-      return;
-    }
-    // Everything the new thread's entry needs is allocated before the thread starts, since
-    // a running thread object that is dropped ends the process: the entry's node (made
-    // under no thread's id, then taken out) and a place among the threads to be joined.
-    auto placeholder = registry->connectionThreads.try_emplace(std::thread::id{}).first;
-    auto entry = registry->connectionThreads.extract(placeholder);
-    registry->finishedThreads.reserve(registry->finishedThreads.size() + 1);
-    // Registered under the lock the thread's last step needs, so it cannot finish before
-    // it is known.
-    entry.mapped() = std::thread([registry, accepted] { ServeConnections(registry, accepted); });
-    entry.key() = entry.mapped().get_id();
-    auto inserted = registry->connectionThreads.insert(std::move(entry));
-    // A finished thread whose hand-over failed may still hold a reused id: it goes to the
-    // threads to be joined, so no running thread object is ever dropped.
-    if (!inserted.inserted) {
-      registry->finishedThreads.push_back(std::move(inserted.position->second));
-      inserted.position->second = std::move(inserted.node.mapped());
-    }
+    StartConnectionThread(registry, accepted);
   } catch (...) {
     platform::CloseSocket(accepted);
     registry->clientCount.fetch_sub(1);
   }
+}
+
+// Whether this thread is to watch the listener now. While a connection thread waits in
+// accept, that thread takes the next connection itself and this one sleeps; when the last
+// waiting one took a connection, this one starts another to wait while places remain, and
+// watches the listener itself only when none can be started (all places taken, so that a
+// further client is closed at once) or when the waiting ones gave up for want of clients.
+bool ListenerIsOurs(const RegistryPointer& registry) {
+  std::unique_lock<std::mutex> lock(registry->clientLock);
+  registry->acceptThreadWake.wait(lock, [&] {
+    return !registry->running.load() || registry->acceptingThreads == 0 || registry->threadWanted ||
+           !registry->finishedThreads.empty();
+  });
+  if (!registry->running.load() || !registry->finishedThreads.empty()) return false;
+  const bool wanted = std::exchange(registry->threadWanted, false);
+  if (registry->acceptingThreads > 0) return false;
+  if (wanted &&
+      registry->connectionThreads.size() < static_cast<std::size_t>(server::kMaxConnections)) {
+    ++registry->acceptingThreads;
+    try {
+      StartConnectionThread(registry, platform::kNoSocket);
+      return false;
+    } catch (...) {
+      --registry->acceptingThreads;
+    }
+  }
+  return true;
+}
+
+// Whether a connection thread has come to wait in accept since this thread began to watch:
+// the pending connection is then left to it.
+bool ConnectionThreadAccepts(const Server::Registry& registry) {
+  const std::lock_guard<std::mutex> lock(registry.clientLock);
+  return registry.acceptingThreads > 0;
 }
 
 void WaitBeforeRetry(Server::Registry& registry, std::chrono::milliseconds pause) {
@@ -97,6 +131,7 @@ void AcceptLoop(const RegistryPointer& registry, std::uint16_t port, bool warned
           WaitBeforeRetry(*registry, std::chrono::milliseconds(server::kBindRetryMilliseconds));
         continue;
       }
+      if (!ListenerIsOurs(registry)) continue;
       // No time-out: Stop shuts the listener down, which ends the wait, so an idle server
       // does not wake at all.
       const platform::WaitResult wait = platform::WaitReadable(listener, platform::kWaitForever);
@@ -105,6 +140,7 @@ void AcceptLoop(const RegistryPointer& registry, std::uint16_t port, bool warned
           WaitBeforeRetry(*registry, std::chrono::milliseconds(server::kAcceptBackoffMilliseconds));
         continue;
       }
+      if (ConnectionThreadAccepts(*registry)) continue;
       const platform::Socket accepted = platform::Accept(listener);
       if (accepted == platform::kNoSocket) {
         // For example out of descriptors: the pending connection stays readable, so a
@@ -168,10 +204,11 @@ void Server::Stop() noexcept {
     const std::lock_guard<std::mutex> lock(registry.clientLock);
   }
   registry.stopRequested.notify_all();
-  registry.socketHanded.notify_all();
+  registry.acceptThreadWake.notify_all();
 
-  // The listener is shut down first (which wakes the accept thread) and closed only after
-  // the thread has gone, so its number cannot be reused under a running accept.
+  // The listener is shut down first (which wakes the accept thread and every connection
+  // thread waiting in accept) and closed only after every thread has gone, so its number
+  // cannot be reused under a running accept.
   std::thread acceptThread;
   {
     const std::lock_guard<std::mutex> guard(acceptThreadLock_);
@@ -181,9 +218,6 @@ void Server::Stop() noexcept {
       listener != platform::kNoSocket)
     platform::ShutdownBoth(listener);
   if (acceptThread.joinable()) acceptThread.join();
-  if (const platform::Socket listener = registry.listenSocket.exchange(platform::kNoSocket);
-      listener != platform::kNoSocket)
-    platform::CloseSocket(listener);
 
   // Every connection, registered or still in the handshake, has its reads fail now; then
   // every connection thread is joined, except the caller's own when a command it ran
@@ -197,13 +231,6 @@ void Server::Stop() noexcept {
       SendGoingAway(*connection);
     for (const auto& [socket, connection] : registry.connections)
       connection->Shutdown();
-    // Sockets handed over but not yet taken are not served.
-    for (const platform::Socket socket : registry.handedSockets) {
-      platform::CloseSocket(socket);
-      registry.clientCount.fetch_sub(1);
-      ++registry.idleThreads;
-    }
-    registry.handedSockets.clear();
     for (auto& [id, thread] : registry.connectionThreads)
       threads.push_back(std::move(thread));
     registry.connectionThreads.clear();
@@ -217,6 +244,10 @@ void Server::Stop() noexcept {
     else
       thread.join();
   }
+  // The thread a stop ran on no longer accepts: it is no connection thread of this server.
+  if (const platform::Socket listener = registry.listenSocket.exchange(platform::kNoSocket);
+      listener != platform::kNoSocket)
+    platform::CloseSocket(listener);
 }
 
 bool Server::Subscribe(const ReplySink& client) {

@@ -8,7 +8,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -33,16 +32,20 @@ struct Server::Registry {
   // Every connection thread's connection, handshake or not, so Stop can shut all down.
   std::map<int, std::shared_ptr<ClientConnection>> connections;
   // The connection threads still at work, and those done with it but not yet joined. A
-  // connection thread serves one connection after another: done with one, it waits a while
-  // for the next, so that a burst of connections does not start and end a thread each.
+  // connection thread serves one connection after another: done with one, it waits in
+  // accept for the next for a while, so that a burst of connections does not start and end
+  // a thread each, and a connection reaches the thread that serves it with no hand-over.
   std::map<std::thread::id, std::thread> connectionThreads;
   std::vector<std::thread> finishedThreads;
-  // Accepted sockets handed to a waiting connection thread and not yet taken by it.
-  std::deque<platform::Socket> handedSockets;
-  // Connection threads waiting for a socket, less the sockets handed to them: a new socket
-  // goes to a waiting thread while this is positive, else to a new thread.
-  std::int32_t idleThreads = 0;
-  std::condition_variable socketHanded;
+  // Connection threads waiting in accept. While there is one, it takes the next connection
+  // and the accept thread leaves the listener alone.
+  std::int32_t acceptingThreads = 0;
+  // Set by the connection thread that took a connection as the last one waiting: the accept
+  // thread starts another to wait in accept while places remain.
+  bool threadWanted = false;
+  // Wakes the accept thread when no connection thread waits in accept any more, when
+  // another is wanted, when one has finished, and at stop.
+  std::condition_variable acceptThreadWake;
   // Wakes the accept thread's wait between two tries of a held port.
   std::condition_variable stopRequested;
 
@@ -54,8 +57,9 @@ struct Server::Registry {
 // connection already shut down or speaking the text protocol is left as it is.
 void SendGoingAway(ClientConnection& connection) noexcept;
 
-// A connection thread's life: serves `socket`, then each socket handed to it, until it has
-// waited server::kIdleThreadMilliseconds for one in vain or the server stops.
+// A connection thread's life: serves `socket`, then each connection it accepts itself, until
+// it has waited server::kIdleThreadMilliseconds for one in vain or the server stops. Started
+// with kNoSocket, already counted among the accepting threads, it begins with the accept.
 void ServeConnections(const std::shared_ptr<Server::Registry>& registry, platform::Socket socket);
 
 } // namespace ZYL

@@ -70,6 +70,29 @@ TEST(MessageWriter, OpeningMessages) {
             R"({"op":"identified","protocol":2,"subscriptions":[],"serverProof":"P="})");
 }
 
+// The engine writes most values itself and must write exactly what the library's compact
+// dump writes, escapes, order of keys and replaced bad UTF-8 included.
+TEST(MessageWriter, JsonTextIsTheLibrarysCompactDump) {
+  const Json values[] = {
+      Json::parse(R"({"version":"1.2.4"})"),
+      Json::parse(R"({"b":[1,-2,3.5,true,false,null,"x"],"a":{},"c":[],"d":{"z":0,"y":-0}})"),
+      Json::parse(R"({"quote\"key":"back\\slash","tab":"a\tb","nl":"\n","ctl":"\u0001"})"),
+      Json::parse(R"({"\u00e9t\u00e9":"\u00e9\u4e2d\ud83d\ude00","del":"\u007f"})"),
+      Json::parse(R"([18446744073709551615,-9223372036854775808,1e300,0.1,-0.0])"),
+      Json("\xff bad \xc3"),
+      Json("printable ~ and space"),
+      Json(std::uint64_t{42}),
+      Json(-7),
+      Json(),
+  };
+  for (const Json& value : values) {
+    std::string appended = "prefix";
+    AppendJsonText(appended, value);
+    EXPECT_EQ(appended, "prefix" + value.dump(-1, ' ', false, Json::error_handler_t::replace));
+    EXPECT_EQ(JsonText(value), value.dump(-1, ' ', false, Json::error_handler_t::replace));
+  }
+}
+
 TEST(ValidUtf8, WellFormedTextIsUnchangedAndEachBadSequenceBecomesOneReplacement) {
   const std::string r = "\xEF\xBF\xBD";
   struct Case {

@@ -4,10 +4,12 @@
 #include "platform/Platform.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <optional>
 #include <string>
+#include <thread>
 
 namespace ZYL::platform {
 namespace {
@@ -63,6 +65,53 @@ TEST_F(PlatformSockets, PortIsFreeAgainOnceTheListenerIsClosed) {
 }
 
 // The example of RFC 6455, section 1.3: the client's key with the protocol's GUID appended.
+TEST_F(PlatformSockets, AnAcceptWithinGivesUpAfterItsTimeOrAtOnceWhenTheListenerIsShut) {
+  const ScopedListener listener(kServerPort);
+  ASSERT_NE(listener.get(), kNoSocket);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(AcceptWithin(listener.get(), 300), kNoSocket);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(250));
+
+  std::thread shutter([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ShutdownBoth(listener.get());
+  });
+  start = std::chrono::steady_clock::now();
+  EXPECT_EQ(AcceptWithin(listener.get(), 10000), kNoSocket);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(5000));
+  shutter.join();
+}
+
+// Regression: an accepted socket kept the listener's accept time-out as its own receive
+// time-out, so a connection whose client was quiet for longer ended.
+TEST_F(PlatformSockets, EachConnectionGoesToOneWaiterAndItsReadsWaitWithoutTheAcceptTimeOut) {
+  const ScopedListener listener(kServerPort);
+  ASSERT_NE(listener.get(), kNoSocket);
+  constexpr int kAcceptMilliseconds = 300;
+  std::array<Socket, 2> accepted{kNoSocket, kNoSocket};
+  std::thread waiters[2];
+  for (std::size_t i = 0; i < 2; ++i)
+    waiters[i] =
+        std::thread([&, i] { accepted[i] = AcceptWithin(listener.get(), kAcceptMilliseconds); });
+  const Socket client = ConnectLoopback(kServerPort);
+  ASSERT_NE(client, kNoSocket);
+  for (std::thread& waiter : waiters)
+    waiter.join();
+  ASSERT_NE(accepted[0] == kNoSocket, accepted[1] == kNoSocket) << "one waiter, not two or none";
+  const Socket served = accepted[0] != kNoSocket ? accepted[0] : accepted[1];
+
+  std::thread late([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(3 * kAcceptMilliseconds));
+    SendSome(client, "x", 1);
+  });
+  char byte = 0;
+  EXPECT_EQ(Receive(served, &byte, 1, true), 1);
+  EXPECT_EQ(byte, 'x');
+  late.join();
+  CloseSocket(served);
+  CloseSocket(client);
+}
+
 TEST(PlatformSha1, HashesTheHandshakeExampleOfTheWebSocketStandard) {
   EXPECT_EQ(Hex(Sha1("dGhlIHNhbXBsZSBub25jZQ==258EAFA5-E914-47DA-95CA-C5AB0DC85B11")),
             "b37a4f2cc0624f1690f64606cf385945b2bec4ea");

@@ -268,21 +268,20 @@ const std::vector<Method>& Methods() {
   return methods;
 }
 
-Outcome RunMethod(EngineParts& engine, std::string_view name, const Json& params) {
+Outcome RunMethod(EngineParts& engine, std::string_view name, Json params) {
   for (const Method& method : Methods()) {
     if (method.name != name) continue;
     std::vector<std::string_view> known;
     for (const MethodParam& param : method.params)
       known.push_back(param.name);
-    Json filled = params;
-    RequestParams reader(filled);
+    RequestParams reader(params);
     reader.RejectUnknown(known);
     for (const MethodParam& param : method.params)
       CheckParam(reader, param);
     if (reader.Error()) return *reader.Error();
     for (const MethodParam& param : method.params)
-      if (!param.defaultValue.is_null() && !filled.contains(param.name))
-        filled[std::string(param.name)] = param.defaultValue;
+      if (!param.defaultValue.is_null() && !params.contains(param.name))
+        params[std::string(param.name)] = param.defaultValue;
     return method.handler(engine, reader);
   }
   return ResponseError{ErrorCode::UnknownMethod, "unknown method " + Json(std::string(name)).dump(),

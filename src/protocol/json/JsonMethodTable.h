@@ -59,6 +59,7 @@ nlohmann::json SequenceRecord(const SequenceReading& reading);
 const std::vector<Method>& Methods();
 
 // Runs the method `name` with `params` (an object): unknown_method when there is none.
-Outcome RunMethod(EngineParts& engine, std::string_view name, const nlohmann::json& params);
+// Taken by value: the method fills in its defaults, and a caller done with them moves them.
+Outcome RunMethod(EngineParts& engine, std::string_view name, nlohmann::json params);
 
 } // namespace ZYL

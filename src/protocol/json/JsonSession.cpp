@@ -94,8 +94,9 @@ std::vector<Outcome> RunBatch(EngineParts& engine, ClientConnection& connection,
 // The messages of an identified connection.
 void Serve(EngineParts& engine, ClientConnection& connection, ReadResult& read) {
   if (auto* request = std::get_if<Request>(&read)) {
-    connection.Send(ResponseMessage(
-        request->id, RunForConnection(engine, connection, request->method, request->params)));
+    connection.Send(
+        ResponseMessage(request->id, RunForConnection(engine, connection, request->method,
+                                                      std::move(request->params))));
   } else if (const auto* batch = std::get_if<Batch>(&read)) {
     connection.Send(BatchResponseMessage(batch->id, RunBatch(engine, connection, *batch)));
   } else if (const auto* subscribe = std::get_if<Subscribe>(&read)) {

@@ -1,5 +1,6 @@
 #include "protocol/json/MessageReader.h"
 
+#include "protocol/json/PlainRequest.h"
 #include "server/JsonParse.h"
 
 namespace ZYL {
@@ -180,6 +181,7 @@ ReadResult ReadDocument(const Json& message, bool authenticationAsked) {
 
 ReadResult ReadMessage(std::string_view text, bool authenticationAsked) noexcept {
   try {
+    if (std::optional<Request> plain = ReadPlainRequest(text)) return std::move(*plain);
     JsonParseResult parsed = ParseJson(text, kMaxMessageNesting, HugeNumbers::Clamp);
     if (const auto* failure = std::get_if<JsonParseFailure>(&parsed)) {
       switch (failure->kind) {

@@ -22,6 +22,9 @@ using Outcome = std::variant<nlohmann::json, ResponseError>;
 // that skipped ToValidUtf8 could put there) get U+FFFD rather than an exception.
 std::string JsonText(const nlohmann::json& value);
 
+// Appends JsonText(value) to `text`.
+void AppendJsonText(std::string& text, const nlohmann::json& value);
+
 // {"op":"hello","engine":"ZYL Engine","version":V,"protocol":2,"authentication":...}, with
 // the challenge and salt when the engine asks for a password, else null.
 std::string HelloMessage(std::string_view version,

@@ -25,21 +25,22 @@ bool TakesTimeline(std::string_view name) {
 } // namespace
 
 Outcome RunForConnection(EngineParts& engine, ClientConnection& connection, std::string_view method,
-                         const nlohmann::json& params) {
+                         nlohmann::json params) {
   EngineParts parts = engine;
   parts.caller = &connection;
   const std::int32_t pin = connection.PinnedTimeline();
   if (pin < 0 || !params.is_object() || params.contains(kTimelineParam) || !TakesTimeline(method))
-    return RunMethod(parts, method, params);
+    return RunMethod(parts, method, std::move(params));
+  // The request as sent is kept, for a pin the host no longer knows.
   nlohmann::json pinned = params;
   pinned[std::string(kTimelineParam)] = pin;
-  Outcome outcome = RunMethod(parts, method, pinned);
+  Outcome outcome = RunMethod(parts, method, std::move(pinned));
   const auto* error = std::get_if<ResponseError>(&outcome);
   if (error == nullptr || error->code != ErrorCode::NotFound || error->param != kTimelineParam ||
       !HostDeniesTimeline(engine.host.basicSuite, pin))
     return outcome;
   connection.DropPin(pin);
-  return RunMethod(parts, method, params);
+  return RunMethod(parts, method, std::move(params));
 }
 
 } // namespace ZYL

@@ -13,6 +13,6 @@ namespace ZYL {
 // method takes one and the request names none. When the host no longer knows the pinned
 // timeline, the pin is dropped and the request runs as if there had been none.
 Outcome RunForConnection(EngineParts& engine, ClientConnection& connection, std::string_view method,
-                         const nlohmann::json& params);
+                         nlohmann::json params);
 
 } // namespace ZYL
