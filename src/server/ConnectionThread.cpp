@@ -32,6 +32,7 @@ std::shared_ptr<ClientConnection> RegisterConnection(Server::Registry& registry,
   try {
     connection = std::make_shared<ClientConnection>(socket);
   } catch (...) {
+    registry.peerPlaces.GiveBack(socket);
     platform::CloseSocket(socket);
     return nullptr;
   }
@@ -41,6 +42,8 @@ std::shared_ptr<ClientConnection> RegisterConnection(Server::Registry& registry,
       return connection;
   } catch (...) {
   }
+  // Given back while the connection still holds the socket open.
+  registry.peerPlaces.GiveBack(socket);
   return nullptr;
 }
 
@@ -86,6 +89,7 @@ void Unregister(Server::Registry& registry, const std::shared_ptr<ClientConnecti
       if (registry.vitalsSubscribers.erase(socket) > 0) registry.subscriberCount.fetch_sub(1);
     }
     EraseEntry(registry.connections, socket, connection);
+    registry.peerPlaces.GiveBack(socket);
   }
   registry.clientCount.fetch_sub(1);
 }

@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 #include "server/Base64.h"
 #include "server/ClientConnection.h"
+#include "server/Ipv4Text.h"
 #include "server/OriginPolicy.h"
 #include "server/ServerErrorReply.h"
 #include "server/ServerLimits.h"
@@ -102,7 +103,8 @@ HandshakeVerdict JudgeRequest(const HandshakeRequest& request, const std::string
 }
 
 HandshakeAnswer AnswerRequest(const HandshakeRequest& request, const std::string& allowListPath,
-                              const std::string& settingsPath) {
+                              const std::string& settingsPath,
+                              std::optional<platform::Ipv4Address> networkPeer) {
   HandshakeAnswer answer;
   switch (JudgeRequest(request, allowListPath)) {
   case HandshakeVerdict::Silent:
@@ -120,9 +122,10 @@ HandshakeAnswer AnswerRequest(const HandshakeRequest& request, const std::string
   }
   Admission admission{OffersJsonProtocol(request.protocols) ? WireProtocol::Json
                                                             : WireProtocol::Text,
-                      std::move(std::get<Settings>(settings))};
+                      std::move(std::get<Settings>(settings)), networkPeer};
   WarnWhenTextProtocolBypassesPassword(admission.settings);
-  if (admission.protocol == WireProtocol::Text && !admission.settings.AdmitsTextProtocol()) {
+  if ((admission.protocol == WireProtocol::Text && !admission.settings.AdmitsTextProtocol()) ||
+      (networkPeer && !AdmitsNetworkPeer(admission))) {
     answer.reply = kRefusalReply;
     return answer;
   }
@@ -136,7 +139,12 @@ bool PerformHandshake(ClientConnection& connection) {
   if (!ReadRequest(connection, reader)) return false;
   // The allow-list and settings files are read anew for each request, so edits apply to the
   // next client.
-  HandshakeAnswer answer = AnswerRequest(reader.Request(), AllowListFilePath(), SettingsFilePath());
+  // A peer whose address cannot be told is taken for one on another machine.
+  const std::optional<platform::Ipv4Address> peer = platform::PeerAddress(connection.Socket());
+  std::optional<platform::Ipv4Address> networkPeer;
+  if (!peer || !IsLoopback(*peer)) networkPeer = peer.value_or(platform::kAnyAddress);
+  HandshakeAnswer answer =
+      AnswerRequest(reader.Request(), AllowListFilePath(), SettingsFilePath(), networkPeer);
   if (!answer.reply.empty()) connection.SendBytes(answer.reply);
   if (!answer.admission) return false;
   connection.Admit(std::move(*answer.admission));

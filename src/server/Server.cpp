@@ -4,8 +4,10 @@
 #include "server/ClientConnection.h"
 #include "server/CloseCodes.h"
 #include "server/ClosePayload.h"
+#include "server/PeerAdmission.h"
 #include "server/ServerRegistry.h"
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 
@@ -14,21 +16,10 @@ namespace {
 
 using RegistryPointer = std::shared_ptr<Server::Registry>;
 
-// Opens the listener, saying once why it could not: a held port otherwise leaves an engine
-// that looks loaded and serves nobody.
-bool TryListen(Server::Registry& registry, std::uint16_t port, bool& warned) {
-  std::string failure;
-  const platform::Socket listener =
-      platform::OpenLoopbackListener(port, server::kListenBacklog, &failure);
-  if (listener == platform::kNoSocket) {
-    if (!warned)
-      platform::WriteDiagnostic("ZYL Engine: cannot listen on 127.0.0.1:" + std::to_string(port) +
-                                " (" + failure + "); retrying every 2 s");
-    warned = true;
-    return false;
-  }
-  registry.listenSocket.store(listener);
-  return true;
+// Binds what the settings ask for now; read here, on the accept thread, at the start and at
+// each retry, never on the host's thread.
+bool BindListeners(Server::Registry& registry, std::uint16_t defaultPort) {
+  return registry.listeners.Bind(PlanListeners(ReadSettingsFile(SettingsFilePath()), defaultPort));
 }
 
 // Joins the connection threads that have finished their work.
@@ -46,6 +37,11 @@ void JoinFinishedThreads(Server::Registry& registry) {
 // places are taken.
 void AdmitConnection(const RegistryPointer& registry, platform::Socket accepted) {
   if (registry->clientCount.fetch_add(1) >= server::kMaxConnections) {
+    registry->clientCount.fetch_sub(1);
+    platform::CloseSocket(accepted);
+    return;
+  }
+  if (!AdmitPeer(accepted, registry->peerPlaces, registry->failedAuthentications)) {
     registry->clientCount.fetch_sub(1);
     platform::CloseSocket(accepted);
     return;
@@ -76,8 +72,8 @@ void AdmitConnection(const RegistryPointer& registry, platform::Socket accepted)
       inserted.position->second = std::move(inserted.node.mapped());
     }
   } catch (...) {
+    GiveBackPlace(*registry, accepted);
     platform::CloseSocket(accepted);
-    registry->clientCount.fetch_sub(1);
   }
 }
 
@@ -86,19 +82,45 @@ void WaitBeforeRetry(Server::Registry& registry, std::chrono::milliseconds pause
   registry.stopRequested.wait_for(lock, pause, [&] { return !registry.running.load(); });
 }
 
-void AcceptLoop(const RegistryPointer& registry, std::uint16_t port, bool warned) {
+// Start waits for the first try of the binds, which is made here.
+void NoteFirstBindTried(Server::Registry& registry) {
+  {
+    const std::lock_guard<std::mutex> lock(registry.clientLock);
+    registry.firstBindTried = true;
+  }
+  registry.stopRequested.notify_all();
+}
+
+void AcceptLoop(const RegistryPointer& registry, std::uint16_t defaultPort) {
+  using Clock = std::chrono::steady_clock;
+  const auto retryPause = std::chrono::milliseconds(server::kBindRetryMilliseconds);
+  bool allBound = false;
+  bool firstBindTried = false;
+  auto nextBind = Clock::now();
   while (registry->running.load()) {
     try {
       JoinFinishedThreads(*registry);
-      const platform::Socket listener = registry->listenSocket.load();
-      if (listener == platform::kNoSocket) {
-        if (!TryListen(*registry, port, warned))
-          WaitBeforeRetry(*registry, std::chrono::milliseconds(server::kBindRetryMilliseconds));
+      if (!allBound && Clock::now() >= nextBind) {
+        nextBind = Clock::now() + retryPause;
+        try {
+          allBound = BindListeners(*registry, defaultPort);
+        } catch (...) {
+        }
+        if (!firstBindTried) NoteFirstBindTried(*registry);
+        firstBindTried = true;
+      }
+      if (!registry->listeners.Any()) {
+        WaitBeforeRetry(*registry, retryPause);
         continue;
       }
-      // No time-out: Stop shuts the listener down, which ends the wait, so an idle server
-      // does not wake at all.
-      const platform::WaitResult wait = platform::WaitReadable(listener, platform::kWaitForever);
+      // While a bind is missing the wait ends at its next try; else there is no time-out:
+      // Stop shuts the listeners down, which ends the wait, so an idle server does not wake.
+      const auto untilRetry =
+          std::chrono::ceil<std::chrono::milliseconds>(nextBind - Clock::now()).count();
+      platform::Socket listener = platform::kNoSocket;
+      const platform::WaitResult wait = registry->listeners.Wait(
+          allBound ? platform::kWaitForever : static_cast<int>(std::max<long long>(untilRetry, 0)),
+          listener);
       if (wait != platform::WaitResult::Ready) {
         if (wait == platform::WaitResult::Failed)
           WaitBeforeRetry(*registry, std::chrono::milliseconds(server::kAcceptBackoffMilliseconds));
@@ -120,6 +142,11 @@ void AcceptLoop(const RegistryPointer& registry, std::uint16_t port, bool warned
 
 } // namespace
 
+void GiveBackPlace(Server::Registry& registry, platform::Socket socket) noexcept {
+  registry.peerPlaces.GiveBack(socket);
+  registry.clientCount.fetch_sub(1);
+}
+
 void SendGoingAway(ClientConnection& connection) noexcept {
   if (connection.Admitted().protocol == WireProtocol::Json)
     connection.SendLast(CloseFrame(CloseNumber(CloseCode::GoingAway), "the engine is stopping"));
@@ -131,8 +158,10 @@ Server::~Server() { Stop(); }
 
 const std::atomic<bool>& Server::Running() const noexcept { return registry_->running; }
 
-bool Server::Listening() const noexcept {
-  return registry_->listenSocket.load() != platform::kNoSocket;
+bool Server::Listening() const noexcept { return registry_->listeners.Any(); }
+
+std::optional<ListenEndpoint> Server::ListeningOn() const {
+  return registry_->listeners.Reported();
 }
 
 void Server::Start(MessageHandler& handler) {
@@ -141,20 +170,26 @@ void Server::Start(MessageHandler& handler) {
   if (registry_->running.load() || acceptThread_.joinable()) return;
   if (!platform::StartNetworking()) return;
   registry_->handler = &handler;
-  bool warned = false;
-  // The first try is made here, so that a client may connect as soon as Start returns.
-  TryListen(*registry_, port_, warned);
+  registry_->listeners.Reopen();
+  {
+    const std::lock_guard<std::mutex> lock(registry_->clientLock);
+    registry_->firstBindTried = false;
+  }
   registry_->running.store(true);
   try {
-    acceptThread_ = std::thread(
-        [registry = registry_, port = port_, warned] { AcceptLoop(registry, port, warned); });
+    acceptThread_ =
+        std::thread([registry = registry_, port = port_] { AcceptLoop(registry, port); });
   } catch (...) {
-    // The system refused a thread: end fully stopped, listener closed, nothing running.
+    // The system refused a thread: end fully stopped, nothing running.
     registry_->running.store(false);
-    if (const platform::Socket listener = registry_->listenSocket.exchange(platform::kNoSocket);
-        listener != platform::kNoSocket)
-      platform::CloseSocket(listener);
+    return;
   }
+  // The first binds are waited for (a short while at most), so that a client may connect as
+  // soon as Start returns.
+  std::unique_lock<std::mutex> lock(registry_->clientLock);
+  registry_->stopRequested.wait_for(lock,
+                                    std::chrono::milliseconds(server::kFirstBindWaitMilliseconds),
+                                    [&] { return registry_->firstBindTried; });
 }
 
 void Server::Stop() noexcept {
@@ -168,20 +203,16 @@ void Server::Stop() noexcept {
   registry.stopRequested.notify_all();
   registry.socketHanded.notify_all();
 
-  // The listener is shut down first (which wakes the accept thread) and closed only after
-  // the thread has gone, so its number cannot be reused under a running accept.
+  // The listeners are shut down first (which wakes the accept thread) and closed only after
+  // the thread has gone, so their numbers cannot be reused under a running accept.
   std::thread acceptThread;
   {
     const std::lock_guard<std::mutex> guard(acceptThreadLock_);
     acceptThread.swap(acceptThread_);
   }
-  if (const platform::Socket listener = registry.listenSocket.load();
-      listener != platform::kNoSocket)
-    platform::ShutdownBoth(listener);
+  registry.listeners.ShutDown();
   if (acceptThread.joinable()) acceptThread.join();
-  if (const platform::Socket listener = registry.listenSocket.exchange(platform::kNoSocket);
-      listener != platform::kNoSocket)
-    platform::CloseSocket(listener);
+  registry.listeners.Close();
 
   // Every connection, registered or still in the handshake, has its reads fail now; then
   // every connection thread is joined, except the caller's own when a command it ran
@@ -197,8 +228,8 @@ void Server::Stop() noexcept {
       connection->Shutdown();
     // Sockets handed over but not yet taken are not served.
     for (const platform::Socket socket : registry.handedSockets) {
+      GiveBackPlace(registry, socket);
       platform::CloseSocket(socket);
-      registry.clientCount.fetch_sub(1);
       ++registry.idleThreads;
     }
     registry.handedSockets.clear();
@@ -248,6 +279,25 @@ std::vector<std::shared_ptr<ClientConnection>> Server::Subscribers() const {
     if (client != registry_->clients.end() && client->second) subscribers.push_back(client->second);
   }
   return subscribers;
+}
+
+bool Server::Pause(std::chrono::milliseconds pause) {
+  std::unique_lock<std::mutex> lock(registry_->clientLock);
+  return !registry_->stopRequested.wait_for(lock, pause,
+                                            [&] { return !registry_->running.load(); });
+}
+
+bool Server::WaitToJudge(platform::Ipv4Address peer) {
+  const auto wait =
+      registry_->failedAuthentications.BeginJudging(peer, FailedAuthentications::Clock::now());
+  return Pause(std::chrono::ceil<std::chrono::milliseconds>(wait));
+}
+
+void Server::NoteAuthentication(platform::Ipv4Address peer, bool succeeded) {
+  if (succeeded)
+    registry_->failedAuthentications.Succeeded(peer);
+  else
+    registry_->failedAuthentications.Failed(peer, FailedAuthentications::Clock::now());
 }
 
 std::int32_t Server::ConnectionCount() const noexcept { return registry_->clientCount.load(); }
