@@ -154,7 +154,7 @@ std::string Identify(WsTestClient& client, std::string_view password, bool fromP
   const std::string challenge = hello["authentication"]["challenge"];
   const std::string answer = Digest(Digest(std::string(password) + salt) + challenge);
   client.SendText(Json{{"op", "identify"}, {"protocol", 2}, {"authentication", answer}}.dump());
-  const std::optional<zyltest::WsFrame> frame = client.ReceiveFrame(Millis(70000));
+  const std::optional<zyltest::WsFrame> frame = client.ReceiveFrame(Millis(10000));
   if (frame && frame->opcode == zyltest::kText) return frame->payload;
   return "close " + std::to_string(CloseCodeOf(frame));
 }
