@@ -2,7 +2,9 @@
 and identified, with the password proofs both ways when the client has a password."""
 import asyncio
 import json
+import re
 from typing import Any, Dict, Optional
+from urllib.parse import urlsplit
 
 from websockets.exceptions import ConnectionClosed, InvalidHandshake, InvalidStatusCode, InvalidURI
 from websockets.legacy.client import WebSocketClientProtocol, connect
@@ -35,6 +37,24 @@ async def open_session(url: str, password: Optional[str], timeout: float,
     return socket
 
 
+def is_local_url(url: str) -> bool:
+    """Whether the URL names this computer (localhost, 127.x, [::1])."""
+    try:
+        host = (urlsplit(url).hostname or "").lower()
+    except ValueError:
+        return False
+    return host in ("localhost", "::1") or re.fullmatch(r"127(\.\d{1,3}){3}", host) is not None
+
+
+def refusal_text(url: str, status: int) -> str:
+    """What a refused handshake says; beyond this computer, what the engine there admits."""
+    text = "%s refused the handshake with HTTP %d" % (url, status)
+    if status == 403 and not is_local_url(url):
+        text += (": an engine on another computer admits protocol 2 with its password only, and "
+                 "pages only from origins its origins.txt lists")
+    return text
+
+
 async def _handshake(url: str, timeout: float, origin: Optional[str]) -> WebSocketClientProtocol:
     try:
         # No keep-alive pings: the engine answers them, but a long host call (a timeline scan)
@@ -44,7 +64,7 @@ async def _handshake(url: str, timeout: float, origin: Optional[str]) -> WebSock
             open_timeout=timeout, close_timeout=timeout, ping_interval=None,
             max_size=MAX_RECEIVED_BYTES)
     except InvalidStatusCode as refused:
-        raise ZylRefusedError("%s refused the handshake with HTTP %d" % (url, refused.status_code),
+        raise ZylRefusedError(refusal_text(url, refused.status_code),
                               refused.status_code) from refused
     except asyncio.TimeoutError:
         raise ZylTimeoutError("%s: no handshake within %g s" % (url, timeout)) from None
