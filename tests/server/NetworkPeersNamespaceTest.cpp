@@ -39,7 +39,7 @@ constexpr platform::Ipv4Address kEngineAddress = 0x0A4E0001; // 10.78.0.1
 constexpr std::string_view kPassword = "studio secret";
 
 // Runs a shell command line; true when it succeeded.
-bool Shell(const std::string& line) {
+bool RunShell(const std::string& line) {
   return std::system((line + " >/dev/null 2>&1").c_str()) == 0;
 }
 
@@ -74,7 +74,7 @@ public:
         return "the test does not run in a network namespace of its own";
     }
     if (::geteuid() != 0) return "not root";
-    const char* argv[] = {"unshare", "-n", "sleep", "600", nullptr};
+    const char* argv[] = {"unshare", "-n", "sleep", "300", nullptr};
     if (::posix_spawnp(&child_, "unshare", nullptr, nullptr, const_cast<char* const*>(argv),
                        environ) != 0)
       return "cannot run unshare";
@@ -85,16 +85,16 @@ public:
       std::this_thread::sleep_for(Millis(10));
     }
     const std::string pid = std::to_string(child_);
-    if (!Shell("ip link add zyl-engine type veth peer name zyl-peer netns " + pid) ||
-        !Shell("ip link set zyl-engine up") ||
-        !Shell("nsenter -t " + pid +
-               " -n sh -c 'ip link set lo up && ip addr add 10.78.0.2/24 dev zyl-peer && ip "
-               "link set zyl-peer up'"))
+    if (!RunShell("ip link add zyl-engine type veth peer name zyl-peer netns " + pid) ||
+        !RunShell("ip link set zyl-engine up") ||
+        !RunShell("nsenter -t " + pid +
+                  " -n sh -c 'ip link set lo up && ip addr add 10.78.0.2/24 dev zyl-peer && ip "
+                  "link set zyl-peer up'"))
       return "cannot make a veth pair";
     return "";
   }
 
-  static bool AddEngineAddress() { return Shell("ip addr add 10.78.0.1/24 dev zyl-engine"); }
+  static bool AddEngineAddress() { return RunShell("ip addr add 10.78.0.1/24 dev zyl-engine"); }
 
   // Runs `work` on a thread of its own inside the peer's namespace: every socket it makes
   // is the peer's.
@@ -121,13 +121,13 @@ private:
   pid_t child_ = -1;
 };
 
-std::string Digest(const std::string& text) {
+std::string ProofDigest(const std::string& text) {
   const auto digest = platform::Sha256(text);
   return digest ? Base64Encode(*digest) : std::string();
 }
 
 // The handshake's reply to an upgrade asking for `protocols` ("" asks for none).
-std::string Upgrade(WsTestClient& client, std::string_view protocols) {
+std::string UpgradeWith(WsTestClient& client, std::string_view protocols) {
   std::string request = zyltest::UpgradeRequest();
   if (!protocols.empty())
     request.insert(request.size() - 2,
@@ -135,7 +135,7 @@ std::string Upgrade(WsTestClient& client, std::string_view protocols) {
   return client.RawHandshake(request);
 }
 
-int CloseCodeOf(const std::optional<zyltest::WsFrame>& frame) {
+int ClosedWith(const std::optional<zyltest::WsFrame>& frame) {
   if (!frame || frame->opcode != zyltest::kClose || frame->payload.size() < 2) return 0;
   return static_cast<unsigned char>(frame->payload[0]) << 8 |
          static_cast<unsigned char>(frame->payload[1]);
@@ -143,20 +143,20 @@ int CloseCodeOf(const std::optional<zyltest::WsFrame>& frame) {
 
 // Opens a protocol-2 connection and identifies with `password`; the first message after
 // the identify: identified (as text), or the close code as "close N".
-std::string Identify(WsTestClient& client, std::string_view password, bool fromPeer = true) {
+std::string IdentifyAs(WsTestClient& client, std::string_view password, bool fromPeer = true) {
   const bool connected = fromPeer ? client.ConnectTo(kEngineAddress) : client.Connect();
   if (!connected) return "no connection";
-  const std::string reply = Upgrade(client, "zyl.v2");
+  const std::string reply = UpgradeWith(client, "zyl.v2");
   if (!reply.starts_with("HTTP/1.1 101 ")) return reply.empty() ? "no reply" : reply;
   const Json hello = Json::parse(client.ReceiveText(Millis(5000), false).value_or("null"));
   if (!hello.is_object() || !hello["authentication"].is_object()) return "hello: " + hello.dump();
   const std::string salt = hello["authentication"]["salt"];
   const std::string challenge = hello["authentication"]["challenge"];
-  const std::string answer = Digest(Digest(std::string(password) + salt) + challenge);
+  const std::string answer = ProofDigest(ProofDigest(std::string(password) + salt) + challenge);
   client.SendText(Json{{"op", "identify"}, {"protocol", 2}, {"authentication", answer}}.dump());
   const std::optional<zyltest::WsFrame> frame = client.ReceiveFrame(Millis(10000));
   if (frame && frame->opcode == zyltest::kText) return frame->payload;
-  return "close " + std::to_string(CloseCodeOf(frame));
+  return "close " + std::to_string(ClosedWith(frame));
 }
 
 class NetworkPeers : public ::testing::Test {
@@ -190,10 +190,10 @@ TEST_F(NetworkPeers, APeerIsAdmittedWithThePasswordOnlyAndNeverToTheTextProtocol
   peer_.Run([] {
     WsTestClient text;
     ASSERT_TRUE(text.ConnectTo(kEngineAddress));
-    EXPECT_TRUE(Upgrade(text, "").starts_with("HTTP/1.1 403 Forbidden\r\n"));
+    EXPECT_TRUE(UpgradeWith(text, "").starts_with("HTTP/1.1 403 Forbidden\r\n"));
 
     WsTestClient admitted;
-    const Json identified = Json::parse(Identify(admitted, kPassword), nullptr, false);
+    const Json identified = Json::parse(IdentifyAs(admitted, kPassword), nullptr, false);
     EXPECT_EQ(identified.value("op", ""), "identified") << identified;
     admitted.SendText(R"({"op":"request","id":1,"method":"info"})");
     const Json info = Json::parse(admitted.ReceiveText(Millis(5000), false).value_or("null"));
@@ -201,19 +201,19 @@ TEST_F(NetworkPeers, APeerIsAdmittedWithThePasswordOnlyAndNeverToTheTextProtocol
     EXPECT_EQ(info["result"]["port"], 7890) << info;
 
     WsTestClient refused;
-    EXPECT_EQ(Identify(refused, "a guess"), "close 4004");
+    EXPECT_EQ(IdentifyAs(refused, "a guess"), "close 4004");
   });
   // Loopback as before: the text protocol, as the file admits it, and no count of failures.
   WsTestClient local;
   ASSERT_TRUE(local.Connect());
-  EXPECT_TRUE(Upgrade(local, "").starts_with("HTTP/1.1 101 "));
+  EXPECT_TRUE(UpgradeWith(local, "").starts_with("HTTP/1.1 101 "));
 
   // Without a password nobody from the network is let in, though the listener stays.
   WriteSettings(R"({"listen": "10.78.0.1"})");
   peer_.Run([] {
     WsTestClient json;
     ASSERT_TRUE(json.ConnectTo(kEngineAddress));
-    EXPECT_TRUE(Upgrade(json, "zyl.v2").starts_with("HTTP/1.1 403 Forbidden\r\n"));
+    EXPECT_TRUE(UpgradeWith(json, "zyl.v2").starts_with("HTTP/1.1 403 Forbidden\r\n"));
   });
 }
 
@@ -240,19 +240,19 @@ TEST_F(NetworkPeers, GuessesWaitLongerAndLongerAcrossConnectionsWhileLoopbackDoe
   peer_.Run([] {
     for (int n = 0; n < 5; ++n) {
       WsTestClient client;
-      ASSERT_EQ(Identify(client, "a guess"), "close 4004") << n;
+      ASSERT_EQ(IdentifyAs(client, "a guess"), "close 4004") << n;
     }
     std::vector<Clock::duration> took;
     for (int n = 0; n < 2; ++n) {
       WsTestClient client;
       ASSERT_TRUE(client.ConnectTo(kEngineAddress));
       const auto start = Clock::now();
-      std::thread guess([&] { EXPECT_EQ(Identify(client, "a guess"), "close 4004"); });
+      std::thread guess([&] { EXPECT_EQ(IdentifyAs(client, "a guess"), "close 4004"); });
       // While the guess waits, a new connection from the address is closed at accept.
       std::this_thread::sleep_for(Millis(1000));
       WsTestClient meanwhile;
       if (meanwhile.ConnectTo(kEngineAddress, Millis(500))) {
-        EXPECT_EQ(Upgrade(meanwhile, "zyl.v2"), "");
+        EXPECT_EQ(UpgradeWith(meanwhile, "zyl.v2"), "");
       }
       guess.join();
       took.push_back(Clock::now() - start);
@@ -265,7 +265,7 @@ TEST_F(NetworkPeers, GuessesWaitLongerAndLongerAcrossConnectionsWhileLoopbackDoe
   // A loopback client is neither counted nor made to wait longer than the one second.
   const auto start = Clock::now();
   WsTestClient local;
-  EXPECT_EQ(Identify(local, "a guess", false), "close 4004");
+  EXPECT_EQ(IdentifyAs(local, "a guess", false), "close 4004");
   EXPECT_LT(Clock::now() - start, Millis(2500));
 }
 
@@ -278,7 +278,7 @@ TEST_F(NetworkPeers, AnAddressNotYetThereIsRetriedWhileLoopbackServes) {
   peer_.Run([] {
     WsTestClient client;
     // Bound at the next try, 2 s after the last.
-    EXPECT_EQ(Json::parse(Identify(client, kPassword), nullptr, false).value("op", ""),
+    EXPECT_EQ(Json::parse(IdentifyAs(client, kPassword), nullptr, false).value("op", ""),
               "identified");
   });
   const std::string diagnostics = testing::internal::GetCapturedStderr();
@@ -295,11 +295,11 @@ TEST_F(NetworkPeers, AnAddressHoldsTwoPlacesAndLoopbackStillGetsIn) {
   peer_.Run([&] {
     for (WsTestClient& client : held) {
       ASSERT_TRUE(client.ConnectTo(kEngineAddress));
-      ASSERT_TRUE(Upgrade(client, "zyl.v2").starts_with("HTTP/1.1 101 "));
+      ASSERT_TRUE(UpgradeWith(client, "zyl.v2").starts_with("HTTP/1.1 101 "));
     }
     WsTestClient third;
     ASSERT_TRUE(third.ConnectTo(kEngineAddress));
-    EXPECT_EQ(Upgrade(third, "zyl.v2"), "");
+    EXPECT_EQ(UpgradeWith(third, "zyl.v2"), "");
   });
   WsTestClient local;
   EXPECT_TRUE(local.Open());

@@ -25,7 +25,7 @@ using std::chrono::seconds;
 constexpr platform::Ipv4Address kStudioPanel = 0xC0A80114; // 192.168.1.20
 constexpr platform::Ipv4Address kTablet = 0xC0A80115;      // 192.168.1.21
 
-std::string Problem(std::string_view text) {
+std::string ListenProblem(std::string_view text) {
   const SettingsResult result = ParseSettings(text);
   if (const auto* error = std::get_if<SettingsError>(&result)) return error->problem;
   return "accepted";
@@ -51,12 +51,12 @@ TEST(ListenSettings, AnythingButADottedAddressOrAWholePortInRangeBreaksTheFile) 
        {R"("")", R"("localhost")", R"("127.1")", R"("256.0.0.1")", R"("1.2.3.4.5")",
         R"("01.2.3.4")", R"(" 1.2.3.4")", R"("1.2.3.4 ")", R"("1.2.3.")", R"("1..3.4")",
         R"("1.2.3.1000")", R"("::1")", "2130706433", "null", "true"})
-    EXPECT_EQ(Problem(std::string(R"({"listen": )") + listen + "}"),
+    EXPECT_EQ(ListenProblem(std::string(R"({"listen": )") + listen + "}"),
               R"("listen" must be an IPv4 address such as "0.0.0.0" or "192.168.1.20")")
         << listen;
   for (const char* port : {"1023", "0", "-7890", "65536", "7890.0", "7.89e3", R"("7890")", "null",
                            "18446744073709551615", "99999999999999999999"})
-    EXPECT_EQ(Problem(std::string(R"({"port": )") + port + "}"),
+    EXPECT_EQ(ListenProblem(std::string(R"({"port": )") + port + "}"),
               R"("port" must be a whole number from 1024 to 65535)")
         << port;
 }
@@ -72,7 +72,7 @@ TEST(ListenSettings, AddressesReadBackAsWritten) {
   EXPECT_FALSE(IsLoopback(platform::kAnyAddress));
 }
 
-std::vector<std::string> Endpoints(const ListenPlan& plan) {
+std::vector<std::string> PlannedEndpoints(const ListenPlan& plan) {
   std::vector<std::string> texts;
   for (const ListenEndpoint& endpoint : plan.endpoints)
     texts.push_back(EndpointText(endpoint));
@@ -83,19 +83,21 @@ ListenPlan PlanFor(std::string_view text) { return PlanListeners(ParseSettings(t
 
 TEST(ListenPlanning, NoListenIsLoopbackAloneOnTheDefaultOrTheNamedPort) {
   using Texts = std::vector<std::string>;
-  EXPECT_EQ(Endpoints(PlanFor("{}")), Texts{"127.0.0.1:7890"});
-  EXPECT_EQ(Endpoints(PlanFor(R"({"port": 8100})")), Texts{"127.0.0.1:8100"});
-  EXPECT_EQ(Endpoints(PlanFor(R"({"listen": "127.0.0.1"})")), Texts{"127.0.0.1:7890"});
+  EXPECT_EQ(PlannedEndpoints(PlanFor("{}")), Texts{"127.0.0.1:7890"});
+  EXPECT_EQ(PlannedEndpoints(PlanFor(R"({"port": 8100})")), Texts{"127.0.0.1:8100"});
+  EXPECT_EQ(PlannedEndpoints(PlanFor(R"({"listen": "127.0.0.1"})")), Texts{"127.0.0.1:7890"});
   EXPECT_EQ(PlanFor("{}").diagnostic, "");
 }
 
 TEST(ListenPlanning, AnAddressIsBoundBesideLoopbackAndEveryInterfaceAlone) {
   using Texts = std::vector<std::string>;
-  EXPECT_EQ(Endpoints(PlanFor(R"({"password": "p", "listen": "192.168.1.20", "port": 8100})")),
-            (Texts{"127.0.0.1:8100", "192.168.1.20:8100"}));
-  EXPECT_EQ(Endpoints(PlanFor(R"({"password": "p", "listen": "0.0.0.0"})")), Texts{"0.0.0.0:7890"});
+  EXPECT_EQ(
+      PlannedEndpoints(PlanFor(R"({"password": "p", "listen": "192.168.1.20", "port": 8100})")),
+      (Texts{"127.0.0.1:8100", "192.168.1.20:8100"}));
+  EXPECT_EQ(PlannedEndpoints(PlanFor(R"({"password": "p", "listen": "0.0.0.0"})")),
+            Texts{"0.0.0.0:7890"});
   // Another loopback address lets in nobody from outside: no password needed.
-  EXPECT_EQ(Endpoints(PlanFor(R"({"listen": "127.0.0.2"})")),
+  EXPECT_EQ(PlannedEndpoints(PlanFor(R"({"listen": "127.0.0.2"})")),
             (Texts{"127.0.0.1:7890", "127.0.0.2:7890"}));
 }
 
@@ -104,7 +106,7 @@ TEST(ListenPlanning, WithoutAPasswordOnlyLoopbackIsBoundAndALineSaysWhy) {
   for (const char* text : {R"({"listen": "0.0.0.0", "port": 8100})",
                            R"({"listen": "0.0.0.0", "port": 8100, "password": ""})"}) {
     const ListenPlan plan = PlanFor(text);
-    EXPECT_EQ(Endpoints(plan), Texts{"127.0.0.1:8100"}) << text;
+    EXPECT_EQ(PlannedEndpoints(plan), Texts{"127.0.0.1:8100"}) << text;
     EXPECT_EQ(plan.diagnostic, "ZYL Engine: settings.json sets \"listen\": \"0.0.0.0\" without a "
                                "password; listening on 127.0.0.1 only");
   }
@@ -114,7 +116,7 @@ TEST(ListenPlanning, ABrokenFileIsServedOnLoopbackAtTheDefaultPortSoThatItsError
   using Texts = std::vector<std::string>;
   for (const char* text : {R"({"password": "p", "listen": "192.168.1", "port": 8100})",
                            R"({"password": "p", "listen": "192.168.1.20", "port": 80})"})
-    EXPECT_EQ(Endpoints(PlanFor(text)), Texts{"127.0.0.1:7890"}) << text;
+    EXPECT_EQ(PlannedEndpoints(PlanFor(text)), Texts{"127.0.0.1:7890"}) << text;
 }
 
 // The rule for peers on other machines, in the folder of the test's own.
@@ -180,8 +182,8 @@ TEST(PeerPlaces, NetworkPeersHoldEightPlacesAtMostAndTwoPerAddress) {
 }
 
 // `count` failures of `peer`, one second apart from `start`, each after its wait.
-Clock::time_point Fail(FailedAuthentications& failures, platform::Ipv4Address peer, int count,
-                       Clock::time_point start) {
+Clock::time_point FailRepeatedly(FailedAuthentications& failures, platform::Ipv4Address peer,
+                                 int count, Clock::time_point start) {
   Clock::time_point now = start;
   for (int n = 0; n < count; ++n) {
     now += failures.BeginJudging(peer, now) + seconds(1);
@@ -209,7 +211,7 @@ TEST(FailedAuthentications, FromTheFifthFailureTheWaitDoublesUpTo60Seconds) {
 
 TEST(FailedAuthentications, WhileAnIdentifyWaitsTheAddressMustWait) {
   FailedAuthentications failures;
-  const Clock::time_point now = Fail(failures, kStudioPanel, 5, Clock::time_point{});
+  const Clock::time_point now = FailRepeatedly(failures, kStudioPanel, 5, Clock::time_point{});
   EXPECT_FALSE(failures.MustWait(kStudioPanel, now));
   EXPECT_EQ(failures.BeginJudging(kStudioPanel, now), seconds(2));
   EXPECT_TRUE(failures.MustWait(kStudioPanel, now + seconds(1)));
@@ -219,13 +221,13 @@ TEST(FailedAuthentications, WhileAnIdentifyWaitsTheAddressMustWait) {
 
 TEST(FailedAuthentications, ASuccessOrTenMinutesForgetTheFailures) {
   FailedAuthentications failures;
-  Clock::time_point now = Fail(failures, kStudioPanel, 6, Clock::time_point{});
+  Clock::time_point now = FailRepeatedly(failures, kStudioPanel, 6, Clock::time_point{});
   EXPECT_EQ(failures.BeginJudging(kStudioPanel, now), seconds(4));
   failures.Succeeded(kStudioPanel);
   EXPECT_EQ(failures.BeginJudging(kStudioPanel, now), Clock::duration::zero());
   EXPECT_FALSE(failures.MustWait(kStudioPanel, now));
 
-  now = Fail(failures, kTablet, 5, now);
+  now = FailRepeatedly(failures, kTablet, 5, now);
   EXPECT_EQ(failures.BeginJudging(kTablet, now + std::chrono::minutes(9)), seconds(2));
   // The first failure leaves the window: four remain.
   EXPECT_EQ(failures.BeginJudging(kTablet, now + std::chrono::minutes(10)),
@@ -234,12 +236,12 @@ TEST(FailedAuthentications, ASuccessOrTenMinutesForgetTheFailures) {
 
 TEST(FailedAuthentications, TheTableIsBoundedAndForgetsTheAddressHeardFromLongestAgo) {
   FailedAuthentications failures(3);
-  Clock::time_point now = Fail(failures, kStudioPanel, 5, Clock::time_point{});
-  now = Fail(failures, kTablet, 5, now);
-  now = Fail(failures, kTablet + 1, 1, now);
+  Clock::time_point now = FailRepeatedly(failures, kStudioPanel, 5, Clock::time_point{});
+  now = FailRepeatedly(failures, kTablet, 5, now);
+  now = FailRepeatedly(failures, kTablet + 1, 1, now);
   // The panel is heard from again, so the tablet is now the oldest.
   EXPECT_EQ(failures.BeginJudging(kStudioPanel, now), seconds(2));
-  now = Fail(failures, kTablet + 2, 1, now + seconds(2));
+  now = FailRepeatedly(failures, kTablet + 2, 1, now + seconds(2));
   EXPECT_EQ(failures.Remembered(), 3u);
   EXPECT_EQ(failures.BeginJudging(kTablet, now), Clock::duration::zero());
   EXPECT_EQ(failures.BeginJudging(kStudioPanel, now), seconds(2));
