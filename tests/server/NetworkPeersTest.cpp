@@ -1,6 +1,7 @@
 // Reach from other machines, without a network: the settings' listen and port, where the
 // server then listens, the handshake's rule for a peer on another machine, the places such
 // peers hold and the counting of their failed authentications.
+#include "plugin/ZYLEngineControlSurface.h"
 #include "server/FailedAuthentications.h"
 #include "server/Handshake.h"
 #include "server/Ipv4Text.h"
@@ -117,6 +118,23 @@ TEST(ListenPlanning, ABrokenFileIsServedOnLoopbackAtTheDefaultPortSoThatItsError
   for (const char* text : {R"({"password": "p", "listen": "192.168.1", "port": 8100})",
                            R"({"password": "p", "listen": "192.168.1.20", "port": 80})"})
     EXPECT_EQ(PlannedEndpoints(PlanFor(text)), Texts{"127.0.0.1:7890"}) << text;
+}
+
+// The port the file names is the one listened on, and the one info reports.
+TEST(ListenPlanning, TheServerListensOnThePortTheFileNames) {
+  const zyltest::ScopedSettingsFolder folder("listen-port");
+  std::ofstream(folder.EngineFolder() / "settings.json", std::ios::binary) << R"({"port": 8100})";
+  ZYLEngineControlSurface surface(nullptr);
+  surface.StartServer();
+  zyltest::WsTestClient client;
+  ASSERT_TRUE(client.Connect(zyltest::Millis(5000), 8100));
+  EXPECT_TRUE(client.Handshake().starts_with("HTTP/1.1 101 "));
+  const std::optional<ListenEndpoint> listening = surface.server.ListeningOn();
+  ASSERT_TRUE(listening);
+  EXPECT_EQ(EndpointText(*listening), "127.0.0.1:8100");
+  EXPECT_FALSE(zyltest::WsTestClient().Connect(zyltest::Millis(100), 7890));
+  surface.StopServer();
+  EXPECT_FALSE(surface.server.ListeningOn());
 }
 
 // The rule for peers on other machines, in the folder of the test's own.
