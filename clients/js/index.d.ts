@@ -16,6 +16,10 @@ export type {
 } from './protocol.js';
 
 export const DEFAULT_URL: string;
+/** Whether the URL names this computer (localhost, 127.x, [::1]). */
+export function isLocalUrl(url: string): boolean;
+/** Why an engine on another computer may refuse a connection, for messages. */
+export const BEYOND_THIS_COMPUTER: string;
 export const ENGINE_VERSION: string;
 export const MAX_MESSAGE_BYTES: number;
 export const SUBPROTOCOL: 'zyl.v2';

@@ -74,6 +74,10 @@ export interface ZylMethods {
       telemetry: boolean;
       /** the protocols admitted now: [1,2], or [2] when the text protocol is refused (none when the settings are broken) */
       protocols: Array<number>;
+      /** the address the server is bound to now: "127.0.0.1", another address beside it, or "0.0.0.0" (every interface); null while nothing is bound */
+      listen: string | null;
+      /** the port the server is bound to now; null while nothing is bound */
+      port: number | null;
     };
   };
   /** the editor's commands, texts exact; an entry the host cannot describe is left out */

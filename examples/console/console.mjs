@@ -2,7 +2,7 @@
 // current timeline's markers, multicam angle buttons and a request line with a log of
 // everything on the wire.
 import {
-  DEFAULT_URL, ZylAuthenticationError, ZylClient, ZylConnectionError, ZylTimeoutError,
+  DEFAULT_URL, ZylAuthenticationError, ZylClient, ZylConnectionError, ZylTimeoutError, isLocalUrl,
 } from '../../clients/js/index.mjs';
 import { addressFromPage, addressProblem, putAddressInPage, showAddress } from './address.mjs';
 import { enableAngles, setupAngles } from './angles.mjs';
@@ -66,7 +66,10 @@ function failed(url, password, error) {
   client = null;
   if (error instanceof ZylAuthenticationError) {
     if (password) {
-      showMessage(`Not connected: ${error.message}. Check the password (leave it empty when the engine has none).`);
+      const remote = isLocalUrl(url)
+        ? ''
+        : ' From another computer, wrong passwords make this address wait longer and longer (up to 60 s) before the next is judged.';
+      showMessage(`Not connected: ${error.message}. Check the password (leave it empty when the engine has none).${remote}`);
       $('password').hidden = false;
     } else {
       askPassword('The engine asks for a password.');

@@ -1,6 +1,7 @@
 // What the page tells the user when it cannot connect: the engine is not there or refuses this
 // page's origin (a browser reports both the same way, so the page cannot tell which), or the
 // engine wants a password.
+import { BEYOND_THIS_COMPUTER, isLocalUrl } from '../../clients/js/index.mjs';
 import { $, appendCode } from './dom.mjs';
 
 // The engine's status page behind a ws:// address: a person can open it, a page cannot read it.
@@ -46,7 +47,11 @@ export function showMessage(text) {
 
 export function showUnreachable(url, retryMs) {
   const origin = location.origin;
+  const remote = isLocalUrl(url)
+    ? []
+    : [paragraph({ code: url }, ' is not this computer: ', `${BEYOND_THIS_COMPUTER}.`)];
   show(
+    ...remote,
     paragraph(
       'No engine answered at ', { code: url }, '. Either the engine is not running, or it refuses pages from ',
       { code: origin }, ': a page is not told which of the two it is. The page tries again every ',

@@ -1,7 +1,7 @@
-// Everything the engine needs from the operating system: loopback sockets, SHA-1 and
-// SHA-256, random bytes, the user's idle time, the settings folder and its files, threads
-// that keep the module loaded, and the heap's free memory. One POSIX and one Windows source
-// implement it.
+// Everything the engine needs from the operating system: IPv4 sockets, SHA-1 and SHA-256,
+// random bytes, the user's idle time, the settings folder and its files, threads that keep
+// the module loaded, and the heap's free memory. One POSIX and one Windows source implement
+// it.
 #pragma once
 
 #include <array>
@@ -23,11 +23,21 @@ inline constexpr Socket kNoSocket = -1;
 // outcome recorded at the first attempt; it is never retried.
 bool StartNetworking() noexcept;
 
-// socket + address reuse rule + bind to 127.0.0.1:port + listen(backlog).
+// An IPv4 address in host byte order: 127.0.0.1 is 0x7F000001.
+using Ipv4Address = std::uint32_t;
+inline constexpr Ipv4Address kLoopbackAddress = 0x7F000001;
+inline constexpr Ipv4Address kAnyAddress = 0;
+
+// socket + address reuse rule + bind to address:port + listen(backlog). The reuse rule
+// never lets a second program take the same address and port while this one listens.
 // Returns kNoSocket when the socket cannot be created or bound, with the system's reason in
 // `failure` when one is given.
-Socket OpenLoopbackListener(std::uint16_t port, int backlog,
-                            std::string* failure = nullptr) noexcept;
+Socket OpenListener(Ipv4Address address, std::uint16_t port, int backlog,
+                    std::string* failure = nullptr) noexcept;
+inline Socket OpenLoopbackListener(std::uint16_t port, int backlog,
+                                   std::string* failure = nullptr) noexcept {
+  return OpenListener(kLoopbackAddress, port, backlog, failure);
+}
 
 // One line for whoever watches the process: standard error on POSIX, the debugger's output
 // (OutputDebugStringW) on Windows. The host offers no log of its own.
@@ -39,19 +49,14 @@ enum class WaitResult { Ready, TimedOut, Failed };
 inline constexpr int kWaitForever = -1;
 // Waits until the socket is readable (or has a pending connection).
 WaitResult WaitReadable(Socket socket, int timeoutMilliseconds) noexcept;
+// Waits until one of `sockets` is readable, as WaitReadable does; `ready` is then its index.
+WaitResult WaitReadableAny(std::span<const Socket> sockets, int timeoutMilliseconds,
+                           std::size_t& ready) noexcept;
 // Waits until the socket takes more bytes to send.
 WaitResult WaitWritable(Socket socket, int timeoutMilliseconds) noexcept;
 
 // accept without the peer address; kNoSocket on failure.
 Socket Accept(Socket listener) noexcept;
-
-// An IP address in network byte order: 4 bytes for IPv4, 16 for IPv6, none when unknown.
-struct IpAddress {
-  std::array<std::uint8_t, 16> bytes{};
-  std::size_t size = 0;
-};
-// The address of the peer a connected socket talks to; size 0 when the system cannot say.
-IpAddress PeerAddress(Socket socket) noexcept;
 
 // Waits up to `timeoutMilliseconds` for a connection on `listener` and accepts it;
 // kNoSocket when none came, on failure, or once the listener is shut down. Several threads
@@ -59,12 +64,20 @@ IpAddress PeerAddress(Socket socket) noexcept;
 // that one wakes. Every caller on a listener must give the same time-out.
 Socket AcceptWithin(Socket listener, int timeoutMilliseconds) noexcept;
 
-// A client connection to 127.0.0.1:port with Nagle's delay off (for tools and tests that
+// The IPv4 address of a connected socket's peer; nothing when the system cannot tell (the
+// peer is gone, or it is not IPv4).
+std::optional<Ipv4Address> PeerAddress(Socket socket) noexcept;
+
+// A client connection to address:port with Nagle's delay off (for tools and tests that
 // talk to the server). `beforeConnect`, when given, is called with the new socket before it
 // connects, for options that only take full effect from the start of a connection; it must
 // not throw. kNoSocket when the socket cannot be made or nothing accepts.
-Socket ConnectLoopback(std::uint16_t port,
-                       const std::function<void(Socket)>& beforeConnect = {}) noexcept;
+Socket ConnectTo(Ipv4Address address, std::uint16_t port,
+                 const std::function<void(Socket)>& beforeConnect = {}) noexcept;
+inline Socket ConnectLoopback(std::uint16_t port,
+                              const std::function<void(Socket)>& beforeConnect = {}) noexcept {
+  return ConnectTo(kLoopbackAddress, port, beforeConnect);
+}
 
 // recv; with waitAll the call blocks until `size` bytes arrived or the connection failed.
 // Returns the byte count, 0 at orderly close, negative on failure.

@@ -3,6 +3,7 @@
 #include "platform/Platform.h"
 
 #include <arpa/inet.h>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -61,7 +62,8 @@ void NoteFailure(std::string* failure, int error) noexcept {
 
 } // namespace
 
-Socket OpenLoopbackListener(std::uint16_t port, int backlog, std::string* failure) noexcept {
+Socket OpenListener(Ipv4Address host, std::uint16_t port, int backlog,
+                    std::string* failure) noexcept {
   const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (listener < 0) {
     NoteFailure(failure, errno);
@@ -73,7 +75,7 @@ Socket OpenLoopbackListener(std::uint16_t port, int backlog, std::string* failur
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_addr.s_addr = htonl(host);
   if (::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
       ::listen(listener, backlog) != 0) {
     NoteFailure(failure, errno);
@@ -90,29 +92,54 @@ void WriteDiagnostic(std::string_view line) noexcept {
 
 namespace {
 
-WaitResult WaitFor(Socket socket, short events, int timeoutMilliseconds) noexcept {
+// The listeners a server waits on at once: loopback and the one address it was told.
+constexpr std::size_t kMostWaitedSockets = 4;
+
+WaitResult WaitFor(std::span<const Socket> sockets, short events, int timeoutMilliseconds,
+                   std::size_t& readyIndex) noexcept {
   // poll, not select: socket numbers above FD_SETSIZE must work inside a busy host.
   using Clock = std::chrono::steady_clock;
+  if (sockets.empty() || sockets.size() > kMostWaitedSockets) return WaitResult::Failed;
   const bool forever = timeoutMilliseconds < 0;
   const auto deadline = Clock::now() + std::chrono::milliseconds(forever ? 0 : timeoutMilliseconds);
   for (;;) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    pollfd entry{socket, events, 0};
+    std::array<pollfd, kMostWaitedSockets> entries{};
+    for (std::size_t i = 0; i < sockets.size(); ++i)
+      entries[i] = pollfd{sockets[i], events, 0};
     // A shutdown of the socket from another thread ends a wait without end (POLLHUP).
-    const int ready = ::poll(&entry, 1, forever ? -1 : left > 0 ? static_cast<int>(left) : 0);
+    const int ready = ::poll(entries.data(), static_cast<nfds_t>(sockets.size()),
+                             forever    ? -1
+                             : left > 0 ? static_cast<int>(left)
+                                        : 0);
     if (ready < 0 && errno == EINTR) continue;
     if (ready < 0) return WaitResult::Failed;
     if (ready == 0) return WaitResult::TimedOut;
-    // A hang-up or error is "ready": the next receive or send reports it.
-    return (entry.revents & POLLNVAL) ? WaitResult::Failed : WaitResult::Ready;
+    for (std::size_t i = 0; i < sockets.size(); ++i) {
+      if (entries[i].revents == 0) continue;
+      readyIndex = i;
+      // A hang-up or error is "ready": the next receive or send reports it.
+      return (entries[i].revents & POLLNVAL) ? WaitResult::Failed : WaitResult::Ready;
+    }
+    return WaitResult::Failed;
   }
+}
+
+WaitResult WaitFor(Socket socket, short events, int timeoutMilliseconds) noexcept {
+  std::size_t ignored = 0;
+  return WaitFor(std::span<const Socket>(&socket, 1), events, timeoutMilliseconds, ignored);
 }
 
 } // namespace
 
 WaitResult WaitReadable(Socket socket, int timeoutMilliseconds) noexcept {
   return WaitFor(socket, POLLIN, timeoutMilliseconds);
+}
+
+WaitResult WaitReadableAny(std::span<const Socket> sockets, int timeoutMilliseconds,
+                           std::size_t& ready) noexcept {
+  return WaitFor(sockets, POLLIN, timeoutMilliseconds, ready);
 }
 
 WaitResult WaitWritable(Socket socket, int timeoutMilliseconds) noexcept {
@@ -132,23 +159,6 @@ Socket Accept(Socket listener) noexcept {
   }
 }
 
-IpAddress PeerAddress(Socket socket) noexcept {
-  IpAddress peer;
-  sockaddr_storage address{};
-  socklen_t length = sizeof address;
-  if (::getpeername(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0) return peer;
-  if (address.ss_family == AF_INET) {
-    const auto& ipv4 = reinterpret_cast<const sockaddr_in&>(address);
-    std::memcpy(peer.bytes.data(), &ipv4.sin_addr, 4);
-    peer.size = 4;
-  } else if (address.ss_family == AF_INET6) {
-    const auto& ipv6 = reinterpret_cast<const sockaddr_in6&>(address);
-    std::memcpy(peer.bytes.data(), &ipv6.sin6_addr, 16);
-    peer.size = 16;
-  }
-  return peer;
-}
-
 Socket AcceptWithin(Socket listener, int timeoutMilliseconds) noexcept {
   // A blocking accept rather than a poll, since a poll wakes every thread waiting on the
   // listener for each connection. The time-out is the listener's own, hence one for all;
@@ -166,15 +176,24 @@ Socket AcceptWithin(Socket listener, int timeoutMilliseconds) noexcept {
   return Accept(listener);
 }
 
-Socket ConnectLoopback(std::uint16_t port,
-                       const std::function<void(Socket)>& beforeConnect) noexcept {
+std::optional<Ipv4Address> PeerAddress(Socket socket) noexcept {
+  sockaddr_in address{};
+  socklen_t length = sizeof address;
+  if (::getpeername(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+      address.sin_family != AF_INET)
+    return std::nullopt;
+  return ntohl(address.sin_addr.s_addr);
+}
+
+Socket ConnectTo(Ipv4Address host, std::uint16_t port,
+                 const std::function<void(Socket)>& beforeConnect) noexcept {
   const int client = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (client < 0) return kNoSocket;
   if (beforeConnect) beforeConnect(client);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  address.sin_addr.s_addr = htonl(host);
   int connected = -1;
   do {
     connected = ::connect(client, reinterpret_cast<const sockaddr*>(&address), sizeof address);

@@ -85,28 +85,45 @@ constexpr std::chrono::milliseconds kWakeCheckSlice(100);
 // A socket shut down here is over: no caller may block on it again (an accept on a shut
 // listener blocks under Wine), so the wait fails.
 enum class Readiness { Read, Write };
-WaitResult WaitInSlices(Socket socket, std::optional<Clock::time_point> deadline,
-                        Readiness readiness = Readiness::Read) noexcept {
+WaitResult WaitInSlices(std::span<const Socket> sockets, std::optional<Clock::time_point> deadline,
+                        Readiness readiness, std::size_t& readyIndex) noexcept {
+  // Winsock's fd_set is a list of handles, not a bitmap, so any handle value fits, and it
+  // holds FD_SETSIZE (64) of them.
+  if (sockets.empty() || sockets.size() > FD_SETSIZE) return WaitResult::Failed;
   for (;;) {
-    if (ShutDown().Contains(socket)) return WaitResult::Failed;
+    for (const Socket socket : sockets)
+      if (ShutDown().Contains(socket)) return WaitResult::Failed;
     auto slice = kWakeCheckSlice;
     if (deadline) {
       const auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
       slice = std::clamp(left, std::chrono::milliseconds(0), kWakeCheckSlice);
     }
-    // Winsock's fd_set is a list of handles, not a bitmap, so any handle value fits.
     fd_set ready;
     FD_ZERO(&ready);
-    FD_SET(Widen(socket), &ready);
+    for (const Socket socket : sockets)
+      FD_SET(Widen(socket), &ready);
     timeval limit{};
     limit.tv_usec = static_cast<long>(slice.count() * 1000);
     const bool reading = readiness == Readiness::Read;
     const int found =
         ::select(0, reading ? &ready : nullptr, reading ? nullptr : &ready, nullptr, &limit);
     if (found < 0) return WaitResult::Failed;
-    if (found > 0) return WaitResult::Ready;
+    if (found > 0) {
+      for (std::size_t i = 0; i < sockets.size(); ++i) {
+        if (!FD_ISSET(Widen(sockets[i]), &ready)) continue;
+        readyIndex = i;
+        return WaitResult::Ready;
+      }
+      return WaitResult::Failed;
+    }
     if (deadline && Clock::now() >= *deadline) return WaitResult::TimedOut;
   }
+}
+
+WaitResult WaitInSlices(Socket socket, std::optional<Clock::time_point> deadline,
+                        Readiness readiness = Readiness::Read) noexcept {
+  std::size_t ignored = 0;
+  return WaitInSlices(std::span<const Socket>(&socket, 1), deadline, readiness, ignored);
 }
 
 // The digest of `data` by the CNG algorithm `algorithmId`; nothing when a step fails.
@@ -157,7 +174,8 @@ void NoteFailure(std::string* failure, int error) noexcept {
 
 } // namespace
 
-Socket OpenLoopbackListener(std::uint16_t port, int backlog, std::string* failure) noexcept {
+Socket OpenListener(Ipv4Address host, std::uint16_t port, int backlog,
+                    std::string* failure) noexcept {
   const Socket listener = Adopt(::socket(AF_INET, SOCK_STREAM, 0));
   if (listener == kNoSocket) {
     NoteFailure(failure, ::WSAGetLastError());
@@ -171,7 +189,7 @@ Socket OpenLoopbackListener(std::uint16_t port, int backlog, std::string* failur
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = ::htons(port);
-  address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+  address.sin_addr.s_addr = ::htonl(host);
   if (::bind(Widen(listener), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
       ::listen(Widen(listener), backlog) != 0) {
     NoteFailure(failure, ::WSAGetLastError());
@@ -211,6 +229,11 @@ std::optional<Clock::time_point> Deadline(int timeoutMilliseconds) noexcept {
 
 WaitResult WaitReadable(Socket socket, int timeoutMilliseconds) noexcept {
   return WaitInSlices(socket, Deadline(timeoutMilliseconds));
+}
+
+WaitResult WaitReadableAny(std::span<const Socket> sockets, int timeoutMilliseconds,
+                           std::size_t& ready) noexcept {
+  return WaitInSlices(sockets, Deadline(timeoutMilliseconds), Readiness::Read, ready);
 }
 
 WaitResult WaitWritable(Socket socket, int timeoutMilliseconds) noexcept {
@@ -255,8 +278,17 @@ IpAddress PeerAddress(Socket socket) noexcept {
   return peer;
 }
 
-Socket ConnectLoopback(std::uint16_t port,
-                       const std::function<void(Socket)>& beforeConnect) noexcept {
+std::optional<Ipv4Address> PeerAddress(Socket socket) noexcept {
+  sockaddr_in address{};
+  int length = sizeof address;
+  if (::getpeername(Widen(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+      address.sin_family != AF_INET)
+    return std::nullopt;
+  return ::ntohl(address.sin_addr.s_addr);
+}
+
+Socket ConnectTo(Ipv4Address host, std::uint16_t port,
+                 const std::function<void(Socket)>& beforeConnect) noexcept {
   if (!StartNetworking()) return kNoSocket;
   const Socket client = Adopt(::socket(AF_INET, SOCK_STREAM, 0));
   if (client == kNoSocket) return kNoSocket;
@@ -264,7 +296,7 @@ Socket ConnectLoopback(std::uint16_t port,
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = ::htons(port);
-  address.sin_addr.s_addr = ::htonl(INADDR_LOOPBACK);
+  address.sin_addr.s_addr = ::htonl(host);
   if (::connect(Widen(client), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     ::closesocket(Widen(client));
     return kNoSocket;

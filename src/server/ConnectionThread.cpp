@@ -5,6 +5,7 @@
 #include "server/FrameReader.h"
 #include "server/Handshake.h"
 #include "server/MessageHandler.h"
+#include "server/PeerAdmission.h"
 #include "server/ServerLimits.h"
 #include "server/ServerRegistry.h"
 
@@ -31,6 +32,7 @@ std::shared_ptr<ClientConnection> RegisterConnection(Server::Registry& registry,
   try {
     connection = std::make_shared<ClientConnection>(socket);
   } catch (...) {
+    registry.peerPlaces.GiveBack(socket);
     platform::CloseSocket(socket);
     return nullptr;
   }
@@ -40,6 +42,8 @@ std::shared_ptr<ClientConnection> RegisterConnection(Server::Registry& registry,
       return connection;
   } catch (...) {
   }
+  // Given back while the connection still holds the socket open.
+  registry.peerPlaces.GiveBack(socket);
   return nullptr;
 }
 
@@ -86,6 +90,7 @@ void Unregister(Server::Registry& registry, const std::shared_ptr<ClientConnecti
       if (registry.vitalsSubscribers.erase(socket) > 0) registry.subscriberCount.fetch_sub(1);
     }
     EraseEntry(registry.connections, socket, connection);
+    registry.peerPlaces.GiveBack(socket);
   }
   registry.clientCount.fetch_sub(1);
 }
@@ -122,8 +127,8 @@ platform::Socket AcceptNext(Server::Registry& registry, bool counted) {
           return platform::kNoSocket;
         ++registry.acceptingThreads;
       }
-      listener = registry.listenSocket.load();
     }
+    listener = registry.listeners.Sole();
     // Stop shuts the listener down, which ends the wait, and closes it only after joining
     // this thread. Of several threads waiting here, the system wakes one per connection.
     const platform::Socket accepted =
@@ -145,7 +150,10 @@ platform::Socket AcceptNext(Server::Registry& registry, bool counted) {
       }
     }
     if (accepted == platform::kNoSocket) return platform::kNoSocket;
-    if (placed) return accepted;
+    // A sole listener may be every interface's: a network peer is let on as the accept
+    // thread lets it on.
+    if (placed && AdmitPeer(accepted, registry.peerPlaces, registry.failedAuthentications))
+      return accepted;
     // Only a burst of new threads can leave more of them waiting than there are places.
     registry.clientCount.fetch_sub(1);
     platform::CloseSocket(accepted);

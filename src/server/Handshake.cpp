@@ -5,6 +5,7 @@
 #include "server/ClientConnection.h"
 #include "server/DiagnosticLog.h"
 #include "server/FileDiagnostics.h"
+#include "server/Ipv4Text.h"
 #include "server/OriginPolicy.h"
 #include "server/ServerErrorReply.h"
 #include "server/ServerLimits.h"
@@ -115,7 +116,8 @@ HandshakeVerdict JudgeRequest(const HandshakeRequest& request, const std::string
 }
 
 HandshakeAnswer AnswerRequest(const HandshakeRequest& request, const std::string& allowListPath,
-                              const std::string& settingsPath) {
+                              const std::string& settingsPath,
+                              std::optional<platform::Ipv4Address> networkPeer) {
   HandshakeAnswer answer;
   switch (JudgeRequest(request, allowListPath)) {
   case HandshakeVerdict::Silent:
@@ -136,15 +138,17 @@ HandshakeAnswer AnswerRequest(const HandshakeRequest& request, const std::string
   }
   Admission admission{OffersJsonProtocol(request.protocols) ? WireProtocol::Json
                                                             : WireProtocol::Text,
-                      std::move(std::get<Settings>(settings))};
+                      std::move(std::get<Settings>(settings)), networkPeer};
+  WarnWhenTextProtocolBypassesPassword(admission.settings);
+  // Who may come in is judged before how well the upgrade is made.
+  if ((admission.protocol == WireProtocol::Text && !admission.settings.AdmitsTextProtocol()) ||
+      (networkPeer && !AdmitsNetworkPeer(admission))) {
+    answer.reply = kRefusalReply;
+    return answer;
+  }
   if (admission.protocol == WireProtocol::Json) {
     answer.reply = UpgradeRefusal(request);
     if (!answer.reply.empty()) return answer;
-  }
-  WarnWhenTextProtocolBypassesPassword(admission.settings);
-  if (admission.protocol == WireProtocol::Text && !admission.settings.AdmitsTextProtocol()) {
-    answer.reply = kRefusalReply;
-    return answer;
   }
   answer.reply = AcceptReply(request.key, admission.protocol);
   answer.admission = std::move(admission);
@@ -154,15 +158,18 @@ HandshakeAnswer AnswerRequest(const HandshakeRequest& request, const std::string
 bool PerformHandshake(ClientConnection& connection, const StatusFacts& facts) {
   HandshakeRequestReader reader;
   if (!ReadRequest(connection, reader)) return false;
+  const std::optional<platform::Ipv4Address> peer = platform::PeerAddress(connection.Socket());
   if (reader.Request().key.empty()) {
-    const std::string page =
-        StatusPageAnswer(reader.Request(), platform::PeerAddress(connection.Socket()), facts);
+    const std::string page = StatusPageAnswer(reader.Request(), peer, facts);
     if (!page.empty()) connection.SendBytes(page);
     return false;
   }
   // The allow-list and settings files are read anew for each request, so edits apply to the
-  // next client.
-  HandshakeAnswer answer = AnswerRequest(reader.Request(), AllowListFilePath(), SettingsFilePath());
+  // next client. A peer whose address cannot be told is taken for one on another machine.
+  std::optional<platform::Ipv4Address> networkPeer;
+  if (!peer || !IsLoopback(*peer)) networkPeer = peer.value_or(platform::kAnyAddress);
+  HandshakeAnswer answer =
+      AnswerRequest(reader.Request(), AllowListFilePath(), SettingsFilePath(), networkPeer);
   if (!answer.reply.empty()) connection.SendBytes(answer.reply);
   if (!answer.admission) return false;
   connection.Admit(std::move(*answer.admission));

@@ -31,14 +31,16 @@ enum class HandshakeVerdict {
 HandshakeVerdict JudgeRequest(const HandshakeRequest& request, const std::string& allowListPath);
 
 // The whole answer to a request: the origin first (403), then the settings file, read anew
-// for every request (500 when broken; a text-protocol client they refuse gets the 403), then,
+// for every request (500 when broken; a text-protocol client they refuse gets the 403), then
+// for a peer on another machine (`networkPeer`) the rule of AdmitsNetworkPeer (403), then,
 // for a JSON-protocol client, the upgrade's own soundness (426 or 400, UpgradeRefusal).
 struct HandshakeAnswer {
   std::string reply;                  // "" when nothing is to be sent
   std::optional<Admission> admission; // set exactly when `reply` is the 101
 };
 HandshakeAnswer AnswerRequest(const HandshakeRequest& request, const std::string& allowListPath,
-                              const std::string& settingsPath);
+                              const std::string& settingsPath,
+                              std::optional<platform::Ipv4Address> networkPeer = std::nullopt);
 
 // Reads the request (to its blank line and no further, so the first frame stays in the
 // socket), judges it and answers. True when the 101 reply went out; the connection then knows its

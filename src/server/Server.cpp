@@ -4,10 +4,12 @@
 #include "server/ClientConnection.h"
 #include "server/CloseCodes.h"
 #include "server/ClosePayload.h"
-#include "server/DiagnosticLog.h"
+#include "server/PeerAdmission.h"
 #include "server/ServerRegistry.h"
 
+#include <algorithm>
 #include <chrono>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -16,21 +18,10 @@ namespace {
 
 using RegistryPointer = std::shared_ptr<Server::Registry>;
 
-// Opens the listener, saying once why it could not: a held port otherwise leaves an engine
-// that looks loaded and serves nobody.
-bool TryListen(Server::Registry& registry, std::uint16_t port, bool& warned) {
-  std::string failure;
-  const platform::Socket listener =
-      platform::OpenLoopbackListener(port, server::kListenBacklog, &failure);
-  if (listener == platform::kNoSocket) {
-    if (!warned)
-      WriteEngineDiagnostic("ZYL Engine: cannot listen on 127.0.0.1:" + std::to_string(port) +
-                            " (" + failure + "); retrying every 2 s");
-    warned = true;
-    return false;
-  }
-  registry.listenSocket.store(listener);
-  return true;
+// Binds what the settings ask for now; read here, on the accept thread, at the start and at
+// each retry, never on the host's thread.
+bool BindListeners(Server::Registry& registry, std::uint16_t defaultPort) {
+  return registry.listeners.Bind(PlanListeners(ReadSettingsFile(SettingsFilePath()), defaultPort));
 }
 
 // Joins the connection threads that have finished their work.
@@ -73,12 +64,17 @@ void AdmitConnection(const RegistryPointer& registry, platform::Socket accepted)
     platform::CloseSocket(accepted);
     return;
   }
+  if (!AdmitPeer(accepted, registry->peerPlaces, registry->failedAuthentications)) {
+    registry->clientCount.fetch_sub(1);
+    platform::CloseSocket(accepted);
+    return;
+  }
   try {
     const std::lock_guard<std::mutex> lock(registry->clientLock);
     StartConnectionThread(registry, accepted);
   } catch (...) {
+    GiveBackPlace(*registry, accepted);
     platform::CloseSocket(accepted);
-    registry->clientCount.fetch_sub(1);
   }
 }
 
@@ -87,12 +83,21 @@ void AdmitConnection(const RegistryPointer& registry, platform::Socket accepted)
 // waiting one took a connection, this one starts another to wait while places remain, and
 // watches the listener itself only when none can be started (all places taken, so that a
 // further client is closed at once) or when the waiting ones gave up for want of clients.
-bool ListenerIsOurs(const RegistryPointer& registry) {
+bool ListenerIsOurs(const RegistryPointer& registry,
+                    std::optional<std::chrono::steady_clock::time_point> wakeBy) {
+  // Connection threads wait in accept on a sole listener only; beside a second one, this
+  // thread watches them all.
+  if (registry->listeners.Sole() == platform::kNoSocket) return true;
   std::unique_lock<std::mutex> lock(registry->clientLock);
-  registry->acceptThreadWake.wait(lock, [&] {
+  const auto awake = [&] {
     return !registry->running.load() || registry->acceptingThreads == 0 || registry->threadWanted ||
            !registry->finishedThreads.empty();
-  });
+  };
+  // A bind to try again ends the wait in time for it.
+  if (!wakeBy)
+    registry->acceptThreadWake.wait(lock, awake);
+  else if (!registry->acceptThreadWake.wait_until(lock, *wakeBy, awake))
+    return false;
   if (!registry->running.load() || !registry->finishedThreads.empty()) return false;
   const bool wanted = std::exchange(registry->threadWanted, false);
   if (registry->acceptingThreads > 0) return false;
@@ -121,20 +126,48 @@ void WaitBeforeRetry(Server::Registry& registry, std::chrono::milliseconds pause
   registry.stopRequested.wait_for(lock, pause, [&] { return !registry.running.load(); });
 }
 
-void AcceptLoop(const RegistryPointer& registry, std::uint16_t port, bool warned) {
+// Start waits for the first try of the binds, which is made here.
+void NoteFirstBindTried(Server::Registry& registry) {
+  {
+    const std::lock_guard<std::mutex> lock(registry.clientLock);
+    registry.firstBindTried = true;
+  }
+  registry.stopRequested.notify_all();
+}
+
+void AcceptLoop(const RegistryPointer& registry, std::uint16_t defaultPort) {
+  using Clock = std::chrono::steady_clock;
+  const auto retryPause = std::chrono::milliseconds(server::kBindRetryMilliseconds);
+  bool allBound = false;
+  bool firstBindTried = false;
+  auto nextBind = Clock::now();
   while (registry->running.load()) {
     try {
       JoinFinishedThreads(*registry);
-      const platform::Socket listener = registry->listenSocket.load();
-      if (listener == platform::kNoSocket) {
-        if (!TryListen(*registry, port, warned))
-          WaitBeforeRetry(*registry, std::chrono::milliseconds(server::kBindRetryMilliseconds));
+      if (!allBound && Clock::now() >= nextBind) {
+        nextBind = Clock::now() + retryPause;
+        try {
+          allBound = BindListeners(*registry, defaultPort);
+        } catch (...) {
+        }
+        if (!firstBindTried) NoteFirstBindTried(*registry);
+        firstBindTried = true;
+      }
+      if (!registry->listeners.Any()) {
+        WaitBeforeRetry(*registry, retryPause);
         continue;
       }
-      if (!ListenerIsOurs(registry)) continue;
-      // No time-out: Stop shuts the listener down, which ends the wait, so an idle server
-      // does not wake at all.
-      const platform::WaitResult wait = platform::WaitReadable(listener, platform::kWaitForever);
+      // While a bind is missing, every wait ends at its next try; else there is no time-out:
+      // Stop shuts the listeners down, which ends the wait, so an idle server does not wake.
+      const std::optional<Clock::time_point> wakeBy =
+          allBound ? std::nullopt : std::optional<Clock::time_point>(nextBind);
+      if (!ListenerIsOurs(registry, wakeBy)) continue;
+      const auto untilRetry =
+          std::chrono::ceil<std::chrono::milliseconds>(nextBind - Clock::now()).count();
+      platform::Socket listener = platform::kNoSocket;
+      const platform::WaitResult wait = registry->listeners.Wait(
+          allBound ? platform::kWaitForever : static_cast<int>(std::max<long long>(untilRetry, 0)),
+          listener);
       if (wait != platform::WaitResult::Ready) {
         if (wait == platform::WaitResult::Failed)
           WaitBeforeRetry(*registry, std::chrono::milliseconds(server::kAcceptBackoffMilliseconds));
@@ -157,6 +190,11 @@ void AcceptLoop(const RegistryPointer& registry, std::uint16_t port, bool warned
 
 } // namespace
 
+void GiveBackPlace(Server::Registry& registry, platform::Socket socket) noexcept {
+  registry.peerPlaces.GiveBack(socket);
+  registry.clientCount.fetch_sub(1);
+}
+
 void SendGoingAway(ClientConnection& connection) noexcept {
   if (connection.Admitted().protocol == WireProtocol::Json)
     connection.SendLast(CloseFrame(CloseNumber(CloseCode::GoingAway), "the engine is stopping"));
@@ -168,8 +206,10 @@ Server::~Server() { Stop(); }
 
 const std::atomic<bool>& Server::Running() const noexcept { return registry_->running; }
 
-bool Server::Listening() const noexcept {
-  return registry_->listenSocket.load() != platform::kNoSocket;
+bool Server::Listening() const noexcept { return registry_->listeners.Any(); }
+
+std::optional<ListenEndpoint> Server::ListeningOn() const {
+  return registry_->listeners.Reported();
 }
 
 void Server::Start(MessageHandler& handler, StatusFacts facts) {
@@ -179,20 +219,26 @@ void Server::Start(MessageHandler& handler, StatusFacts facts) {
   if (!platform::StartNetworking()) return;
   registry_->handler = &handler;
   registry_->statusFacts = std::move(facts);
-  bool warned = false;
-  // The first try is made here, so that a client may connect as soon as Start returns.
-  TryListen(*registry_, port_, warned);
+  registry_->listeners.Reopen();
+  {
+    const std::lock_guard<std::mutex> lock(registry_->clientLock);
+    registry_->firstBindTried = false;
+  }
   registry_->running.store(true);
   try {
-    acceptThread_ = std::thread(
-        [registry = registry_, port = port_, warned] { AcceptLoop(registry, port, warned); });
+    acceptThread_ =
+        std::thread([registry = registry_, port = port_] { AcceptLoop(registry, port); });
   } catch (...) {
-    // The system refused a thread: end fully stopped, listener closed, nothing running.
+    // The system refused a thread: end fully stopped, nothing running.
     registry_->running.store(false);
-    if (const platform::Socket listener = registry_->listenSocket.exchange(platform::kNoSocket);
-        listener != platform::kNoSocket)
-      platform::CloseSocket(listener);
+    return;
   }
+  // The first binds are waited for (a short while at most), so that a client may connect as
+  // soon as Start returns.
+  std::unique_lock<std::mutex> lock(registry_->clientLock);
+  registry_->stopRequested.wait_for(lock,
+                                    std::chrono::milliseconds(server::kFirstBindWaitMilliseconds),
+                                    [&] { return registry_->firstBindTried; });
 }
 
 void Server::Stop() noexcept {
@@ -206,17 +252,15 @@ void Server::Stop() noexcept {
   registry.stopRequested.notify_all();
   registry.acceptThreadWake.notify_all();
 
-  // The listener is shut down first (which wakes the accept thread and every connection
-  // thread waiting in accept) and closed only after every thread has gone, so its number
+  // The listeners are shut down first (which wakes the accept thread and every connection
+  // thread waiting in accept) and closed only after every thread has gone, so their numbers
   // cannot be reused under a running accept.
   std::thread acceptThread;
   {
     const std::lock_guard<std::mutex> guard(acceptThreadLock_);
     acceptThread.swap(acceptThread_);
   }
-  if (const platform::Socket listener = registry.listenSocket.load();
-      listener != platform::kNoSocket)
-    platform::ShutdownBoth(listener);
+  registry.listeners.ShutDown();
   if (acceptThread.joinable()) acceptThread.join();
 
   // Every connection, registered or still in the handshake, has its reads fail now; then
@@ -245,9 +289,7 @@ void Server::Stop() noexcept {
       thread.join();
   }
   // The thread a stop ran on no longer accepts: it is no connection thread of this server.
-  if (const platform::Socket listener = registry.listenSocket.exchange(platform::kNoSocket);
-      listener != platform::kNoSocket)
-    platform::CloseSocket(listener);
+  registry.listeners.Close();
 }
 
 bool Server::Subscribe(const ReplySink& client) {
@@ -281,6 +323,25 @@ std::vector<std::shared_ptr<ClientConnection>> Server::Subscribers() const {
     if (client != registry_->clients.end() && client->second) subscribers.push_back(client->second);
   }
   return subscribers;
+}
+
+bool Server::Pause(std::chrono::milliseconds pause) {
+  std::unique_lock<std::mutex> lock(registry_->clientLock);
+  return !registry_->stopRequested.wait_for(lock, pause,
+                                            [&] { return !registry_->running.load(); });
+}
+
+bool Server::WaitToJudge(platform::Ipv4Address peer) {
+  const auto wait =
+      registry_->failedAuthentications.BeginJudging(peer, FailedAuthentications::Clock::now());
+  return Pause(std::chrono::ceil<std::chrono::milliseconds>(wait));
+}
+
+void Server::NoteAuthentication(platform::Ipv4Address peer, bool succeeded) {
+  if (succeeded)
+    registry_->failedAuthentications.Succeeded(peer);
+  else
+    registry_->failedAuthentications.Failed(peer, FailedAuthentications::Clock::now());
 }
 
 std::int32_t Server::ConnectionCount() const noexcept { return registry_->clientCount.load(); }

@@ -5,14 +5,17 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "server/ListenPlan.h"
 #include "server/ServerLimits.h"
 #include "server/StatusPage.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -30,10 +33,14 @@ public:
   Server(const Server&) = delete;
   Server& operator=(const Server&) = delete;
 
-  // Opens the listener and starts the accept thread; messages go to `handler`, which must
-  // outlive the server's run; `facts` fill the status page. When the port is held by someone
-  // else, one diagnostic line says so and the bind is retried every 2 seconds until it
-  // succeeds or the server stops. Does nothing while running.
+  // Starts the accept thread, which reads where to listen from the settings file and binds
+  // (127.0.0.1 on the server's port unless the file says otherwise); messages go to
+  // `handler`, which must outlive the server's run; `facts` fill the status page. Returns once the
+  // first binds were tried, or after server::kFirstBindWaitMilliseconds. When an address cannot be
+  // bound (a port held by someone else, an address this machine does not have), one diagnostic line
+  // says so, and the bind is retried every 2 seconds, the settings read anew each time, until it
+  // succeeds or the server stops; the listeners already bound serve meanwhile. Does nothing
+  // while running.
   void Start(MessageHandler& handler, StatusFacts facts = {});
 
   // Safe from any thread, connection threads included, and more than once: shuts every
@@ -61,8 +68,19 @@ public:
   // How many connection threads hold a place, in the handshake or after it.
   std::int32_t ConnectionCount() const noexcept;
 
-  // Whether the listener is bound (it may still be waiting for a held port).
+  // Whether a listener is bound (it may still be waiting for a held port).
   bool Listening() const noexcept;
+  // The address and port a network peer reaches, or loopback's when no other is bound;
+  // nothing while no listener is bound.
+  std::optional<ListenEndpoint> ListeningOn() const;
+
+  // Waits `pause` unless the server stops first; false when it did.
+  bool Pause(std::chrono::milliseconds pause);
+  // For an identify from network peer `peer`: waits as long as its address's failed
+  // authentications ask before the identify is judged. False when a stop ended the wait.
+  bool WaitToJudge(platform::Ipv4Address peer);
+  // Counts the outcome of a network peer's authentication.
+  void NoteAuthentication(platform::Ipv4Address peer, bool succeeded);
 
   struct Registry;
 

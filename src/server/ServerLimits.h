@@ -16,6 +16,8 @@ inline constexpr int kIdleThreadMilliseconds = 2000;
 
 // How often a held port is tried again.
 inline constexpr int kBindRetryMilliseconds = 2000;
+// How long Start waits for the accept thread's first binds, which read the settings file.
+inline constexpr int kFirstBindWaitMilliseconds = 1000;
 // After a failed accept (for example no descriptor left) the loop waits instead of spinning.
 inline constexpr int kAcceptBackoffMilliseconds = 75;
 

@@ -3,6 +3,9 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "server/FailedAuthentications.h"
+#include "server/Listeners.h"
+#include "server/PeerPlaces.h"
 #include "server/Server.h"
 
 #include <atomic>
@@ -19,7 +22,9 @@ namespace ZYL {
 
 struct Server::Registry {
   std::atomic<bool> running{false};
-  std::atomic<platform::Socket> listenSocket{platform::kNoSocket};
+  Listeners listeners;
+  PeerPlaces peerPlaces;
+  FailedAuthentications failedAuthentications;
   MessageHandler* handler = nullptr; // set by Start while no thread runs
   StatusFacts statusFacts;           // likewise
 
@@ -46,12 +51,18 @@ struct Server::Registry {
   // Wakes the accept thread when no connection thread waits in accept any more, when
   // another is wanted, when one has finished, and at stop.
   std::condition_variable acceptThreadWake;
-  // Wakes the accept thread's wait between two tries of a held port.
+  // Wakes the accept thread's wait between two tries of a held port, every wait of an
+  // identify, and Start's wait for the first bind.
   std::condition_variable stopRequested;
+  bool firstBindTried = false;
 
   std::atomic<std::int32_t> clientCount{0};
   std::atomic<std::int32_t> subscriberCount{0};
 };
+
+// Gives back the place of a connection that ends or is not served, before its socket is
+// closed.
+void GiveBackPlace(Server::Registry& registry, platform::Socket socket) noexcept;
 
 // Closes a JSON-protocol connection with 1001 (the engine is stopping) and shuts it down; a
 // connection already shut down or speaking the text protocol is left as it is.

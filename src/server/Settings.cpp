@@ -1,5 +1,6 @@
 #include "server/Settings.h"
 
+#include "server/Ipv4Text.h"
 #include "server/JsonParse.h"
 #include "server/OriginPolicy.h"
 #include "server/UserFileReader.h"
@@ -14,6 +15,9 @@ constexpr std::string_view kAllowListFileName = "origins.txt";
 constexpr std::string_view kSettingsFileName = "settings.json";
 // The file is one flat object; the bound only keeps a hostile file from costing much.
 constexpr std::size_t kMaxSettingsDepth = 32;
+// Ports below this one are the system's own and need rights the editor does not have.
+constexpr std::int64_t kLowestPort = 1024;
+constexpr std::int64_t kHighestPort = 65535;
 
 // A member name from the file as the user typed it, quoted and escaped for one line.
 std::string Quoted(const std::string& name) {
@@ -37,6 +41,17 @@ SettingsResult FromDocument(const Json& document) {
     } else if (name == "textProtocol") {
       if (!value.is_boolean()) return SettingsError{"\"textProtocol\" must be true or false"};
       settings.textProtocol = value.get<bool>();
+    } else if (name == "listen") {
+      settings.listen = value.is_string() ? ParseIpv4(value.get<std::string>()) : std::nullopt;
+      if (!settings.listen)
+        return SettingsError{"\"listen\" must be an IPv4 address such as \"0.0.0.0\" or "
+                             "\"192.168.1.20\""};
+    } else if (name == "port") {
+      // A number above what a signed 64-bit integer holds reads as negative here.
+      if (!value.is_number_integer() || value.get<std::int64_t>() < kLowestPort ||
+          value.get<std::int64_t>() > kHighestPort)
+        return SettingsError{"\"port\" must be a whole number from 1024 to 65535"};
+      settings.port = static_cast<std::uint16_t>(value.get<std::int64_t>());
     } else {
       return SettingsError{"unknown member " + Quoted(name)};
     }

@@ -1,8 +1,12 @@
-// The user's settings file: an optional password for the JSON protocol and whether the text
-// protocol is admitted. Read anew on every handshake and never written; a broken file
-// refuses everyone rather than admitting anyone.
+// The user's settings file: an optional password for the JSON protocol, whether the text
+// protocol is admitted, and where the server listens. Read anew on every handshake (the
+// listening address and port only when the server starts or retries a bind) and never
+// written; a broken file refuses everyone rather than admitting anyone.
 #pragma once
 
+#include "platform/Platform.h"
+
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +17,10 @@ namespace ZYL {
 struct Settings {
   std::string password;             // UTF-8 bytes as written; empty: no password
   std::optional<bool> textProtocol; // as written in the file; nothing when absent
+  // Where to listen besides loopback (0.0.0.0: every interface) and on which port; nothing
+  // when absent.
+  std::optional<platform::Ipv4Address> listen;
+  std::optional<std::uint16_t> port;
 
   // A non-empty password makes the JSON protocol authenticate every client.
   bool RequiresAuthentication() const noexcept { return !password.empty(); }

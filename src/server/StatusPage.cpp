@@ -2,6 +2,7 @@
 
 #include "server/DiagnosticLog.h"
 #include "server/FileDiagnostics.h"
+#include "server/Ipv4Text.h"
 #include "server/OriginPolicy.h"
 
 #include <array>
@@ -117,20 +118,6 @@ bool HostNamesThisMachine(std::string_view host) {
   return false;
 }
 
-bool IsLoopback(const platform::IpAddress& address) noexcept {
-  const auto& b = address.bytes;
-  if (address.size == 4) return b[0] == 127;
-  if (address.size != 16) return false;
-  for (std::size_t i = 0; i < 10; ++i)
-    if (b[i] != 0) return false;
-  // ::ffff:127.x.y.z, an IPv4 peer on a socket of both families.
-  if (b[10] == 0xff && b[11] == 0xff) return b[12] == 127;
-  if (b[10] != 0 || b[11] != 0) return false;
-  for (std::size_t i = 12; i < 15; ++i)
-    if (b[i] != 0) return false;
-  return b[15] == 1;
-}
-
 bool AsksForStatusPage(const HandshakeRequest& request) {
   if (!request.key.empty()) return false;
   // What a browser's address bar sends; a request that asks for no page (a probe, a WebSocket
@@ -168,9 +155,9 @@ std::string StatusPageHtml(const StatusFacts& facts, const StatusReport& report)
   return html;
 }
 
-std::string StatusPageAnswer(const HandshakeRequest& request, const platform::IpAddress& peer,
-                             const StatusFacts& facts) {
-  if (!IsLoopback(peer) || !AsksForStatusPage(request)) return {};
+std::string StatusPageAnswer(const HandshakeRequest& request,
+                             std::optional<platform::Ipv4Address> peer, const StatusFacts& facts) {
+  if (!peer || !IsLoopback(*peer) || !AsksForStatusPage(request)) return {};
   StatusReport report;
   report.settingsPath = SettingsFilePath();
   if (const std::string allowList = AllowListFilePath(); !allowList.empty()) {

@@ -11,6 +11,7 @@
 #include "server/HandshakeRequest.h"
 #include "server/Settings.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,9 +39,6 @@ struct StatusReport {
 // with or without a port.
 bool HostNamesThisMachine(std::string_view host);
 
-// Whether `address` is on this machine: 127.0.0.0/8, ::1, or an IPv4-mapped 127.x address.
-bool IsLoopback(const platform::IpAddress& address) noexcept;
-
 // Whether `request` is a plain "GET /" without a WebSocket key that accepts text/html (or */*)
 // and names this machine.
 bool AsksForStatusPage(const HandshakeRequest& request);
@@ -48,10 +46,10 @@ bool AsksForStatusPage(const HandshakeRequest& request);
 // The page itself (HTML, every value escaped).
 std::string StatusPageHtml(const StatusFacts& facts, const StatusReport& report);
 
-// The whole HTTP reply for `request` from a peer at `peer`: "200 OK" and the page when it
-// may have it, "" (nothing is sent) otherwise. Reads the settings and the allow-list file as
-// a handshake would, so a fault in either is noted among the diagnostics.
-std::string StatusPageAnswer(const HandshakeRequest& request, const platform::IpAddress& peer,
-                             const StatusFacts& facts);
+// The whole HTTP reply for `request` from a peer at `peer` (nothing when unknown): "200 OK" and the
+// page when it may have it, "" (nothing is sent) otherwise. Reads the settings and the allow-list
+// file as a handshake would, so a fault in either is noted among the diagnostics.
+std::string StatusPageAnswer(const HandshakeRequest& request,
+                             std::optional<platform::Ipv4Address> peer, const StatusFacts& facts);
 
 } // namespace ZYL

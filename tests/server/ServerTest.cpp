@@ -522,5 +522,30 @@ TEST(ServerInModule, ServesClientsAndStopsWithTheHost) {
   EXPECT_TRUE(client.WaitClosed(Millis(5000), false));
 }
 
+// A network peer that keeps guessing the password waits up to a minute before each guess is
+// judged; a stop (the editor detaching) must end every such wait at once.
+TEST(ServerStop, AStopEndsTheWaitOfAGuessAtOnce) {
+  class EchoHandler final : public MessagesOnlyHandler {
+  public:
+    void HandleMessage(ClientConnection& connection, std::string_view message) override {
+      connection.Send(message);
+    }
+  };
+  ZYL::Server server;
+  EchoHandler handler;
+  server.Start(handler);
+  constexpr platform::Ipv4Address kGuesser = 0x0A4E0002; // 10.78.0.2
+  for (int n = 0; n < 9; ++n)
+    server.NoteAuthentication(kGuesser, false);
+  std::atomic<bool> judged{true};
+  const auto start = Clock::now();
+  std::thread guess([&] { judged = server.WaitToJudge(kGuesser); }); // a 32 s wait
+  std::this_thread::sleep_for(Millis(200));
+  server.Stop();
+  guess.join();
+  EXPECT_FALSE(judged);
+  EXPECT_LT(Clock::now() - start, Millis(5000));
+}
+
 } // namespace
 } // namespace ZYL

@@ -84,10 +84,19 @@ void WsTestClient::Close() {
 
 bool WsTestClient::Connect(Millis deadline, std::uint16_t port,
                            const std::function<void(int socket)>& prepare) {
+  return ConnectAt(ZYL::platform::kLoopbackAddress, deadline, port, prepare);
+}
+
+bool WsTestClient::ConnectTo(std::uint32_t address, Millis deadline, std::uint16_t port) {
+  return ConnectAt(address, deadline, port, {});
+}
+
+bool WsTestClient::ConnectAt(std::uint32_t address, Millis deadline, std::uint16_t port,
+                             const std::function<void(int socket)>& prepare) {
   Close();
   const auto end = Clock::now() + deadline;
   do {
-    socket_ = ZYL::platform::ConnectLoopback(port, prepare);
+    socket_ = ZYL::platform::ConnectTo(address, port, prepare);
     if (socket_ != ZYL::platform::kNoSocket) return true;
     std::this_thread::sleep_for(Millis(20));
   } while (Clock::now() < end);

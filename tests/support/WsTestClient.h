@@ -57,6 +57,9 @@ public:
   // sizes that only take full effect from the start of a connection).
   bool Connect(Millis deadline = Millis(5000), std::uint16_t port = kServerPort,
                const std::function<void(int socket)>& prepare = {});
+  // Connects to the IPv4 `address` (host byte order) as Connect does to 127.0.0.1.
+  bool ConnectTo(std::uint32_t address, Millis deadline = Millis(5000),
+                 std::uint16_t port = kServerPort);
 
   // Sends UpgradeRequest(origin, key) and returns the server's raw HTTP reply up to and
   // including the blank line; "" when the server closed or sent nothing within `timeout`.
@@ -92,6 +95,8 @@ public:
   void Close();
 
 private:
+  bool ConnectAt(std::uint32_t address, Millis deadline, std::uint16_t port,
+                 const std::function<void(int socket)>& prepare);
   // Moves at least `count` bytes into inbox_; false on time-out or close.
   bool Fill(std::size_t count, std::chrono::steady_clock::time_point deadline);
   // One recv into inbox_ waiting until `deadline`: >0 bytes, 0 closed, -1 time-out/error.

@@ -14,6 +14,24 @@ export { ZylAuthenticationError, ZylRequestError } from './protocol2.mjs';
 
 export const DEFAULT_URL = 'ws://127.0.0.1:7890';
 
+// Whether `url` names this computer (localhost, 127.x, [::1]): only such an engine admits
+// the text protocol, and any engine is reached elsewhere only where its user opened it.
+export function isLocalUrl(url) {
+  let host = '';
+  try {
+    host = new URL(url).hostname.toLowerCase();
+  } catch {
+    return false;
+  }
+  return host === 'localhost' || host === '[::1]' || /^127(\.\d{1,3}){3}$/.test(host);
+}
+
+// Why an engine on another computer may refuse a connection, for messages.
+export const BEYOND_THIS_COMPUTER =
+  'an engine on another computer answers only when its settings.json sets "listen" and a ' +
+  'password, and there admits protocol 2 with the password only (the text protocol is refused ' +
+  'with 403) and pages only from origins its origins.txt lists';
+
 const AUTHENTICATION_FAILED = 4004;
 const UNSUPPORTED_PROTOCOL = 4005;
 
@@ -207,7 +225,8 @@ export class ZylClient {
     if (code >= 4000) return new ZylConnectionError(`the engine closed the connection (${code}: ${reason})`, code);
     // A browser or Node fails the handshake of an engine that does not take protocol 2's
     // subprotocol exactly as it fails a closed port.
-    const hint = this.protocol === 2 ? ' (no engine there, or one without protocol 2)' : '';
+    let hint = this.protocol === 2 ? ' (no engine there, or one without protocol 2)' : '';
+    if (!isLocalUrl(this.url)) hint += `; ${BEYOND_THIS_COMPUTER}`;
     return new ZylConnectionError(`cannot connect to ${this.url}${hint}`, code);
   }
 

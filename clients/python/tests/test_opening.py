@@ -135,5 +135,21 @@ class Opening(unittest.TestCase):
         run_client(attempt)
 
 
+
+
+class Refusals(unittest.TestCase):
+    def test_a_403_from_another_computer_says_what_that_engine_admits(self):
+        from zyl_engine.opening import is_local_url, refusal_text
+        for url in ("ws://127.0.0.1:7890", "ws://LOCALHOST:7890", "ws://[::1]:7890", "ws://127.3.4.5/"):
+            self.assertTrue(is_local_url(url), url)
+        for url in ("ws://10.0.0.2:7890", "ws://127.0.0.1.evil.test/", "ws://panel.local/", "not a url"):
+            self.assertFalse(is_local_url(url), url)
+        self.assertIn("protocol 2 with its password only", refusal_text("ws://10.78.0.1:7890", 403))
+        self.assertEqual(refusal_text("ws://127.0.0.1:7890", 403),
+                         "ws://127.0.0.1:7890 refused the handshake with HTTP 403")
+        self.assertEqual(refusal_text("ws://10.78.0.1:7890", 500),
+                         "ws://10.78.0.1:7890 refused the handshake with HTTP 500")
+
+
 if __name__ == "__main__":
     unittest.main()

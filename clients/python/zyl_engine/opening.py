@@ -11,7 +11,7 @@ from websockets.typing import Origin, Subprotocol
 from .auth import client_answer, password_key, proofs_match, server_proof
 from .errors import (ZylAuthenticationError, ZylConnectionError, ZylException, ZylRefusedError,
                      ZylTimeoutError)
-from .refusal import refusal_reason
+from .refusal import is_local_url, refusal_reason, refusal_text
 
 SUBPROTOCOL = Subprotocol("zyl.v2")
 PROTOCOL = 2

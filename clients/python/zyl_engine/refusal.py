@@ -5,6 +5,7 @@ admit."""
 import asyncio
 import base64
 import os
+import re
 import urllib.parse
 from typing import Optional
 
@@ -14,12 +15,12 @@ MAX_REPLY_BYTES = 64 * 1024
 
 def status_page(url: str) -> str:
     """The address of the engine's status page (for a browser's address bar) behind `url`."""
-    parts = urllib.parse.urlsplit(url)
+    parts = urllib.parse.urllib.parse.urlsplit(url)
     return "%s://%s/" % ("https" if parts.scheme == "wss" else "http", parts.netloc)
 
 
 async def _refusal_body(url: str, origin: Optional[str], timeout: float) -> Optional[str]:
-    parts = urllib.parse.urlsplit(url)
+    parts = urllib.parse.urllib.parse.urlsplit(url)
     if parts.scheme != "ws" or not parts.hostname:
         return None
     reader, writer = await asyncio.wait_for(
@@ -46,9 +47,29 @@ async def _refusal_body(url: str, origin: Optional[str], timeout: float) -> Opti
     return body.decode("utf-8", "replace").strip() or None
 
 
+def is_local_url(url: str) -> bool:
+    """Whether the URL names this computer (localhost, 127.x, [::1])."""
+    try:
+        host = (urllib.parse.urlsplit(url).hostname or "").lower()
+    except ValueError:
+        return False
+    return host in ("localhost", "::1") or re.fullmatch(r"127(\.\d{1,3}){3}", host) is not None
+
+
+def refusal_text(url: str, status: int) -> str:
+    """What a refused handshake says; beyond this computer, what the engine there admits."""
+    text = "%s refused the handshake with HTTP %d" % (url, status)
+    if status == 403 and not is_local_url(url):
+        text += (": an engine on another computer admits protocol 2 with its password only, and "
+                 "pages only from origins its origins.txt lists")
+    return text
+
+
 async def refusal_reason(url: str, status: int, origin: Optional[str], timeout: float) -> str:
     """One message naming `status`, the reason as far as it can be read, and what to do."""
-    said = "%s refused the handshake with HTTP %d" % (url, status)
+    said = refusal_text(url, status)
+    if status == 403 and not is_local_url(url):
+        return said  # another computer's status page is not served to this one
     page = status_page(url)
     if status == 403 and origin is not None:
         return ("%s: the origin %s is not allowed; add it to origins.txt in the engine's settings "

@@ -63,8 +63,8 @@ Member TransitionSideMember(std::string_view name, std::string_view summary) {
                  Always("durationTicks", "ticks", "the transition's duration")});
 }
 
-std::vector<Member> Appended(std::vector<Member> members, Member last) {
-  members.push_back(std::move(last));
+std::vector<Member> Appended(std::vector<Member> members, std::vector<Member> more) {
+  members.insert(members.end(), more.begin(), more.end());
   return members;
 }
 
@@ -101,9 +101,16 @@ std::vector<Method> BuildMethods() {
       {"info",
        "the engine's self-description and the protocols a connection made now is admitted to",
        {},
-       Appended(InfoMembers(), ListOf("protocols", "integer",
-                                      "the protocols admitted now: [1,2], or [2] when the text "
-                                      "protocol is refused (none when the settings are broken)")),
+       Appended(InfoMembers(),
+                {ListOf("protocols", "integer",
+                        "the protocols admitted now: [1,2], or [2] when the text protocol is "
+                        "refused (none when the settings are broken)"),
+                 OrNull("listen", "string",
+                        "the address the server is bound to now: \"127.0.0.1\", another "
+                        "address beside it, or \"0.0.0.0\" (every interface); null while "
+                        "nothing is bound"),
+                 OrNull("port", "integer",
+                        "the port the server is bound to now; null while nothing is bound")}),
        InfoMethod},
       {"commands.list",
        "the editor's commands, texts exact; an entry the host cannot describe is left out",
@@ -163,7 +170,7 @@ std::vector<Method> BuildMethods() {
        "the source frame size of the clip at the first marker with this exact name",
        {{"name", ParamType::String, kRequired, "the marker's name, compared exactly"},
         TrackParam()},
-       Appended(FrameSizeMembers(), MarkerFound()),
+       Appended(FrameSizeMembers(), {MarkerFound()}),
        ClipSizeAtMarkerMethod},
       {"clip.transitions",
        "the transitions at the two ends of the clip from start to end on a track; not_found "

@@ -10,7 +10,6 @@
 
 #include <chrono>
 #include <optional>
-#include <thread>
 
 namespace ZYL {
 
@@ -59,12 +58,21 @@ void SendThenHoldTopics(EngineParts& engine, ClientConnection& connection, std::
 
 void Identified(EngineParts& engine, ClientConnection& connection, const Identify& identify) {
   SessionState& state = State(connection);
+  // Guesses from another machine slow down as they fail, across its connections. A stop
+  // ends the wait; it tells the client itself.
+  const std::optional<platform::Ipv4Address> peer = connection.Admitted().networkPeer;
+  if (peer && !engine.server.WaitToJudge(*peer)) {
+    connection.Talk().ended = true;
+    return;
+  }
   if (state.expected &&
       !AnswerMatches(identify.authentication.value_or(""), state.expected->answer)) {
-    std::this_thread::sleep_for(kAuthenticationFailureDelay);
+    if (peer) engine.server.NoteAuthentication(*peer, false);
+    engine.server.Pause(kAuthenticationFailureDelay);
     Close(connection, CloseCode::AuthenticationFailed, "authentication failed");
     return;
   }
+  if (peer) engine.server.NoteAuthentication(*peer, true);
   state.identified = true;
   connection.Talk().readDeadline.reset();
   std::optional<std::string> proof;
