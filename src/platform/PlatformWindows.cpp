@@ -260,24 +260,6 @@ Socket AcceptWithin(Socket listener, int timeoutMilliseconds) noexcept {
   }
 }
 
-IpAddress PeerAddress(Socket socket) noexcept {
-  IpAddress peer;
-  sockaddr_storage address{};
-  int length = sizeof address;
-  if (::getpeername(Widen(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0)
-    return peer;
-  if (address.ss_family == AF_INET) {
-    const auto& ipv4 = reinterpret_cast<const sockaddr_in&>(address);
-    std::memcpy(peer.bytes.data(), &ipv4.sin_addr, 4);
-    peer.size = 4;
-  } else if (address.ss_family == AF_INET6) {
-    const auto& ipv6 = reinterpret_cast<const sockaddr_in6&>(address);
-    std::memcpy(peer.bytes.data(), &ipv6.sin6_addr, 16);
-    peer.size = 16;
-  }
-  return peer;
-}
-
 std::optional<Ipv4Address> PeerAddress(Socket socket) noexcept {
   sockaddr_in address{};
   int length = sizeof address;

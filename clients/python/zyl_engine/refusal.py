@@ -15,12 +15,12 @@ MAX_REPLY_BYTES = 64 * 1024
 
 def status_page(url: str) -> str:
     """The address of the engine's status page (for a browser's address bar) behind `url`."""
-    parts = urllib.parse.urllib.parse.urlsplit(url)
+    parts = urllib.parse.urlsplit(url)
     return "%s://%s/" % ("https" if parts.scheme == "wss" else "http", parts.netloc)
 
 
 async def _refusal_body(url: str, origin: Optional[str], timeout: float) -> Optional[str]:
-    parts = urllib.parse.urllib.parse.urlsplit(url)
+    parts = urllib.parse.urlsplit(url)
     if parts.scheme != "ws" or not parts.hostname:
         return None
     reader, writer = await asyncio.wait_for(
