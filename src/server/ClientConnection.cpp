@@ -228,4 +228,11 @@ void ClientConnection::DropUntilPeerCloses() noexcept {
 
 void ClientConnection::Shutdown() noexcept { platform::ShutdownBoth(socket_); }
 
+bool WriteQueuedToEach(const std::vector<std::shared_ptr<ClientConnection>>& connections) noexcept {
+  bool waiting = false;
+  for (const std::shared_ptr<ClientConnection>& connection : connections)
+    waiting = connection->WriteQueued() || waiting;
+  return waiting;
+}
+
 } // namespace ZYL

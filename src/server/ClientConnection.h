@@ -25,11 +25,13 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 namespace ZYL {
 
@@ -176,5 +178,8 @@ private:
   Admission admission_;
   Conversation conversation_;
 };
+
+// Writes what each connection's socket takes now of its queue; true while bytes still wait.
+bool WriteQueuedToEach(const std::vector<std::shared_ptr<ClientConnection>>& connections) noexcept;
 
 } // namespace ZYL

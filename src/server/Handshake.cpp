@@ -28,7 +28,7 @@ constexpr std::string_view kAcceptReplyStart = "HTTP/1.1 101 Switching Protocols
                                                "Connection: Upgrade\r\n"
                                                "Sec-WebSocket-Accept: ";
 constexpr std::string_view kAcceptReplyEnd = "\r\n\r\n";
-constexpr std::string_view kProtocolHeader = "\r\nSec-WebSocket-Protocol: ";
+constexpr std::string_view kProtocolReplyHeader = "\r\nSec-WebSocket-Protocol: ";
 // How many bytes one look at the socket may take in.
 constexpr std::size_t kPeekBytes = 4096;
 
@@ -104,7 +104,7 @@ std::string ComputeAcceptKey(std::string_view key) {
 std::string AcceptReply(std::string_view key, WireProtocol protocol) {
   std::string reply(kAcceptReplyStart);
   reply.append(ComputeAcceptKey(key));
-  if (protocol == WireProtocol::Json) reply.append(kProtocolHeader).append(kJsonSubprotocol);
+  if (protocol == WireProtocol::Json) reply.append(kProtocolReplyHeader).append(kJsonSubprotocol);
   reply.append(kAcceptReplyEnd);
   return reply;
 }

@@ -12,20 +12,20 @@ constexpr std::size_t kMostHourDigits = 6;
 // Frame numbers past the nominal rate are refused anyway; this only bounds the reading.
 constexpr std::size_t kMostFrameDigits = 4;
 
-struct TimecodeFields {
+struct SmpteFields {
   std::array<std::int64_t, 4> values{}; // hours, minutes, seconds, frames
   bool dropFrameMarked = false;
 };
 
-bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
-bool IsSeparator(char c) noexcept { return c == ':' || c == ';' || c == '.'; }
+bool IsTimecodeDigit(char c) noexcept { return c >= '0' && c <= '9'; }
+bool IsTimecodeSeparator(char c) noexcept { return c == ':' || c == ';' || c == '.'; }
 
 // Reads `text` from `at`: between `fewest` and `most` digits.
 std::optional<std::int64_t> ReadDigits(std::string_view text, std::size_t& at, std::size_t fewest,
                                        std::size_t most) {
   std::int64_t value = 0;
   std::size_t count = 0;
-  while (at < text.size() && IsDigit(text[at])) {
+  while (at < text.size() && IsTimecodeDigit(text[at])) {
     if (++count > most) return std::nullopt; // too many digits for this field
     value = value * 10 + (text[at] - '0');
     ++at;
@@ -36,10 +36,10 @@ std::optional<std::int64_t> ReadDigits(std::string_view text, std::size_t& at, s
 
 // HH:MM:SS:FF with ':' everywhere, or ';' or '.' before the frames (the others both ':' or
 // both the same mark) for drop-frame.
-std::optional<TimecodeFields> ReadFields(std::string_view text) {
+std::optional<SmpteFields> ReadFields(std::string_view text) {
   constexpr std::array<std::size_t, 4> kFewestDigits{2, 2, 2, 2};
   constexpr std::array<std::size_t, 4> kMostDigits{kMostHourDigits, 2, 2, kMostFrameDigits};
-  TimecodeFields fields;
+  SmpteFields fields;
   std::array<char, 3> separators{};
   std::size_t at = 0;
   for (std::size_t field = 0; field < 4; ++field) {
@@ -48,7 +48,7 @@ std::optional<TimecodeFields> ReadFields(std::string_view text) {
     if (!value) return std::nullopt;
     fields.values[field] = *value;
     if (field == 3) break;
-    if (at >= text.size() || !IsSeparator(text[at])) return std::nullopt; // not four fields
+    if (at >= text.size() || !IsTimecodeSeparator(text[at])) return std::nullopt; // not four fields
     separators[field] = text[at++];
   }
   if (at != text.size()) return std::nullopt; // something after the frames
@@ -83,7 +83,7 @@ std::optional<std::int64_t> TimecodeToTicks(std::string_view text, const Sequenc
   if (!timing.ticksPerSecond || *timing.ticksPerSecond <= 0 || timing.ticksPerFrame <= 0 ||
       !timing.zeroPointTicks)
     return std::nullopt;
-  const std::optional<TimecodeFields> fields = ReadFields(text);
+  const std::optional<SmpteFields> fields = ReadFields(text);
   if (!fields) return std::nullopt;
   const std::int64_t ticksPerSecond = *timing.ticksPerSecond;
   const std::int64_t ticksPerFrame = timing.ticksPerFrame;

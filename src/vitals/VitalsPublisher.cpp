@@ -87,14 +87,6 @@ void SendToAll(const Subscribers& subscribers, std::string_view bytes) {
     subscriber->Push(bytes);
 }
 
-// Writes what each subscriber's socket takes now of its queue; true while bytes still wait.
-bool WriteQueuedBytes(const Subscribers& subscribers) {
-  bool waiting = false;
-  for (const std::shared_ptr<ClientConnection>& subscriber : subscribers)
-    waiting = subscriber->WriteQueued() || waiting;
-  return waiting;
-}
-
 // The queued events' frames, in order, gathered into blocks of whole frames of up to
 // kLargestEventBlock bytes (a larger frame makes a block of its own).
 std::vector<std::string> EventBlocks(const std::deque<std::string>& events) {
@@ -157,8 +149,8 @@ PassOutcome RunVitalsPass(VitalsPublisher::Loop& loop, const VitalsSources& sour
     SendToAll(subscribers, EncodeTextFrame(record));
     SendToJsonSubscribers(jsonSubscribers, record);
   }
-  const bool textBytesWaiting = WriteQueuedBytes(subscribers);
-  const bool jsonBytesWaiting = WriteQueuedBytes(jsonSubscribers);
+  const bool textBytesWaiting = WriteQueuedToEach(subscribers);
+  const bool jsonBytesWaiting = WriteQueuedToEach(jsonSubscribers);
   return {true, textBytesWaiting || jsonBytesWaiting};
 }
 

@@ -37,15 +37,15 @@ struct PlayheadPublisher::Loop {
 namespace {
 
 using Json = nlohmann::json;
-using Clock = std::chrono::steady_clock;
+using PushClock = std::chrono::steady_clock;
 
 // The loop of the thread that runs here; null on every other thread.
-thread_local const PlayheadPublisher::Loop* threadLoop = nullptr;
+thread_local const PlayheadPublisher::Loop* playheadThreadLoop = nullptr;
 
 // Sequence settings and the angle under an unchanged playhead are read again this often.
 constexpr auto kRereadInterval = std::chrono::seconds(1);
 // How soon bytes still queued for a slow subscriber are tried again.
-constexpr auto kQueuedRetryWait = std::chrono::milliseconds(10);
+constexpr auto kPushRetryWait = std::chrono::milliseconds(10);
 
 // A playhead record without its age, derived once a pass for every connection on its
 // timeline, and the timecode it was derived from (its age is taken when it is sent).
@@ -60,7 +60,7 @@ using SharedPlayhead = std::shared_ptr<const DerivedPlayhead>;
 struct ConnectionPushes {
   SharedPlayhead given; // the newest playhead state given (sent or waiting)
   bool waiting = false; // `given` waits for its slot
-  Clock::time_point lastPlayheadPush{};
+  PushClock::time_point lastPlayheadPush{};
   Json sequenceSent = nullptr;
 };
 
@@ -172,16 +172,16 @@ bool DeriveChanges(EngineParts& engine, const PlayheadPublisher::Loop& loop,
 
 // Sends each waiting playhead record whose slot has come; returns when the next slot comes
 // (none while nothing waits).
-std::optional<Clock::time_point> SendDuePlayheads(const Connections& holders, PushBook& book) {
-  std::optional<Clock::time_point> next;
-  const Clock::time_point now = Clock::now();
+std::optional<PushClock::time_point> SendDuePlayheads(const Connections& holders, PushBook& book) {
+  std::optional<PushClock::time_point> next;
+  const PushClock::time_point now = PushClock::now();
   // Each record is framed once, for every connection it goes to now.
   std::map<const DerivedPlayhead*, std::string> frames;
   for (const std::shared_ptr<ClientConnection>& connection : holders) {
     const auto entry = book.find(connection);
     if (entry == book.end() || !entry->second.waiting) continue;
     ConnectionPushes& pushes = entry->second;
-    const Clock::time_point slot = pushes.lastPlayheadPush + PlayheadPublisher::kPushInterval;
+    const PushClock::time_point slot = pushes.lastPlayheadPush + PlayheadPublisher::kPushInterval;
     if (now < slot) {
       next = next ? std::min(*next, slot) : slot;
       continue;
@@ -197,13 +197,6 @@ std::optional<Clock::time_point> SendDuePlayheads(const Connections& holders, Pu
     pushes.waiting = false;
   }
   return next;
-}
-
-bool WriteQueuedBytes(const Connections& holders) {
-  bool waiting = false;
-  for (const std::shared_ptr<ClientConnection>& connection : holders)
-    waiting = connection->WriteQueued() || waiting;
-  return waiting;
 }
 
 // When no connection holds the playhead topic, timecodes are no longer stored, unless a hold
@@ -223,7 +216,7 @@ struct Wakeup {
 };
 
 // Waits until something asks for a derivation, the stop, or `deadline` (none: no time-out).
-Wakeup Wait(PlayheadPublisher::Loop& loop, std::optional<Clock::time_point> deadline) {
+Wakeup Wait(PlayheadPublisher::Loop& loop, std::optional<PushClock::time_point> deadline) {
   std::unique_lock<std::mutex> lock(loop.lock);
   const auto due = [&] { return loop.deriveDue || loop.rereadDue || !loop.running.load(); };
   if (deadline)
@@ -239,8 +232,8 @@ Wakeup Wait(PlayheadPublisher::Loop& loop, std::optional<Clock::time_point> dead
 void PlayheadLoop(PlayheadPublisher::Loop& loop, EngineParts engine) {
   PushBook book;
   SequenceReadings readings;
-  Clock::time_point nextReread = Clock::now();
-  std::optional<Clock::time_point> deadline;
+  PushClock::time_point nextReread = PushClock::now();
+  std::optional<PushClock::time_point> deadline;
   while (loop.running.load()) {
     const Wakeup wakeup = Wait(loop, deadline);
     if (!loop.running.load()) return;
@@ -253,7 +246,7 @@ void PlayheadLoop(PlayheadPublisher::Loop& loop, EngineParts engine) {
           });
       if (!anyPlayhead) StopListeningUnlessHeld(loop, wakeup.generation);
       ForgetGone(book, holders);
-      const Clock::time_point now = Clock::now();
+      const PushClock::time_point now = PushClock::now();
       const bool reread = wakeup.reread || now >= nextReread;
       if (reread) {
         // A new timecode is read against what the last reread found: the sequences are
@@ -265,14 +258,14 @@ void PlayheadLoop(PlayheadPublisher::Loop& loop, EngineParts engine) {
           !DeriveChanges(engine, loop, holders, wakeup.timecode, readings, book))
         return;
       deadline = SendDuePlayheads(holders, book);
-      if (WriteQueuedBytes(holders)) {
-        const Clock::time_point retry = Clock::now() + kQueuedRetryWait;
+      if (WriteQueuedToEach(holders)) {
+        const PushClock::time_point retry = PushClock::now() + kPushRetryWait;
         deadline = deadline ? std::min(*deadline, retry) : retry;
       }
       // While nobody holds a topic nothing is due: a Hold or a Wake ends the wait.
       if (!holders.empty()) deadline = deadline ? std::min(*deadline, nextReread) : nextReread;
     } catch (...) {
-      deadline = Clock::now() + kRereadInterval;
+      deadline = PushClock::now() + kRereadInterval;
     }
   }
 }
@@ -290,7 +283,7 @@ void PlayheadPublisher::Start() {
   loop_->running.store(true);
   try {
     thread_ = std::thread([loop = loop_, engine = engine_] {
-      threadLoop = loop.get();
+      playheadThreadLoop = loop.get();
       PlayheadLoop(*loop, engine);
       // From here on the publisher may be deleted by the last act; only `loop` is used.
       if (loop->lastAct) loop->lastAct();
@@ -368,7 +361,7 @@ std::optional<TimecodeReading> PlayheadPublisher::Timecode() const {
 }
 
 bool PlayheadPublisher::DeferToThreadEnd(std::function<void()>&& lastAct) noexcept {
-  if (threadLoop != loop_.get()) return false;
+  if (playheadThreadLoop != loop_.get()) return false;
   loop_->lastAct = std::move(lastAct);
   return true;
 }

@@ -1,8 +1,8 @@
 #include "protocol/json/PlayheadRecord.h"
 
 #include "server/ValidUtf8.h"
-#include "timeline/TimecodeTicks.h"
 #include "timeline/AngleQueries.h"
+#include "timeline/TimecodeTicks.h"
 
 namespace ZYL {
 
@@ -10,7 +10,7 @@ namespace {
 
 using Json = nlohmann::json;
 
-constexpr std::int64_t kNsPerMs = 1'000'000;
+constexpr std::int64_t kNanosecondsPerMillisecond = 1'000'000;
 constexpr std::int32_t kAnyTrack = -1;
 
 SequenceTiming TimingOf(const SequenceReading& reading) {
@@ -35,7 +35,7 @@ SequenceReading ReadConnectionSequence(EngineParts& engine, ClientConnection& co
 
 Json PlayheadAge(const std::optional<TimecodeReading>& timecode, std::int64_t now) {
   if (!timecode) return nullptr;
-  return now > timecode->stamp ? (now - timecode->stamp) / kNsPerMs : 0;
+  return now > timecode->stamp ? (now - timecode->stamp) / kNanosecondsPerMillisecond : 0;
 }
 
 Json PlayheadRecord(EngineParts& engine, const SequenceReading& reading,
