@@ -20,19 +20,18 @@ struct ReadBounds {
   bool Bounded() const noexcept { return deadline || wholeWithin; }
 };
 
-Deadline Earliest(Deadline first, Deadline second) {
-  if (!first) return second;
-  if (!second) return first;
-  return std::min(*first, *second);
-}
-
 FramedRead ReadFramed(ClientConnection& connection, FrameParser& parser, const ReadBounds& bounds) {
   std::string field;
-  Deadline begun; // when the first byte of the frame or message under way came
+  // When the first byte of the frame or message under way came (a flag beside a plain time
+  // point rather than an optional one, which GCC takes for maybe unset where it is read).
+  bool begun = false;
+  std::chrono::steady_clock::time_point begunAt{};
   for (;;) {
-    const Deadline due = Earliest(bounds.deadline, begun && bounds.wholeWithin
-                                                       ? Deadline(*begun + *bounds.wholeWithin)
-                                                       : std::nullopt);
+    Deadline due = bounds.deadline;
+    if (begun && bounds.wholeWithin) {
+      const auto wholeBy = begunAt + *bounds.wholeWithin;
+      if (!due || wholeBy < *due) due = wholeBy;
+    }
     // Bytes already buffered need no wait; otherwise a bounded read waits only until then.
     if (due && !connection.HasBufferedBytes()) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -56,7 +55,10 @@ FramedRead ReadFramed(ClientConnection& connection, FrameParser& parser, const R
     } else if (!connection.ReceiveExactly(field.data(), wanted)) {
       return {};
     }
-    if (!begun) begun = std::chrono::steady_clock::now();
+    if (!begun) {
+      begun = true;
+      begunAt = std::chrono::steady_clock::now();
+    }
     FrameParser::Step step = parser.Feed(std::string_view(field).substr(0, got));
     switch (step.outcome) {
     case FrameParser::Outcome::NeedMore:
@@ -75,7 +77,7 @@ FramedRead ReadFramed(ClientConnection& connection, FrameParser& parser, const R
       return {};
     }
     // A control frame between messages is done: the next byte starts the clock anew.
-    if (!parser.Underway()) begun.reset();
+    if (!parser.Underway()) begun = false;
   }
 }
 
