@@ -162,4 +162,10 @@ bool StartModuleThread(void (*body)(void*) noexcept, void* context) noexcept;
 // inside the host, memory the allocator keeps is memory the editor never gets back.
 void ReturnFreeMemory() noexcept;
 
+// Has every heap give back the free memory at its top as soon as a free leaves much there, for
+// the whole process; set once before connections are served. Without it glibc keeps the top
+// of each thread's heap up to twice the largest block ever freed, which ReturnFreeMemory does
+// not reach: after a burst of large replies, megabytes in every arena.
+void KeepHeapTopsSmall() noexcept;
+
 } // namespace ZYL::platform

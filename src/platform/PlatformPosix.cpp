@@ -476,6 +476,21 @@ void ReturnFreeMemory() noexcept {
 #if defined(__GLIBC__)
   // Every arena, its free pages in the middle included, not only the top of the main heap.
   ::malloc_trim(0);
+  // malloc_trim leaves the top of every heap but the main one alone, where most of what a
+  // thread freed ends; only a free of a large enough block trims it, that of the block's own
+  // heap, which is the calling thread's. Below the mapping size, the block comes from that heap.
+  constexpr std::size_t kTopTrimmingBlockBytes = 64 * 1024;
+  void* volatile block = ::malloc(kTopTrimmingBlockBytes);
+  ::free(block);
+#endif
+}
+
+void KeepHeapTopsSmall() noexcept {
+#if defined(__GLIBC__)
+  // glibc's own starting bar, fixed: once set, a free no longer raises it (malloc_trim
+  // trims only the main heap's top, the other threads' heaps trim theirs on a free alone).
+  constexpr int kTrimThresholdBytes = 128 * 1024;
+  ::mallopt(M_TRIM_THRESHOLD, kTrimThresholdBytes);
 #endif
 }
 

@@ -556,4 +556,8 @@ void ReturnFreeMemory() noexcept {
   _heapmin();
 }
 
+void KeepHeapTopsSmall() noexcept {
+  // The C runtime offers no such setting; ReturnFreeMemory's _heapmin is all it has.
+}
+
 } // namespace ZYL::platform

@@ -217,6 +217,8 @@ void Server::Start(MessageHandler& handler, StatusFacts facts) {
   // A second start while running would leave a second listener and lose the threads.
   if (registry_->running.load() || acceptThread_.joinable()) return;
   if (!platform::StartNetworking()) return;
+  // Large replies are freed on the connection threads; their heaps must give the memory back.
+  platform::KeepHeapTopsSmall();
   registry_->handler = &handler;
   registry_->statusFacts = std::move(facts);
   registry_->listeners.Reopen();

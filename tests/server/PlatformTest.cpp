@@ -6,10 +6,13 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace ZYL::platform {
 namespace {
@@ -148,6 +151,45 @@ TEST(PlatformRandomBytes, TwoDrawsDiffer) {
   EXPECT_NE(first, second);
   EXPECT_NE(first, (std::array<std::uint8_t, 32>{}));
 }
+
+#ifdef __linux__
+long ResidentKiB() {
+  std::ifstream status("/proc/self/status");
+  for (std::string key; status >> key;) {
+    if (key == "VmRSS:") {
+      long kib = 0;
+      status >> kib;
+      return kib;
+    }
+  }
+  return 0;
+}
+
+// Regression: a connection thread that built a large reply in many small blocks, freed it and
+// returned the free memory still held megabytes of it, once a large block freed before had
+// made the heap keep that much at its top; sixteen such threads held over 16 MiB.
+TEST(PlatformMemory, AThreadsFreedBlocksGoBackToTheSystemAfterALargeBlockWasFreed) {
+  constexpr std::size_t kMiB = 1024 * 1024;
+  KeepHeapTopsSmall();
+  {
+    // Large enough to be mapped on its own; its free raises the heaps' bar unless it is fixed.
+    auto large = std::make_unique<char[]>(8 * kMiB);
+    large[0] = 1;
+  }
+  const long before = ResidentKiB();
+  ASSERT_GT(before, 0);
+  std::thread([] {
+    std::vector<std::unique_ptr<char[]>> blocks(12 * kMiB / 96);
+    for (auto& block : blocks) {
+      block = std::make_unique<char[]>(96);
+      block[0] = 1;
+    }
+    blocks.clear();
+    ReturnFreeMemory();
+  }).join();
+  EXPECT_LT(ResidentKiB() - before, 4 * 1024);
+}
+#endif
 
 } // namespace
 } // namespace ZYL::platform
