@@ -1,6 +1,7 @@
 // The module's one export: the host's first call, which hands over the basic suite and
 // receives the module callbacks.
 #include "plugin/Export.h"
+#include "plugin/PluginLifecycle.h"
 #include "plugin/PluginModule.h"
 
 #include <type_traits>

@@ -1,10 +1,12 @@
 // The five module callbacks: start-up and shut-down of the plug-in, its suite list, and the
 // instance holders.
+#include "plugin/PluginLifecycle.h"
+
+#include "host/ScopedSuite.h"
 #include "plugin/ControlSurfacePluginSuite.h"
 #include "plugin/InstanceHolder.h"
 #include "plugin/PluginModule.h"
 #include "plugin/RegisterSurfaceSuites.h"
-#include "host/ScopedSuite.h"
 
 #include <new>
 
@@ -74,11 +76,6 @@ hostsdk::ErrorCode GetSuiteList(hostsdk::SuiteList* out) noexcept {
 }
 
 } // namespace
-
-PluginModule& Module() noexcept {
-  static PluginModule module;
-  return module;
-}
 
 const hostsdk::PluginEntryTable kPluginEntryTable = {
     PluginStartup, PluginShutdown, AllocateInstanceHolder, ReleaseInstanceHolder, GetSuiteList,

@@ -1,4 +1,4 @@
-// The values one loaded module shares between its entry callbacks, and those callbacks.
+// The values one loaded module shares between its entry callbacks.
 #pragma once
 
 #include "hostsdk/BasicSuite.h"
@@ -18,8 +18,5 @@ struct PluginModule {
 };
 
 PluginModule& Module() noexcept;
-
-// The five callbacks that EntryPoint hands to the host, in the host's order.
-extern const hostsdk::PluginEntryTable kPluginEntryTable;
 
 } // namespace ZYL

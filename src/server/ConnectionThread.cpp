@@ -1,5 +1,7 @@
 // A connection thread: one connection after another, each with its first-byte wait, its
 // handshake, then one message after another.
+#include "server/ConnectionThread.h"
+
 #include "platform/Platform.h"
 #include "server/ClientConnection.h"
 #include "server/FrameReader.h"

@@ -2,8 +2,7 @@
 #include "server/Server.h"
 
 #include "server/ClientConnection.h"
-#include "server/CloseCodes.h"
-#include "server/ClosePayload.h"
+#include "server/ConnectionThread.h"
 #include "server/PeerAdmission.h"
 #include "server/ServerRegistry.h"
 
@@ -189,16 +188,6 @@ void AcceptLoop(const RegistryPointer& registry, std::uint16_t defaultPort) {
 }
 
 } // namespace
-
-void GiveBackPlace(Server::Registry& registry, platform::Socket socket) noexcept {
-  registry.peerPlaces.GiveBack(socket);
-  registry.clientCount.fetch_sub(1);
-}
-
-void SendGoingAway(ClientConnection& connection) noexcept {
-  if (connection.Admitted().protocol == WireProtocol::Json)
-    connection.SendLast(CloseFrame(CloseNumber(CloseCode::GoingAway), "the engine is stopping"));
-}
 
 Server::Server(std::uint16_t port) : port_(port), registry_(std::make_shared<Registry>()) {}
 

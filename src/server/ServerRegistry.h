@@ -68,9 +68,4 @@ void GiveBackPlace(Server::Registry& registry, platform::Socket socket) noexcept
 // connection already shut down or speaking the text protocol is left as it is.
 void SendGoingAway(ClientConnection& connection) noexcept;
 
-// A connection thread's life: serves `socket`, then each connection it accepts itself, until
-// it has waited server::kIdleThreadMilliseconds for one in vain or the server stops. Started
-// with kNoSocket, already counted among the accepting threads, it begins with the accept.
-void ServeConnections(const std::shared_ptr<Server::Registry>& registry, platform::Socket socket);
-
 } // namespace ZYL

@@ -6,14 +6,14 @@ from typing import Any, Dict, Optional
 
 from websockets.exceptions import ConnectionClosed, InvalidHandshake, InvalidStatusCode, InvalidURI
 from websockets.legacy.client import WebSocketClientProtocol, connect
-from websockets.typing import Origin, Subprotocol
+from websockets.typing import Origin
 
 from .auth import client_answer, password_key, proofs_match, server_proof
 from .errors import (ZylAuthenticationError, ZylConnectionError, ZylException, ZylRefusedError,
                      ZylTimeoutError)
 from .refusal import is_local_url, refusal_reason, refusal_text
+from .subprotocol import SUBPROTOCOL
 
-SUBPROTOCOL = Subprotocol("zyl.v2")
 PROTOCOL = 2
 # The engine may send one message of up to 16 MiB (long command or marker lists).
 MAX_RECEIVED_BYTES = 16 * 1024 * 1024

@@ -9,6 +9,8 @@ import re
 import urllib.parse
 from typing import Optional
 
+from .subprotocol import SUBPROTOCOL
+
 # The engine's refusals are short; anything longer is not one of them.
 MAX_REPLY_BYTES = 64 * 1024
 
@@ -29,7 +31,7 @@ async def _refusal_body(url: str, origin: Optional[str], timeout: float) -> Opti
         lines = ["GET %s HTTP/1.1" % (parts.path or "/"), "Host: " + parts.netloc,
                  "Upgrade: websocket", "Connection: Upgrade",
                  "Sec-WebSocket-Key: " + base64.b64encode(os.urandom(16)).decode(),
-                 "Sec-WebSocket-Version: 13", "Sec-WebSocket-Protocol: zyl.v2"]
+                 "Sec-WebSocket-Version: 13", "Sec-WebSocket-Protocol: " + SUBPROTOCOL]
         if origin is not None:
             lines.append("Origin: " + origin)
         writer.write(("\r\n".join(lines) + "\r\n\r\n").encode())

@@ -2,14 +2,15 @@
 
 #include "host/HostCommands.h"
 #include "protocol/RecordMembers.h"
+#include "protocol/json/methods/AngleMethods.h"
+#include "protocol/json/methods/ClipMethods.h"
 #include "protocol/json/methods/CommandMethods.h"
 #include "protocol/json/methods/DebugMethods.h"
-#include "protocol/json/methods/HostStateMethods.h"
 #include "protocol/json/methods/InfoMethods.h"
 #include "protocol/json/methods/MarkerMethods.h"
 #include "protocol/json/methods/PlayheadMethods.h"
 #include "protocol/json/methods/SequenceMethods.h"
-#include "protocol/json/methods/TimeQueryMethods.h"
+#include "protocol/json/methods/TransportMethods.h"
 #include "protocol/json/methods/VitalsMethods.h"
 #include "timeline/TimelineScan.h"
 

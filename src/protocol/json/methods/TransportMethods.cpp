@@ -1,4 +1,4 @@
-#include "protocol/json/methods/HostStateMethods.h"
+#include "protocol/json/methods/TransportMethods.h"
 
 #include "host/SteadyClock.h"
 #include "protocol/json/JsonMethodTable.h"

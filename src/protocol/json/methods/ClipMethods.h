@@ -1,5 +1,5 @@
-// angle.get, angle.atMarker, clip.size, clip.sizeAtMarker and clip.transitions: what the timeline
-// holds at a time or a marker.
+// clip.size, clip.sizeAtMarker and clip.transitions: the clip the timeline holds at a time or a
+// marker, and its transitions.
 #pragma once
 
 #include "protocol/EngineParts.h"
@@ -8,8 +8,6 @@
 
 namespace ZYL {
 
-Outcome AngleMethod(EngineParts& engine, RequestParams& params);
-Outcome AngleAtMarkerMethod(EngineParts& engine, RequestParams& params);
 Outcome ClipSizeMethod(EngineParts& engine, RequestParams& params);
 Outcome ClipSizeAtMarkerMethod(EngineParts& engine, RequestParams& params);
 Outcome TransitionsMethod(EngineParts& engine, RequestParams& params);

@@ -1,0 +1,10 @@
+#include "plugin/PluginModule.h"
+
+namespace ZYL {
+
+PluginModule& Module() noexcept {
+  static PluginModule module;
+  return module;
+}
+
+} // namespace ZYL
