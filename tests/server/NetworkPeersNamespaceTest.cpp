@@ -261,8 +261,10 @@ TEST_F(NetworkPeers, GuessesWaitLongerAndLongerAcrossConnectionsWhileLoopbackDoe
     }
     std::vector<Clock::duration> took;
     for (int n = 0; n < 2; ++n) {
+      // IdentifyAs connects by itself. A connection opened here first would be closed
+      // unread by it, and with the last guess's connection, whose close the engine may not
+      // have read yet, a third from the address: beyond its two places, it is refused.
       WsTestClient client;
-      ASSERT_TRUE(client.ConnectTo(kEngineAddress));
       const auto start = Clock::now();
       std::thread guess([&] { EXPECT_EQ(IdentifyAs(client, "a guess"), "close 4004"); });
       // While the guess waits, a new connection from the address is closed at accept.
