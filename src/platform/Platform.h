@@ -55,14 +55,16 @@ WaitResult WaitReadableAny(std::span<const Socket> sockets, int timeoutMilliseco
 // Waits until the socket takes more bytes to send.
 WaitResult WaitWritable(Socket socket, int timeoutMilliseconds) noexcept;
 
-// accept without the peer address; kNoSocket on failure.
-Socket Accept(Socket listener) noexcept;
+// accept; kNoSocket on failure. `peer`, when given, receives the peer's IPv4 address, or
+// nothing when the system cannot tell it (as PeerAddress).
+Socket Accept(Socket listener, std::optional<Ipv4Address>* peer = nullptr) noexcept;
 
 // Waits up to `timeoutMilliseconds` for a connection on `listener` and accepts it;
 // kNoSocket when none came, on failure, or once the listener is shut down. Several threads
 // may wait on one listener at once: each connection goes to one of them, and on POSIX only
 // that one wakes. Every caller on a listener must give the same time-out.
-Socket AcceptWithin(Socket listener, int timeoutMilliseconds) noexcept;
+Socket AcceptWithin(Socket listener, int timeoutMilliseconds,
+                    std::optional<Ipv4Address>* peer = nullptr) noexcept;
 
 // The IPv4 address of a connected socket's peer; nothing when the system cannot tell (the
 // peer is gone, or it is not IPv4).

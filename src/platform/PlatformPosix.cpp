@@ -42,6 +42,12 @@ std::string EnvironmentValue(const char* name) {
   return value ? std::string(value) : std::string();
 }
 
+// The IPv4 address in `address` (from accept or getpeername); nothing for another family.
+std::optional<Ipv4Address> Ipv4Of(const sockaddr_storage& address) noexcept {
+  if (address.ss_family != AF_INET) return std::nullopt;
+  return ntohl(reinterpret_cast<const sockaddr_in&>(address).sin_addr.s_addr);
+}
+
 } // namespace
 
 bool StartNetworking() noexcept {
@@ -146,11 +152,15 @@ WaitResult WaitWritable(Socket socket, int timeoutMilliseconds) noexcept {
   return WaitFor(socket, POLLOUT, timeoutMilliseconds);
 }
 
-Socket Accept(Socket listener) noexcept {
+Socket Accept(Socket listener, std::optional<Ipv4Address>* peer) noexcept {
   for (;;) {
-    const int accepted = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
+    sockaddr_storage address{};
+    socklen_t length = sizeof address;
+    const int accepted =
+        ::accept4(listener, reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC);
     if (accepted < 0 && errno == EINTR) continue;
     if (accepted < 0) return kNoSocket;
+    if (peer) *peer = Ipv4Of(address);
     // An accepted socket inherits the listener's receive time-out (see AcceptWithin);
     // a connection's reads wait as long as its reader decides.
     const timeval none{};
@@ -159,7 +169,8 @@ Socket Accept(Socket listener) noexcept {
   }
 }
 
-Socket AcceptWithin(Socket listener, int timeoutMilliseconds) noexcept {
+Socket AcceptWithin(Socket listener, int timeoutMilliseconds,
+                    std::optional<Ipv4Address>* peer) noexcept {
   // A blocking accept rather than a poll, since a poll wakes every thread waiting on the
   // listener for each connection. The time-out is the listener's own, hence one for all;
   // a thread sets it again only for another listener (or time-out) than the one it set it
@@ -173,16 +184,15 @@ Socket AcceptWithin(Socket listener, int timeoutMilliseconds) noexcept {
       timedMilliseconds = timeoutMilliseconds;
     }
   }
-  return Accept(listener);
+  return Accept(listener, peer);
 }
 
 std::optional<Ipv4Address> PeerAddress(Socket socket) noexcept {
-  sockaddr_in address{};
+  sockaddr_storage address{};
   socklen_t length = sizeof address;
-  if (::getpeername(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-      address.sin_family != AF_INET)
+  if (::getpeername(socket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
     return std::nullopt;
-  return ntohl(address.sin_addr.s_addr);
+  return Ipv4Of(address);
 }
 
 Socket ConnectTo(Ipv4Address host, std::uint16_t port,

@@ -149,6 +149,12 @@ std::optional<std::array<std::uint8_t, Size>> CngDigest(LPCWSTR algorithmId,
   return digest;
 }
 
+// The IPv4 address in `address` (from accept or getpeername); nothing for another family.
+std::optional<Ipv4Address> Ipv4Of(const sockaddr_storage& address) noexcept {
+  if (address.ss_family != AF_INET) return std::nullopt;
+  return ::ntohl(reinterpret_cast<const sockaddr_in&>(address).sin_addr.s_addr);
+}
+
 } // namespace
 
 bool StartNetworking() noexcept {
@@ -240,14 +246,19 @@ WaitResult WaitWritable(Socket socket, int timeoutMilliseconds) noexcept {
   return WaitInSlices(socket, Deadline(timeoutMilliseconds), Readiness::Write);
 }
 
-Socket Accept(Socket listener) noexcept { return AcceptWithin(listener, kWaitForever); }
+Socket Accept(Socket listener, std::optional<Ipv4Address>* peer) noexcept {
+  return AcceptWithin(listener, kWaitForever, peer);
+}
 
-Socket AcceptWithin(Socket listener, int timeoutMilliseconds) noexcept {
+Socket AcceptWithin(Socket listener, int timeoutMilliseconds,
+                    std::optional<Ipv4Address>* peer) noexcept {
   const auto deadline = Deadline(timeoutMilliseconds);
   for (;;) {
     // Ends at once for a shut listener, on which an accept would block under Wine.
     if (WaitInSlices(listener, deadline) != WaitResult::Ready) return kNoSocket;
-    const SOCKET raw = ::accept(Widen(listener), nullptr, nullptr);
+    sockaddr_storage address{};
+    int length = sizeof address;
+    const SOCKET raw = ::accept(Widen(listener), reinterpret_cast<sockaddr*>(&address), &length);
     if (raw == INVALID_SOCKET) {
       // Another thread waiting on the listener took the connection.
       if (::WSAGetLastError() == WSAEWOULDBLOCK) continue;
@@ -256,17 +267,17 @@ Socket AcceptWithin(Socket listener, int timeoutMilliseconds) noexcept {
     // The accepted socket takes the listener's mode; every read and send here blocks.
     u_long blocking = 0;
     ::ioctlsocket(raw, FIONBIO, &blocking);
+    if (peer) *peer = Ipv4Of(address);
     return Adopt(raw);
   }
 }
 
 std::optional<Ipv4Address> PeerAddress(Socket socket) noexcept {
-  sockaddr_in address{};
+  sockaddr_storage address{};
   int length = sizeof address;
-  if (::getpeername(Widen(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-      address.sin_family != AF_INET)
+  if (::getpeername(Widen(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0)
     return std::nullopt;
-  return ::ntohl(address.sin_addr.s_addr);
+  return Ipv4Of(address);
 }
 
 Socket ConnectTo(Ipv4Address host, std::uint16_t port,

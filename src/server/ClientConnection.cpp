@@ -15,8 +15,9 @@ namespace {
 constexpr std::size_t kKeptQueueCapacity = 64 * 1024;
 } // namespace
 
-ClientConnection::ClientConnection(platform::Socket socket, std::size_t queueBound) noexcept
-    : socket_(socket), queueBound_(queueBound) {
+ClientConnection::ClientConnection(platform::Socket socket, std::size_t queueBound,
+                                   std::optional<platform::Ipv4Address> peer) noexcept
+    : socket_(socket), peer_(peer), queueBound_(queueBound) {
   platform::SetNoDelay(socket_);
 }
 

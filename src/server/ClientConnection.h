@@ -38,9 +38,10 @@ namespace ZYL {
 class ClientConnection final : public ReplySink {
 public:
   // Takes ownership of `socket`. Pushes may queue up to `queueBound` bytes for a peer that
-  // reads slower than they come.
+  // reads slower than they come. `peer`: the peer's address, when accept told it.
   explicit ClientConnection(platform::Socket socket,
-                            std::size_t queueBound = server::kOutgoingQueueBytes) noexcept;
+                            std::size_t queueBound = server::kOutgoingQueueBytes,
+                            std::optional<platform::Ipv4Address> peer = std::nullopt) noexcept;
   ~ClientConnection() override;
   ClientConnection(const ClientConnection&) = delete;
   ClientConnection& operator=(const ClientConnection&) = delete;
@@ -48,6 +49,10 @@ public:
   // One text frame (SendTextFrame).
   void Send(std::string_view text) override;
   int Socket() const noexcept override { return socket_; }
+  // The peer's address as accept told it, else as the system tells it now.
+  std::optional<platform::Ipv4Address> Peer() const noexcept {
+    return peer_ ? peer_ : platform::PeerAddress(socket_);
+  }
 
   // For the connection's own thread: queues `bytes` (whole frames) behind what waits and
   // returns once they went out, waiting at most the send time-out. A send that fails, or
@@ -159,6 +164,7 @@ private:
   void DropUntilPeerCloses() noexcept;
 
   const platform::Socket socket_;
+  const std::optional<platform::Ipv4Address> peer_;
   const std::size_t queueBound_;
   ReceiveBuffer received_; // the connection thread's alone
   std::mutex sendLock_;

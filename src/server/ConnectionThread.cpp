@@ -29,10 +29,11 @@ void EraseEntry(std::map<int, std::shared_ptr<ClientConnection>>& registry, int 
 // Registered from the start, so Stop can cut even a stalled handshake short; a connection
 // that arrives after the stop began is not served.
 std::shared_ptr<ClientConnection> RegisterConnection(Server::Registry& registry,
-                                                     platform::Socket socket) {
+                                                     platform::Socket socket,
+                                                     std::optional<platform::Ipv4Address> peer) {
   std::shared_ptr<ClientConnection> connection;
   try {
-    connection = std::make_shared<ClientConnection>(socket);
+    connection = std::make_shared<ClientConnection>(socket, server::kOutgoingQueueBytes, peer);
   } catch (...) {
     registry.peerPlaces.GiveBack(socket);
     platform::CloseSocket(socket);
@@ -98,8 +99,9 @@ void Unregister(Server::Registry& registry, const std::shared_ptr<ClientConnecti
 }
 
 // One connection's life: first-byte wait, handshake, then one message after another.
-void HandleClient(Server::Registry& registry, platform::Socket socket) {
-  std::shared_ptr<ClientConnection> connection = RegisterConnection(registry, socket);
+void HandleClient(Server::Registry& registry, platform::Socket socket,
+                  std::optional<platform::Ipv4Address> peer) {
+  std::shared_ptr<ClientConnection> connection = RegisterConnection(registry, socket, peer);
   bool registered = false;
   try {
     if (connection) ServeConnection(registry, connection, registered);
@@ -118,7 +120,8 @@ void HandleClient(Server::Registry& registry, platform::Socket socket) {
 // (the stop ran on it, so it was not joined) takes nothing more, even when a new start has
 // come since: no later stop would wait for it. `counted`: the thread is among the accepting
 // ones already.
-platform::Socket AcceptNext(Server::Registry& registry, bool counted) {
+platform::Socket AcceptNext(Server::Registry& registry, bool counted,
+                            std::optional<platform::Ipv4Address>& peer) {
   for (;;) {
     platform::Socket listener = platform::kNoSocket;
     {
@@ -136,7 +139,7 @@ platform::Socket AcceptNext(Server::Registry& registry, bool counted) {
     const platform::Socket accepted =
         listener == platform::kNoSocket
             ? platform::kNoSocket
-            : platform::AcceptWithin(listener, server::kIdleThreadMilliseconds);
+            : platform::AcceptWithin(listener, server::kIdleThreadMilliseconds, &peer);
     bool placed = false;
     {
       const std::lock_guard<std::mutex> lock(registry.clientLock);
@@ -154,7 +157,7 @@ platform::Socket AcceptNext(Server::Registry& registry, bool counted) {
     if (accepted == platform::kNoSocket) return platform::kNoSocket;
     // A sole listener may be every interface's: a network peer is let on as the accept
     // thread lets it on.
-    if (placed && AdmitPeer(accepted, registry.peerPlaces, registry.failedAuthentications))
+    if (placed && AdmitPeer(accepted, peer, registry.peerPlaces, registry.failedAuthentications))
       return accepted;
     // Only a burst of new threads can leave more of them waiting than there are places.
     registry.clientCount.fetch_sub(1);
@@ -180,12 +183,13 @@ void Retire(Server::Registry& registry) {
 
 } // namespace
 
-void ServeConnections(const std::shared_ptr<Server::Registry>& registry, platform::Socket socket) {
+void ServeConnections(const std::shared_ptr<Server::Registry>& registry, platform::Socket socket,
+                      std::optional<platform::Ipv4Address> peer) {
   bool counted = socket == platform::kNoSocket;
   for (;;) {
-    if (socket != platform::kNoSocket) HandleClient(*registry, socket);
+    if (socket != platform::kNoSocket) HandleClient(*registry, socket, peer);
     try {
-      socket = AcceptNext(*registry, counted);
+      socket = AcceptNext(*registry, counted, peer);
       counted = false;
       if (socket != platform::kNoSocket) continue;
       const std::lock_guard<std::mutex> lock(registry->clientLock);

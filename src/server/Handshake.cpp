@@ -158,7 +158,7 @@ HandshakeAnswer AnswerRequest(const HandshakeRequest& request, const std::string
 bool PerformHandshake(ClientConnection& connection, const StatusFacts& facts) {
   HandshakeRequestReader reader;
   if (!ReadRequest(connection, reader)) return false;
-  const std::optional<platform::Ipv4Address> peer = platform::PeerAddress(connection.Socket());
+  const std::optional<platform::Ipv4Address> peer = connection.Peer();
   if (reader.Request().key.empty()) {
     const std::string page = StatusPageAnswer(reader.Request(), peer, facts);
     if (!page.empty()) connection.SendBytes(page);

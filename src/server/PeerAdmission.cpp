@@ -4,9 +4,8 @@
 
 namespace ZYL {
 
-bool AdmitPeer(platform::Socket accepted, PeerPlaces& places,
-               const FailedAuthentications& failures) {
-  const std::optional<platform::Ipv4Address> peer = platform::PeerAddress(accepted);
+bool AdmitPeer(platform::Socket accepted, std::optional<platform::Ipv4Address> peer,
+               PeerPlaces& places, const FailedAuthentications& failures) {
   if (!peer) return false;
   if (IsLoopback(*peer)) return true;
   if (failures.MustWait(*peer, FailedAuthentications::Clock::now())) return false;

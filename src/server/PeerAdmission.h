@@ -10,8 +10,8 @@
 namespace ZYL {
 
 // Takes the network place of a peer that is let on; a peer whose address cannot be told
-// (it has gone already) is not.
-bool AdmitPeer(platform::Socket accepted, PeerPlaces& places,
-               const FailedAuthentications& failures);
+// (`peer` is nothing: it has gone already) is not. `peer` is the address accept told.
+bool AdmitPeer(platform::Socket accepted, std::optional<platform::Ipv4Address> peer,
+               PeerPlaces& places, const FailedAuthentications& failures);
 
 } // namespace ZYL

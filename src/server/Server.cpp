@@ -36,7 +36,8 @@ void JoinFinishedThreads(Server::Registry& registry) {
 
 // Starts a connection thread for `socket` (clientLock held), or, given
 // kNoSocket, one that begins by waiting in accept. Throws when the system refuses.
-void StartConnectionThread(const RegistryPointer& registry, platform::Socket socket) {
+void StartConnectionThread(const RegistryPointer& registry, platform::Socket socket,
+                           std::optional<platform::Ipv4Address> peer) {
   // Everything the new thread's entry needs is allocated before the thread starts, since
   // a running thread object that is dropped ends the process: the entry's node (made
   // under no thread's id, then taken out) and a place among the threads to be joined.
@@ -45,7 +46,8 @@ void StartConnectionThread(const RegistryPointer& registry, platform::Socket soc
   registry->finishedThreads.reserve(registry->finishedThreads.size() + 1);
   // Registered under the lock the thread's last step needs, so it cannot finish before it
   // is known.
-  entry.mapped() = std::thread([registry, socket] { ServeConnections(registry, socket); });
+  entry.mapped() =
+      std::thread([registry, socket, peer] { ServeConnections(registry, socket, peer); });
   entry.key() = entry.mapped().get_id();
   auto inserted = registry->connectionThreads.insert(std::move(entry));
   // A finished thread whose hand-over failed may still hold a reused id: it goes to the
@@ -57,20 +59,21 @@ void StartConnectionThread(const RegistryPointer& registry, platform::Socket soc
 }
 
 // Gives `accepted` to a new connection thread, or closes it when all places are taken.
-void AdmitConnection(const RegistryPointer& registry, platform::Socket accepted) {
+void AdmitConnection(const RegistryPointer& registry, platform::Socket accepted,
+                     std::optional<platform::Ipv4Address> peer) {
   if (registry->clientCount.fetch_add(1) >= server::kMaxConnections) {
     registry->clientCount.fetch_sub(1);
     platform::CloseSocket(accepted);
     return;
   }
-  if (!AdmitPeer(accepted, registry->peerPlaces, registry->failedAuthentications)) {
+  if (!AdmitPeer(accepted, peer, registry->peerPlaces, registry->failedAuthentications)) {
     registry->clientCount.fetch_sub(1);
     platform::CloseSocket(accepted);
     return;
   }
   try {
     const std::lock_guard<std::mutex> lock(registry->clientLock);
-    StartConnectionThread(registry, accepted);
+    StartConnectionThread(registry, accepted, peer);
   } catch (...) {
     GiveBackPlace(*registry, accepted);
     platform::CloseSocket(accepted);
@@ -104,7 +107,7 @@ bool ListenerIsOurs(const RegistryPointer& registry,
       registry->connectionThreads.size() < static_cast<std::size_t>(server::kMaxConnections)) {
     ++registry->acceptingThreads;
     try {
-      StartConnectionThread(registry, platform::kNoSocket);
+      StartConnectionThread(registry, platform::kNoSocket, std::nullopt);
       return false;
     } catch (...) {
       --registry->acceptingThreads;
@@ -173,14 +176,15 @@ void AcceptLoop(const RegistryPointer& registry, std::uint16_t defaultPort) {
         continue;
       }
       if (ConnectionThreadAccepts(*registry)) continue;
-      const platform::Socket accepted = platform::Accept(listener);
+      std::optional<platform::Ipv4Address> peer;
+      const platform::Socket accepted = platform::Accept(listener, &peer);
       if (accepted == platform::kNoSocket) {
         // For example out of descriptors: the pending connection stays readable, so a
         // retry at once would spin.
         WaitBeforeRetry(*registry, std::chrono::milliseconds(server::kAcceptBackoffMilliseconds));
         continue;
       }
-      AdmitConnection(registry, accepted);
+      AdmitConnection(registry, accepted, peer);
     } catch (...) {
       // Nothing may leave the thread; the loop goes on while the server runs.
     }
