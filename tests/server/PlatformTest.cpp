@@ -3,6 +3,8 @@
 // source.
 #include "platform/Platform.h"
 
+#include "support/LoadScale.h"
+
 #include <array>
 #include <chrono>
 #include <cstdint>
@@ -169,6 +171,7 @@ long ResidentKiB() {
 // returned the free memory still held megabytes of it, once a large block freed before had
 // made the heap keep that much at its top; sixteen such threads held over 16 MiB.
 TEST(PlatformMemory, AThreadsFreedBlocksGoBackToTheSystemAfterALargeBlockWasFreed) {
+  if (zyltest::kSanitizedBuild) GTEST_SKIP() << "the sanitizers bring a heap of their own";
   constexpr std::size_t kMiB = 1024 * 1024;
   KeepHeapTopsSmall();
   {
