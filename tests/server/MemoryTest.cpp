@@ -3,6 +3,7 @@
 // host's alone, and the clients here do not count.
 #include "support/EngineHarness.h"
 #include "support/LoadScale.h"
+#include "support/ProcessResources.h"
 #include "support/WsTestClient.h"
 
 #include <gtest/gtest.h>
@@ -69,17 +70,7 @@ public:
   bool Running() const noexcept { return pid_ > 0; }
 
   // VmRSS in KiB, 0 when it cannot be read.
-  long ResidentKiB() const {
-    std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
-    for (std::string key; status >> key;) {
-      if (key == "VmRSS:") {
-        long kib = 0;
-        status >> kib;
-        return kib;
-      }
-    }
-    return 0;
-  }
+  long ResidentKiB() const { return zyltest::ResidentKiB(std::to_string(pid_)); }
 
 private:
   pid_t pid_ = -1;

@@ -4,6 +4,7 @@
 #include "platform/Platform.h"
 
 #include "support/LoadScale.h"
+#include "support/ProcessResources.h"
 
 #include <array>
 #include <chrono>
@@ -155,18 +156,6 @@ TEST(PlatformRandomBytes, TwoDrawsDiffer) {
 }
 
 #ifdef __linux__
-long ResidentKiB() {
-  std::ifstream status("/proc/self/status");
-  for (std::string key; status >> key;) {
-    if (key == "VmRSS:") {
-      long kib = 0;
-      status >> kib;
-      return kib;
-    }
-  }
-  return 0;
-}
-
 // Regression: a connection thread that built a large reply in many small blocks, freed it and
 // returned the free memory still held megabytes of it, once a large block freed before had
 // made the heap keep that much at its top; sixteen such threads held over 16 MiB.
@@ -179,7 +168,7 @@ TEST(PlatformMemory, AThreadsFreedBlocksGoBackToTheSystemAfterALargeBlockWasFree
     auto large = std::make_unique<char[]>(8 * kMiB);
     large[0] = 1;
   }
-  const long before = ResidentKiB();
+  const long before = zyltest::ResidentKiB();
   ASSERT_GT(before, 0);
   std::thread([] {
     std::vector<std::unique_ptr<char[]>> blocks(12 * kMiB / 96);
@@ -190,7 +179,7 @@ TEST(PlatformMemory, AThreadsFreedBlocksGoBackToTheSystemAfterALargeBlockWasFree
     blocks.clear();
     ReturnFreeMemory();
   }).join();
-  EXPECT_LT(ResidentKiB() - before, 4 * 1024);
+  EXPECT_LT(zyltest::ResidentKiB() - before, 4 * 1024);
 }
 #endif
 

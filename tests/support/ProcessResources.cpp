@@ -41,11 +41,15 @@ std::chrono::microseconds ProcessCpuTime() {
   return std::chrono::microseconds((ticks(kernel) + ticks(user)) / 10);
 }
 
+long ResidentKiB(const std::string&) { return 0; }
+
 } // namespace zyltest
 
 #else
 
 #include <filesystem>
+#include <fstream>
+#include <string>
 #include <sys/resource.h>
 #include <system_error>
 
@@ -84,6 +88,18 @@ std::chrono::microseconds ProcessCpuTime() {
   rusage usage{};
   ::getrusage(RUSAGE_SELF, &usage);
   return ToMicroseconds(usage.ru_utime) + ToMicroseconds(usage.ru_stime);
+}
+
+long ResidentKiB(const std::string& process) {
+  std::ifstream status("/proc/" + process + "/status");
+  for (std::string key; status >> key;) {
+    if (key == "VmRSS:") {
+      long kib = 0;
+      status >> kib;
+      return kib;
+    }
+  }
+  return 0;
 }
 
 } // namespace zyltest

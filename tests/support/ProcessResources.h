@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <string>
 
 namespace zyltest {
 
@@ -15,5 +16,8 @@ int ThreadCount();
 // User plus system CPU time that all threads of this process have used so far. Needs no
 // descriptor, so it also works while the process has none left.
 std::chrono::microseconds ProcessCpuTime();
+// The resident size in KiB of `process` (a process id, or "self"), as /proc/<process>/status
+// gives VmRSS; 0 where it cannot be read (and on Windows).
+long ResidentKiB(const std::string& process = "self");
 
 } // namespace zyltest
