@@ -28,6 +28,16 @@
 #include <malloc.h>
 #endif
 
+// Under a sanitizer the heap is the sanitizer's own: glibc's trimming has nothing to give
+// back there, and its calls only disturb the sanitizer's leak check at exit.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define ZYL_SANITIZER_HEAP 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define ZYL_SANITIZER_HEAP 1
+#endif
+#endif
+
 // The plain SHA routines, kept in OpenSSL 3 but marked deprecated there: see Sha1.
 #define OPENSSL_API_COMPAT 10101
 #include <openssl/rand.h>
@@ -483,7 +493,7 @@ bool StartModuleThread(void (*body)(void*) noexcept, void* context) noexcept {
 }
 
 void ReturnFreeMemory() noexcept {
-#if defined(__GLIBC__)
+#if defined(__GLIBC__) && !defined(ZYL_SANITIZER_HEAP)
   // Every arena, its free pages in the middle included, not only the top of the main heap.
   ::malloc_trim(0);
   // malloc_trim leaves the top of every heap but the main one alone, where most of what a
@@ -496,7 +506,7 @@ void ReturnFreeMemory() noexcept {
 }
 
 void KeepHeapTopsSmall() noexcept {
-#if defined(__GLIBC__)
+#if defined(__GLIBC__) && !defined(ZYL_SANITIZER_HEAP)
   // glibc's own starting bar, fixed: once set, a free no longer raises it (malloc_trim
   // trims only the main heap's top, the other threads' heaps trim theirs on a free alone).
   constexpr int kTrimThresholdBytes = 128 * 1024;
