@@ -62,7 +62,8 @@ const std::vector<Method>& Methods();
 // into a document, or as it is, for a caller that only writes it into a response.
 enum class ResultForm { Document, AsWritten };
 
-// Runs the method `name` with `params` (an object): unknown_method when there is none.
+// Runs the method `name` with `params` (an object, or null for none): unknown_method when
+// there is none.
 // Taken by value: the method fills in its defaults, and a caller done with them moves them.
 // With ResultForm::Document the outcome never holds a WrittenResult.
 Outcome RunMethod(EngineParts& engine, std::string_view name, nlohmann::json params,

@@ -160,7 +160,7 @@ void JsonSessionLate(ClientConnection& connection) {
 void HandleJsonMessage(EngineParts& engine, ClientConnection& connection,
                        std::string_view message) {
   const SessionState& state = State(connection);
-  ReadResult read = ReadMessage(message, state.expected.has_value());
+  ReadResult read = ReadMessage(message, state.expected.has_value(), AbsentParams::Null);
   if (const auto* failure = std::get_if<ReadFailure>(&read))
     return Close(connection, failure->code, failure->reason);
   const bool identify =

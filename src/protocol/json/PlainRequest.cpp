@@ -138,10 +138,11 @@ private:
 
 } // namespace
 
-std::optional<Request> ReadPlainRequest(std::string_view text) {
+std::optional<Request> ReadPlainRequest(std::string_view text, AbsentParams absent) {
   // Read in the place it is returned from, so that no request is moved.
   std::optional<Request> request(std::in_place, RequestId{}, std::string(),
-                                 nlohmann::json::object());
+                                 absent == AbsentParams::Null ? nlohmann::json()
+                                                              : nlohmann::json::object());
   if (!PlainScanner(text).Read(*request)) request.reset();
   return request;
 }

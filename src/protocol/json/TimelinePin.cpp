@@ -29,7 +29,8 @@ Outcome RunForConnection(EngineParts& engine, ClientConnection& connection, std:
   EngineParts parts = engine;
   parts.caller = &connection;
   const std::int32_t pin = connection.PinnedTimeline();
-  if (pin < 0 || !params.is_object() || params.contains(kTimelineParam) || !TakesTimeline(method))
+  if (pin < 0 || !(params.is_object() || params.is_null()) || params.contains(kTimelineParam) ||
+      !TakesTimeline(method))
     return RunMethod(parts, method, std::move(params), ResultForm::AsWritten);
   // The request as sent is kept, for a pin the host no longer knows.
   nlohmann::json pinned = params;
