@@ -83,6 +83,9 @@ public:
   std::ptrdiff_t ReceiveSome(char* out, std::size_t size) {
     return received_.ReadSome(socket_, out, size);
   }
+  // For the connection's own thread: up to `size` bytes that came with earlier reads, taken
+  // without a copy (ReceiveBuffer::TakeBuffered); empty when none wait.
+  std::string_view TakeBuffered(std::size_t size) noexcept { return received_.TakeBuffered(size); }
   // Whether bytes from the peer wait in the buffer, so that a read needs no wait.
   bool HasBufferedBytes() const noexcept { return received_.HasBuffered(); }
 

@@ -5,8 +5,10 @@
 
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <memory>
+#include <string_view>
 
 namespace ZYL {
 
@@ -19,6 +21,13 @@ public:
   // from `socket` brings, waiting only until something arrives. At most 0 when the peer
   // closed or the connection failed first.
   std::ptrdiff_t ReadSome(platform::Socket socket, char* out, std::size_t size);
+  // Up to `size` of the buffered bytes, taken as read, with no copy and no receive: empty
+  // when none wait. The view holds until the next read.
+  std::string_view TakeBuffered(std::size_t size) noexcept {
+    const std::string_view taken(bytes_.get() + start_, std::min(size, end_ - start_));
+    start_ += taken.size();
+    return taken;
+  }
   // Whether bytes wait here that no read has taken yet.
   bool HasBuffered() const noexcept { return start_ < end_; }
 
