@@ -85,13 +85,9 @@ inline Socket ConnectLoopback(std::uint16_t port,
 // Returns the byte count, 0 at orderly close, negative on failure.
 std::ptrdiff_t Receive(Socket socket, void* buffer, std::size_t size, bool waitAll) noexcept;
 
-// One receive that leaves the bytes in the socket (MSG_PEEK), waiting until some arrived.
-// Returns the byte count, 0 at orderly close, negative on failure.
-std::ptrdiff_t Peek(Socket socket, void* buffer, std::size_t size) noexcept;
-
-// Peek without waiting: the byte count, 0 at orderly close, negative when nothing has
-// arrived yet or on failure.
-std::ptrdiff_t PeekWithoutWaiting(Socket socket, void* buffer, std::size_t size) noexcept;
+// One receive of what has arrived, without waiting: the byte count, 0 at orderly close,
+// negative when nothing has arrived yet or on failure.
+std::ptrdiff_t ReceiveWithoutWaiting(Socket socket, void* buffer, std::size_t size) noexcept;
 
 // One send call; never raises SIGPIPE. Returns bytes sent or negative on failure.
 std::ptrdiff_t SendSome(Socket socket, const void* data, std::size_t size) noexcept;

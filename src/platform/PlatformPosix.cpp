@@ -247,17 +247,9 @@ std::ptrdiff_t Receive(Socket socket, void* buffer, std::size_t size, bool waitA
   return static_cast<std::ptrdiff_t>(total);
 }
 
-std::ptrdiff_t Peek(Socket socket, void* buffer, std::size_t size) noexcept {
+std::ptrdiff_t ReceiveWithoutWaiting(Socket socket, void* buffer, std::size_t size) noexcept {
   for (;;) {
-    const ssize_t got = ::recv(socket, buffer, size, MSG_PEEK);
-    if (got < 0 && errno == EINTR) continue;
-    return got;
-  }
-}
-
-std::ptrdiff_t PeekWithoutWaiting(Socket socket, void* buffer, std::size_t size) noexcept {
-  for (;;) {
-    const ssize_t got = ::recv(socket, buffer, size, MSG_PEEK | MSG_DONTWAIT);
+    const ssize_t got = ::recv(socket, buffer, size, MSG_DONTWAIT);
     if (got < 0 && errno == EINTR) continue;
     return got;
   }

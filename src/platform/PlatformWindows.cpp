@@ -318,18 +318,11 @@ std::ptrdiff_t Receive(Socket socket, void* buffer, std::size_t size, bool waitA
   return static_cast<std::ptrdiff_t>(total);
 }
 
-std::ptrdiff_t Peek(Socket socket, void* buffer, std::size_t size) noexcept {
-  // Waits in slices first, as Receive does, so a shutdown from another thread ends it.
-  if (WaitInSlices(socket, std::nullopt) == WaitResult::Failed) return -1;
-  if (ShutDown().Contains(socket)) return 0;
-  const int got = ::recv(Widen(socket), static_cast<char*>(buffer), ClampedLength(size), MSG_PEEK);
-  return got == SOCKET_ERROR ? -1 : got;
-}
-
-std::ptrdiff_t PeekWithoutWaiting(Socket socket, void* buffer, std::size_t size) noexcept {
+std::ptrdiff_t ReceiveWithoutWaiting(Socket socket, void* buffer, std::size_t size) noexcept {
   // A wait that ends at once: a receive on a socket that is not ready would block.
   if (WaitInSlices(socket, Clock::now()) != WaitResult::Ready) return -1;
-  const int got = ::recv(Widen(socket), static_cast<char*>(buffer), ClampedLength(size), MSG_PEEK);
+  if (ShutDown().Contains(socket)) return 0;
+  const int got = ::recv(Widen(socket), static_cast<char*>(buffer), ClampedLength(size), 0);
   return got == SOCKET_ERROR ? -1 : got;
 }
 
