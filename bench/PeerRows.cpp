@@ -59,17 +59,20 @@ void AddProgram(std::vector<Contender>& contenders, std::string name,
   contenders.push_back(std::move(contender));
 }
 
-// The engine first: every ratio is the engine's figure against the others'.
-std::vector<Contender> StartAll(const PeerPrograms& programs, bool withOneFrameFloor) {
-  std::vector<Contender> contenders;
-  Contender engine{"engine", std::make_unique<ChildProcess>(std::vector{programs.hostsim}),
-                   kEnginePort};
+Contender StartEngine(const std::string& hostsim) {
+  Contender engine{"engine", std::make_unique<ChildProcess>(std::vector{hostsim}), kEnginePort};
   if (!engine.process->WaitForLine("\"ready\"", kStartMilliseconds) ||
       !WaitForServer(kEnginePort, kStartMilliseconds)) {
     std::fprintf(stderr, "zyl-bench: the engine did not start\n");
     engine.port = 0;
   }
-  contenders.push_back(std::move(engine));
+  return engine;
+}
+
+// The engine first: every ratio is the engine's figure against the others'.
+std::vector<Contender> StartAll(const PeerPrograms& programs, bool withOneFrameFloor) {
+  std::vector<Contender> contenders;
+  contenders.push_back(StartEngine(programs.hostsim));
   AddProgram(contenders, "floor, one thread", {programs.bench, "--floor", "one-thread"});
   AddProgram(contenders, "floor, thread per connection",
              {programs.bench, "--floor", "thread-per-connection"});
@@ -226,6 +229,11 @@ void MeasurePeersOnOneCore(Table& table, const PeerPrograms& programs) {
                    });
   if (contenders.front().port != 0)
     MeasureJsonVersion(table, contenders.front().port, " (one core)");
+}
+
+void MeasureJsonVersionOnOneCore(Table& table, const std::string& hostsim) {
+  const Contender engine = StartEngine(hostsim);
+  if (engine.port != 0) MeasureJsonVersion(table, engine.port, " (one core)");
 }
 
 int RunFloorProcess(const std::string& kind) {

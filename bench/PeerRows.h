@@ -32,6 +32,10 @@ void MeasurePeersOnTwoCores(Table& table, const PeerPrograms& programs);
 // a caller pinned to one core, whose servers started from here then share that core.
 void MeasurePeersOnOneCore(Table& table, const PeerPrograms& programs);
 
+// Only protocol 2's version against protocol 1's get.version, of an engine started here;
+// for a caller pinned to one core.
+void MeasureJsonVersionOnOneCore(Table& table, const std::string& hostsim);
+
 // The floors' own main: `zyl-bench --floor one-thread | one-frame | thread-per-connection`
 // prints its port and serves until its standard input closes.
 int RunFloorProcess(const std::string& kind);

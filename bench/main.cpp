@@ -8,6 +8,8 @@
 //   zyl-bench --playhead        only the playhead push beside the vitals thread's push
 //   zyl-bench --peers           the engine beside Boost.Beast, websocketpp, Node's `ws` and
 //                               the floors, each a process of its own
+//   zyl-bench --json-version [HOSTSIM]  only protocol 2's version beside get.version, one
+//                               core, of the simulator at HOSTSIM (default: this build's)
 #include "BenchClient.h"
 #include "ChildProcess.h"
 #include "EngineHost.h"
@@ -386,6 +388,12 @@ int main(int argc, char** argv) {
     EngineHost engine;
     if (!engine.Started()) return 1;
     MeasurePlayhead(table, engine.Sim());
+    table.Print();
+    return 0;
+  }
+  if (argc >= 2 && std::string(argv[1]) == "--json-version") {
+    if (!PinToOneCore()) return 1;
+    MeasureJsonVersionOnOneCore(table, argc > 2 ? argv[2] : ZYL_BENCH_HOSTSIM_PATH);
     table.Print();
     return 0;
   }

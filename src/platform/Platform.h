@@ -85,13 +85,9 @@ inline Socket ConnectLoopback(std::uint16_t port,
 // Returns the byte count, 0 at orderly close, negative on failure.
 std::ptrdiff_t Receive(Socket socket, void* buffer, std::size_t size, bool waitAll) noexcept;
 
-// One receive that leaves the bytes in the socket (MSG_PEEK), waiting until some arrived.
-// Returns the byte count, 0 at orderly close, negative on failure.
-std::ptrdiff_t Peek(Socket socket, void* buffer, std::size_t size) noexcept;
-
-// Peek without waiting: the byte count, 0 at orderly close, negative when nothing has
-// arrived yet or on failure.
-std::ptrdiff_t PeekWithoutWaiting(Socket socket, void* buffer, std::size_t size) noexcept;
+// One receive of what has arrived, without waiting: the byte count, 0 at orderly close,
+// negative when nothing has arrived yet or on failure.
+std::ptrdiff_t ReceiveWithoutWaiting(Socket socket, void* buffer, std::size_t size) noexcept;
 
 // One send call; never raises SIGPIPE. Returns bytes sent or negative on failure.
 std::ptrdiff_t SendSome(Socket socket, const void* data, std::size_t size) noexcept;
@@ -150,6 +146,34 @@ struct FileRead {
 // target on a drive that is not mounted is not a file the user removed). A read that the
 // system itself holds up (a stalled network share) still waits: see StartModuleThread.
 FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes) noexcept;
+
+// Tells, without waiting, whether the file at a path may differ from what it was when the watch
+// was armed: the folder that holds it and that folder's own folder are watched for any change
+// of their entries, so a reading of the file may be used again until the user touches them.
+// Only where every change is reported at once: on Linux, on a local file system (a network
+// share does not report what another machine changes), for a file that is no link (a change of
+// the target would go unseen). Elsewhere it cannot be armed, and every reading is made anew.
+class FileChangeWatch {
+public:
+  FileChangeWatch() noexcept = default;
+  ~FileChangeWatch();
+  FileChangeWatch(FileChangeWatch&& other) noexcept;
+  FileChangeWatch& operator=(FileChangeWatch&& other) noexcept;
+  FileChangeWatch(const FileChangeWatch&) = delete;
+  FileChangeWatch& operator=(const FileChangeWatch&) = delete;
+
+  // Watches `path`'s folders from now on; false when no change there could be told. Looks the
+  // path up, which a stalled folder may hold up like any read of it: not on a thread that must
+  // not wait.
+  bool Arm(const std::string& path) noexcept;
+  // True once something may have changed since Arm (and for a watch that is not armed); never
+  // waits. Not for two threads at once.
+  bool MayHaveChanged() noexcept;
+
+private:
+  int descriptor_ = -1; // the watching descriptor where the system has one
+  bool changed_ = true;
+};
 
 // Starts a detached thread that runs `body(context)` while holding a reference of its own to
 // the module that holds this code, so that a host that unloads the module meanwhile cannot

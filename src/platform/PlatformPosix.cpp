@@ -2,6 +2,7 @@
 // random bytes, the XDG settings folder and its files, module threads and glibc's heap.
 #include "platform/Platform.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <array>
 #include <cerrno>
@@ -20,9 +21,14 @@
 #include <poll.h>
 #include <pthread.h>
 #include <sys/socket.h>
+#if defined(__linux__)
+#include <sys/inotify.h>
+#include <sys/statfs.h>
+#endif
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
+#include <utility>
 
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -241,17 +247,9 @@ std::ptrdiff_t Receive(Socket socket, void* buffer, std::size_t size, bool waitA
   return static_cast<std::ptrdiff_t>(total);
 }
 
-std::ptrdiff_t Peek(Socket socket, void* buffer, std::size_t size) noexcept {
+std::ptrdiff_t ReceiveWithoutWaiting(Socket socket, void* buffer, std::size_t size) noexcept {
   for (;;) {
-    const ssize_t got = ::recv(socket, buffer, size, MSG_PEEK);
-    if (got < 0 && errno == EINTR) continue;
-    return got;
-  }
-}
-
-std::ptrdiff_t PeekWithoutWaiting(Socket socket, void* buffer, std::size_t size) noexcept {
-  for (;;) {
-    const ssize_t got = ::recv(socket, buffer, size, MSG_PEEK | MSG_DONTWAIT);
+    const ssize_t got = ::recv(socket, buffer, size, MSG_DONTWAIT);
     if (got < 0 && errno == EINTR) continue;
     return got;
   }
@@ -405,6 +403,99 @@ FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes) noexcept
   } catch (...) {
     return Unreadable("cannot be read: out of memory");
   }
+}
+
+namespace {
+
+#if defined(__linux__)
+// File systems that report every change to a watch at once, as the change is made: those of a
+// local disk and of memory. A network file system reports only what this machine changes.
+bool ReportsEveryChange(const std::string& folder) {
+  struct statfs info {};
+  if (::statfs(folder.c_str(), &info) != 0) return false;
+  constexpr unsigned long kLocal[] = {
+      0xEF53,     // ext2, ext3, ext4
+      0x58465342, // XFS
+      0x9123683E, // Btrfs
+      0xF2F52010, // F2FS
+      0x2FC12FC1, // ZFS
+      0x01021994, // tmpfs
+      0x858458F6, // ramfs
+      0x794C7630, // overlayfs
+  };
+  const auto type = static_cast<unsigned long>(info.f_type);
+  return std::find(std::begin(kLocal), std::end(kLocal), type) != std::end(kLocal);
+}
+#endif
+
+} // namespace
+
+FileChangeWatch::~FileChangeWatch() {
+  if (descriptor_ >= 0) ::close(descriptor_);
+}
+
+FileChangeWatch::FileChangeWatch(FileChangeWatch&& other) noexcept
+    : descriptor_(std::exchange(other.descriptor_, -1)),
+      changed_(std::exchange(other.changed_, true)) {}
+
+FileChangeWatch& FileChangeWatch::operator=(FileChangeWatch&& other) noexcept {
+  if (this != &other) {
+    if (descriptor_ >= 0) ::close(descriptor_);
+    descriptor_ = std::exchange(other.descriptor_, -1);
+    changed_ = std::exchange(other.changed_, true);
+  }
+  return *this;
+}
+
+bool FileChangeWatch::Arm(const std::string& path) noexcept {
+  *this = FileChangeWatch();
+#if defined(__linux__)
+  try {
+    const std::filesystem::path file(path);
+    const std::string folder = file.parent_path().string();
+    const std::string outer = file.parent_path().parent_path().string();
+    if (folder.empty() || outer.empty() || folder == outer) return false;
+    descriptor_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (descriptor_ < 0) return false;
+    // The outer folder sees the folder itself made, removed, renamed or turned into a link
+    // elsewhere; the folder sees the file written, made, removed or renamed.
+    constexpr std::uint32_t kEntries = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_CREATE |
+                                       IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF |
+                                       IN_MOVE_SELF | IN_UNMOUNT;
+    if (::inotify_add_watch(descriptor_, outer.c_str(), kEntries | IN_ONLYDIR) < 0 ||
+        !ReportsEveryChange(outer))
+      return false;
+    // A folder not made yet is watched through the outer one, which sees it made.
+    if (::inotify_add_watch(descriptor_, folder.c_str(), kEntries | IN_ONLYDIR) < 0) {
+      if (errno != ENOENT) return false;
+    } else if (!ReportsEveryChange(folder)) {
+      return false;
+    }
+    // Looked at once watched, so that a link made in the name's place later is seen. A file
+    // written through a second name in another folder, or a link's target, would change unseen.
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 && (S_ISLNK(info.st_mode) || info.st_nlink > 1))
+      return false;
+    changed_ = false;
+    return true;
+  } catch (...) {
+    return false;
+  }
+#else
+  (void)path;
+  return false;
+#endif
+}
+
+bool FileChangeWatch::MayHaveChanged() noexcept {
+#if defined(__linux__)
+  if (changed_ || descriptor_ < 0) return true;
+  // Any event at all, or one too long for the buffer, counts; only an empty queue does not.
+  alignas(inotify_event) char events[sizeof(inotify_event) + NAME_MAX + 1];
+  const ssize_t got = ::read(descriptor_, events, sizeof events);
+  if (got != 0 && !(got < 0 && (errno == EAGAIN || errno == EINTR))) changed_ = true;
+#endif
+  return changed_;
 }
 
 namespace {

@@ -318,18 +318,11 @@ std::ptrdiff_t Receive(Socket socket, void* buffer, std::size_t size, bool waitA
   return static_cast<std::ptrdiff_t>(total);
 }
 
-std::ptrdiff_t Peek(Socket socket, void* buffer, std::size_t size) noexcept {
-  // Waits in slices first, as Receive does, so a shutdown from another thread ends it.
-  if (WaitInSlices(socket, std::nullopt) == WaitResult::Failed) return -1;
-  if (ShutDown().Contains(socket)) return 0;
-  const int got = ::recv(Widen(socket), static_cast<char*>(buffer), ClampedLength(size), MSG_PEEK);
-  return got == SOCKET_ERROR ? -1 : got;
-}
-
-std::ptrdiff_t PeekWithoutWaiting(Socket socket, void* buffer, std::size_t size) noexcept {
+std::ptrdiff_t ReceiveWithoutWaiting(Socket socket, void* buffer, std::size_t size) noexcept {
   // A wait that ends at once: a receive on a socket that is not ready would block.
   if (WaitInSlices(socket, Clock::now()) != WaitResult::Ready) return -1;
-  const int got = ::recv(Widen(socket), static_cast<char*>(buffer), ClampedLength(size), MSG_PEEK);
+  if (ShutDown().Contains(socket)) return 0;
+  const int got = ::recv(Widen(socket), static_cast<char*>(buffer), ClampedLength(size), 0);
   return got == SOCKET_ERROR ? -1 : got;
 }
 
@@ -524,6 +517,24 @@ FileRead ReadRegularFile(const std::string& path, std::size_t maxBytes) noexcept
     return Unreadable("cannot be read: out of memory");
   }
 }
+
+// Windows does not promise a folder's change notification to be signalled by the time the write
+// that causes it returns (under Wine it comes later), so a handshake right after an edit could
+// miss it: every reading is made anew.
+FileChangeWatch::~FileChangeWatch() = default;
+
+FileChangeWatch::FileChangeWatch(FileChangeWatch&& other) noexcept
+    : descriptor_(other.descriptor_), changed_(other.changed_) {}
+
+FileChangeWatch& FileChangeWatch::operator=(FileChangeWatch&& other) noexcept {
+  descriptor_ = other.descriptor_;
+  changed_ = other.changed_;
+  return *this;
+}
+
+bool FileChangeWatch::Arm(const std::string&) noexcept { return false; }
+
+bool FileChangeWatch::MayHaveChanged() noexcept { return true; }
 
 namespace {
 

@@ -83,8 +83,15 @@ public:
   std::ptrdiff_t ReceiveSome(char* out, std::size_t size) {
     return received_.ReadSome(socket_, out, size);
   }
+  // For the connection's own thread: up to `size` bytes that came with earlier reads, taken
+  // without a copy (ReceiveBuffer::TakeBuffered); empty when none wait.
+  std::string_view TakeBuffered(std::size_t size) noexcept { return received_.TakeBuffered(size); }
   // Whether bytes from the peer wait in the buffer, so that a read needs no wait.
   bool HasBufferedBytes() const noexcept { return received_.HasBuffered(); }
+  // For the connection's own thread: the buffered bytes left in place, and one receive into
+  // an empty buffer (ReceiveBuffer::Buffered, ReceiveAhead).
+  std::string_view BufferedBytes() const noexcept { return received_.Buffered(); }
+  std::ptrdiff_t ReceiveAhead(bool wait) { return received_.ReceiveAhead(socket_, wait); }
 
   // The topics whose pushes a JSON-protocol connection receives. Changed and checked under
   // the send lock, so no push of a topic follows the response that ends it.

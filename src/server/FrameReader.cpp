@@ -44,22 +44,27 @@ FramedRead ReadFramed(ClientConnection& connection, FrameParser& parser, const R
     }
     // One field at a time (header, length, key, payload), of the size the parser asks for;
     // the connection buffers what arrived with it, so a whole frame usually costs one
-    // receive. A bounded read takes what has come, so that no receive outwaits the bound.
+    // receive, and the parser reads buffered bytes where they lie. A bounded read takes what
+    // has come, so that no receive outwaits the bound.
     const std::size_t wanted = parser.BytesWanted();
-    field.resize(wanted);
-    std::size_t got = wanted;
-    if (bounds.Bounded()) {
-      const std::ptrdiff_t some = connection.ReceiveSome(field.data(), wanted);
-      if (some <= 0) return {};
-      got = static_cast<std::size_t>(some);
-    } else if (!connection.ReceiveExactly(field.data(), wanted)) {
-      return {};
+    std::string_view got = connection.TakeBuffered(wanted);
+    if (got.empty()) {
+      field.resize(wanted);
+      std::size_t received = wanted;
+      if (bounds.Bounded()) {
+        const std::ptrdiff_t some = connection.ReceiveSome(field.data(), wanted);
+        if (some <= 0) return {};
+        received = static_cast<std::size_t>(some);
+      } else if (!connection.ReceiveExactly(field.data(), wanted)) {
+        return {};
+      }
+      got = std::string_view(field).substr(0, received);
     }
     if (!begun) {
       begun = true;
       begunAt = std::chrono::steady_clock::now();
     }
-    FrameParser::Step step = parser.Feed(std::string_view(field).substr(0, got));
+    FrameParser::Step step = parser.Feed(got);
     switch (step.outcome) {
     case FrameParser::Outcome::NeedMore:
       break;

@@ -29,24 +29,21 @@ constexpr std::string_view kAcceptReplyStart = "HTTP/1.1 101 Switching Protocols
                                                "Sec-WebSocket-Accept: ";
 constexpr std::string_view kAcceptReplyEnd = "\r\n\r\n";
 constexpr std::string_view kProtocolReplyHeader = "\r\nSec-WebSocket-Protocol: ";
-// How many bytes one look at the socket may take in.
-constexpr std::size_t kPeekBytes = 4096;
 
-// Reads the request until it is complete, broken, or late. Each pass looks at what has
-// arrived without taking it, feeds it to the reader, and then takes exactly the bytes the
-// reader consumed, so the first frame, which may share a segment with the request, stays in
-// the socket for the frame reader. Returns whether the request may be judged.
+// Reads the request until it is complete, broken, or late. Each pass receives what has
+// arrived into the connection's buffer, feeds it to the reader, and takes from the buffer
+// exactly the bytes the reader consumed, so the first frame, which may share a segment with
+// the request, stays buffered for the frame reader. Returns whether the request may be
+// judged.
 bool ReadRequest(ClientConnection& connection, HandshakeRequestReader& reader) {
   using Clock = std::chrono::steady_clock;
   // The first byte may take server::kFirstByteWaitMilliseconds to come; the request's own
   // time runs from then.
   std::optional<Clock::time_point> deadline;
-  std::array<char, kPeekBytes> buffer{};
   for (;;) {
     // What has arrived needs no wait (the request usually has, whole).
-    std::ptrdiff_t seen =
-        platform::PeekWithoutWaiting(connection.Socket(), buffer.data(), buffer.size());
-    if (seen < 0) {
+    std::ptrdiff_t got = connection.ReceiveAhead(false);
+    if (got < 0) {
       const auto left =
           deadline ? std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now())
                          .count()
@@ -56,23 +53,17 @@ bool ReadRequest(ClientConnection& connection, HandshakeRequestReader& reader) {
       const platform::WaitResult wait =
           platform::WaitReadable(connection.Socket(), static_cast<int>(left));
       if (wait == platform::WaitResult::TimedOut) return false;
-      seen = wait == platform::WaitResult::Ready
-                 ? platform::Peek(connection.Socket(), buffer.data(), buffer.size())
-                 : -1;
+      got = wait == platform::WaitResult::Ready ? connection.ReceiveAhead(true) : -1;
     }
     if (!deadline)
       deadline = Clock::now() + std::chrono::milliseconds(server::kHandshakeMilliseconds);
     // A peer that closes or fails mid-request is judged on what it sent.
-    if (seen <= 0) return reader.Finish() == HandshakeRequestReader::Status::Complete;
-    const HandshakeRequestReader::Step step =
-        reader.Feed(std::string_view(buffer.data(), static_cast<std::size_t>(seen)));
+    if (got <= 0) return reader.Finish() == HandshakeRequestReader::Status::Complete;
+    const HandshakeRequestReader::Step step = reader.Feed(connection.BufferedBytes());
     if (step.status != HandshakeRequestReader::Status::NeedMore &&
         step.status != HandshakeRequestReader::Status::Complete)
       return false;
-    // The bytes are in the socket already, so this receive does not wait.
-    if (platform::Receive(connection.Socket(), buffer.data(), step.consumed, true) !=
-        static_cast<std::ptrdiff_t>(step.consumed))
-      return false;
+    connection.TakeBuffered(step.consumed);
     if (step.status == HandshakeRequestReader::Status::Complete) return true;
   }
 }

@@ -24,6 +24,17 @@ bool ReceiveBuffer::ReadExactly(platform::Socket socket, char* out, std::size_t 
   }
 }
 
+std::ptrdiff_t ReceiveBuffer::ReceiveAhead(platform::Socket socket, bool wait) {
+  if (HasBuffered()) return static_cast<std::ptrdiff_t>(end_ - start_);
+  if (!bytes_) bytes_ = std::make_unique<char[]>(kCapacity);
+  const std::ptrdiff_t got = wait
+                                 ? platform::Receive(socket, bytes_.get(), kCapacity, false)
+                                 : platform::ReceiveWithoutWaiting(socket, bytes_.get(), kCapacity);
+  start_ = 0;
+  end_ = got > 0 ? static_cast<std::size_t>(got) : 0;
+  return got;
+}
+
 std::ptrdiff_t ReceiveBuffer::ReadSome(platform::Socket socket, char* out, std::size_t size) {
   if (!HasBuffered()) {
     if (size >= kCapacity) return platform::Receive(socket, out, size, false);

@@ -1,5 +1,6 @@
 #include "server/UserFileReader.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -16,9 +17,19 @@ namespace {
 // handshakes starts one thread, and an idle engine keeps none.
 constexpr std::chrono::milliseconds kReaderIdle(500);
 
+// Readings kept while their files' folders see no change: a handshake that finds its file
+// here needs no reader, and no wait for one. A few, for the two files and a folder moved.
+constexpr std::size_t kKeptReadings = 4;
+
 struct FileRequest {
   std::string path;
   std::optional<platform::FileRead> result; // set by the reader
+};
+
+struct KeptReading {
+  std::string path;
+  platform::FileRead reading;
+  platform::FileChangeWatch watch; // armed before the file was read
 };
 
 // What the reader and the handshakes share. The reader holds it through a shared pointer of
@@ -40,6 +51,7 @@ struct FileReaderState {
   bool readerRuns = false;
   bool overdue = false; // the read under way outlasted the wait for it
   std::atomic<UserFileSource> source{&platform::ReadRegularFile};
+  std::deque<KeptReading> kept; // the newest last
 };
 
 std::shared_ptr<FileReaderState>& SharedFileReader() {
@@ -52,6 +64,29 @@ platform::FileRead NotRead(const char* problem) {
   result.status = platform::FileRead::Status::Unreadable;
   result.problem = problem;
   return result;
+}
+
+// The kept reading of `path` while its folders saw no change since it was read (lock held).
+// Asks the system without waiting.
+const platform::FileRead* KeptReadingOf(FileReaderState& state, const std::string& path) {
+  const auto kept = std::find_if(state.kept.begin(), state.kept.end(),
+                                 [&](const KeptReading& entry) { return entry.path == path; });
+  if (kept == state.kept.end()) return nullptr;
+  if (!kept->watch.MayHaveChanged()) return &kept->reading;
+  state.kept.erase(kept);
+  return nullptr;
+}
+
+// Keeps `reading` of `path`, made after `watch` was armed, while the watch has seen nothing
+// (lock held). Only the system's own readings are kept: a test's source answers for itself.
+void Keep(FileReaderState& state, const std::string& path, const platform::FileRead& reading,
+          platform::FileChangeWatch watch, UserFileSource source) {
+  if (source != &platform::ReadRegularFile || state.source.load() != source ||
+      watch.MayHaveChanged())
+    return;
+  std::erase_if(state.kept, [&](const KeptReading& entry) { return entry.path == path; });
+  if (state.kept.size() == kKeptReadings) state.kept.pop_front();
+  state.kept.push_back({path, reading, std::move(watch)});
 }
 
 void RunReader(void* context) noexcept {
@@ -68,8 +103,19 @@ void RunReader(void* context) noexcept {
     const std::shared_ptr<FileRequest> request = state.underWay = state.waiting.front();
     state.waiting.pop_front();
     lock.unlock();
-    platform::FileRead result = state.source.load()(request->path, kMaxUserFileBytes);
+    // Armed before the read, so that whatever changes after the read is seen.
+    platform::FileChangeWatch watch;
+    const bool watched = watch.Arm(request->path);
+    const UserFileSource source = state.source.load();
+    platform::FileRead result = source(request->path, kMaxUserFileBytes);
     lock.lock();
+    if (watched) {
+      try {
+        Keep(state, request->path, result, std::move(watch), source);
+      } catch (...) {
+        // Short of memory the reading is only not kept.
+      }
+    }
     request->result = std::move(result);
     state.underWay.reset();
     state.overdue = false;
@@ -83,6 +129,7 @@ platform::FileRead ReadUserFile(const std::string& path) noexcept {
   try {
     const std::shared_ptr<FileReaderState> state = SharedFileReader();
     std::unique_lock<std::mutex> lock(state->lock);
+    if (const platform::FileRead* kept = KeptReadingOf(*state, path)) return *kept;
     if (state->overdue) return NotRead("is not read in time: the system does not answer");
     auto request = std::make_shared<FileRequest>();
     request->path = path;
@@ -113,7 +160,11 @@ platform::FileRead ReadUserFile(const std::string& path) noexcept {
 }
 
 UserFileSource ReplaceUserFileSource(UserFileSource source) noexcept {
-  return SharedFileReader()->source.exchange(source);
+  FileReaderState& state = *SharedFileReader();
+  const std::lock_guard<std::mutex> lock(state.lock);
+  // Readings kept from the old source are not the new one's.
+  state.kept.clear();
+  return state.source.exchange(source);
 }
 
 } // namespace ZYL

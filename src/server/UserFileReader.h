@@ -2,7 +2,8 @@
 // thread, never on a connection's own. A read that the system holds up (a profile folder on a
 // network share that stalls, a synchronised folder fetching a file) then costs a handshake at
 // most kUserFileWaitMilliseconds a file (it reads two at most), and a stop waits for no
-// read.
+// read. A reading is kept while the system reports no change in the file's folders
+// (platform::FileChangeWatch), so a handshake after an unchanged one asks no reader at all.
 #pragma once
 
 #include "platform/Platform.h"

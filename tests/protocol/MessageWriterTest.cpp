@@ -124,6 +124,21 @@ TEST(ValidUtf8, WellFormedTextIsUnchangedAndEachBadSequenceBecomesOneReplacement
         << Json(c.out).dump(-1, ' ', true, Json::error_handler_t::replace);
 }
 
+// The check passes ASCII a word at a time: a sequence is judged wherever it lies in the
+// text, at each offset within a word and across the words' edges.
+TEST(ValidUtf8, ASequenceIsJudgedAtEveryPlaceInALongerText) {
+  const std::string ascii(24, 'a');
+  for (std::size_t at = 0; at <= ascii.size(); ++at) {
+    const auto placed = [&](std::string_view sequence) {
+      return ascii.substr(0, at) + std::string(sequence) + ascii.substr(at);
+    };
+    EXPECT_TRUE(IsValidUtf8(placed("\xE2\x82\xAC"))) << at;
+    EXPECT_FALSE(IsValidUtf8(placed("\x80"))) << at;
+    EXPECT_FALSE(IsValidUtf8(placed("\xFF"))) << at;
+    EXPECT_FALSE(IsValidUtf8(placed("\xC0\xAF"))) << at;
+  }
+}
+
 TEST(RequestParams, IntegersMustBeJsonIntegersWithinRange) {
   const Json params = Json::parse(
       R"({"ticks":9223372036854775807,"low":-9223372036854775808,"float":3.0,"exp":1e3,"huge":9223372036854775808,"angle":17,"text":"3","nothing":null})");

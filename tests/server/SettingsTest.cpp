@@ -135,6 +135,58 @@ TEST_F(SettingsFile, AFileIsReadAnewEachTime) {
   EXPECT_EQ(std::get<Settings>(ReadSettingsFile(SettingsFilePath())).password, "two");
 }
 
+// A reading may be kept between handshakes only while nothing it depends on changed: each edit
+// below, made as editors and users make them, is read by the very next read.
+TEST_F(SettingsFile, EveryWayOfChangingTheFileIsSeenByTheNextRead) {
+  const auto password = [&] {
+    const SettingsResult result = ReadSettingsFile(SettingsFilePath());
+    return std::holds_alternative<Settings>(result) ? std::get<Settings>(result).password
+                                                    : std::string("<refused>");
+  };
+  const auto writeAt = [](const std::filesystem::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+  };
+  Write(R"({"password": "a"})");
+  EXPECT_EQ(password(), "a");
+  EXPECT_EQ(password(), "a");
+  Write(R"({"password": "b"})"); // same size, likely the same time stamp
+  EXPECT_EQ(password(), "b");
+  // Saved beside and renamed over, as most editors save.
+  writeAt(settings_.EngineFolder() / "settings.json.new", R"({"password": "c"})");
+  std::filesystem::rename(settings_.EngineFolder() / "settings.json.new", FilePath());
+  EXPECT_EQ(password(), "c");
+  std::filesystem::remove(FilePath());
+  EXPECT_EQ(password(), "");
+  // The engine's folder removed, then made again with a file in it.
+  std::filesystem::remove_all(settings_.EngineFolder());
+  EXPECT_EQ(password(), "");
+  std::filesystem::create_directories(settings_.EngineFolder());
+  Write(R"({"password": "d"})");
+  EXPECT_EQ(password(), "d");
+  // Another folder moved into the engine folder's place.
+  const std::filesystem::path other = settings_.Root() / "other";
+  std::filesystem::create_directories(other);
+  writeAt(other / "settings.json", R"({"password": "e"})");
+  std::filesystem::rename(settings_.EngineFolder(), settings_.Root() / "old");
+  std::filesystem::rename(other, settings_.EngineFolder());
+  EXPECT_EQ(password(), "e");
+  // The file as a second name of a file in another folder, written there.
+  const std::filesystem::path elsewhere = settings_.Root() / "away" / "elsewhere.json";
+  std::filesystem::create_directories(elsewhere.parent_path());
+  writeAt(elsewhere, R"({"password": "f"})");
+  std::filesystem::remove(FilePath());
+  std::filesystem::create_hard_link(elsewhere, FilePath());
+  EXPECT_EQ(password(), "f");
+  writeAt(elsewhere, R"({"password": "g"})");
+  EXPECT_EQ(password(), "g");
+  // The file as a link to a file in another folder, written there.
+  std::filesystem::remove(FilePath());
+  if (!zyltest::MakeSymbolicLink(elsewhere, FilePath())) return;
+  EXPECT_EQ(password(), "g");
+  writeAt(elsewhere, R"({"password": "h"})");
+  EXPECT_EQ(password(), "h");
+}
+
 TEST_F(SettingsFile, ABrokenFileFailsClosedNamingTheFileAndThePlace) {
   Write("{\n  \"password\": \"x\"\n  \"textProtocol\": true\n}");
   const SettingsResult result = ReadSettingsFile(SettingsFilePath());

@@ -276,7 +276,7 @@ const std::vector<Method>& Methods() {
   return methods;
 }
 
-Outcome RunMethod(EngineParts& engine, std::string_view name, Json params) {
+Outcome RunMethod(EngineParts& engine, std::string_view name, Json params, ResultForm form) {
   for (const Method& method : Methods()) {
     if (method.name != name) continue;
     std::vector<std::string_view> known;
@@ -290,7 +290,11 @@ Outcome RunMethod(EngineParts& engine, std::string_view name, Json params) {
     for (const MethodParam& param : method.params)
       if (!param.defaultValue.is_null() && !params.contains(param.name))
         params[std::string(param.name)] = param.defaultValue;
-    return method.handler(engine, reader);
+    Outcome outcome = method.handler(engine, reader);
+    if (const auto* written = std::get_if<WrittenResult>(&outcome);
+        written != nullptr && form == ResultForm::Document)
+      return Json::parse(written->text);
+    return outcome;
   }
   return ResponseError{ErrorCode::UnknownMethod, "unknown method " + Json(std::string(name)).dump(),
                        std::nullopt, std::nullopt};

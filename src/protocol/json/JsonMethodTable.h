@@ -58,8 +58,15 @@ nlohmann::json SequenceRecord(const SequenceReading& reading);
 // In the order protocol.describe lists them.
 const std::vector<Method>& Methods();
 
-// Runs the method `name` with `params` (an object): unknown_method when there is none.
+// How a caller takes a result that a method gives as written text (WrittenResult): read back
+// into a document, or as it is, for a caller that only writes it into a response.
+enum class ResultForm { Document, AsWritten };
+
+// Runs the method `name` with `params` (an object, or null for none): unknown_method when
+// there is none.
 // Taken by value: the method fills in its defaults, and a caller done with them moves them.
-Outcome RunMethod(EngineParts& engine, std::string_view name, nlohmann::json params);
+// With ResultForm::Document the outcome never holds a WrittenResult.
+Outcome RunMethod(EngineParts& engine, std::string_view name, nlohmann::json params,
+                  ResultForm form = ResultForm::Document);
 
 } // namespace ZYL

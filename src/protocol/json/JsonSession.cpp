@@ -7,6 +7,7 @@
 #include "protocol/json/PlayheadPublisher.h"
 #include "protocol/json/TimelinePin.h"
 #include "server/ClosePayload.h"
+#include "server/FrameWriter.h"
 
 #include <chrono>
 #include <optional>
@@ -99,14 +100,16 @@ std::vector<Outcome> RunBatch(EngineParts& engine, ClientConnection& connection,
   return outcomes;
 }
 
-// The messages of an identified connection.
+// The messages of an identified connection. Each response is framed where it was written.
 void Serve(EngineParts& engine, ClientConnection& connection, ReadResult& read) {
   if (auto* request = std::get_if<Request>(&read)) {
-    connection.Send(
+    SendOwnedTextFrame(
+        connection,
         ResponseMessage(request->id, RunForConnection(engine, connection, request->method,
                                                       std::move(request->params))));
   } else if (const auto* batch = std::get_if<Batch>(&read)) {
-    connection.Send(BatchResponseMessage(batch->id, RunBatch(engine, connection, *batch)));
+    SendOwnedTextFrame(connection,
+                       BatchResponseMessage(batch->id, RunBatch(engine, connection, *batch)));
   } else if (const auto* subscribe = std::get_if<Subscribe>(&read)) {
     TopicSet topics = connection.Topics();
     topics.Add(subscribe->topics);
@@ -117,11 +120,11 @@ void Serve(EngineParts& engine, ClientConnection& connection, ReadResult& read) 
     TopicSet topics = connection.Topics();
     topics.Remove(unsubscribe->topics);
     connection.SetTopics(topics);
-    connection.Send(ResponseMessage(unsubscribe->id, SubscriptionsResult(topics)));
+    SendOwnedTextFrame(connection, ResponseMessage(unsubscribe->id, SubscriptionsResult(topics)));
   } else if (const auto* rejected = std::get_if<Rejected>(&read)) {
-    connection.Send(rejected->reply == Rejected::Reply::BatchResponse
-                        ? BatchRefusedMessage(rejected->id, rejected->error)
-                        : ResponseMessage(rejected->id, rejected->error));
+    SendOwnedTextFrame(connection, rejected->reply == Rejected::Reply::BatchResponse
+                                       ? BatchRefusedMessage(rejected->id, rejected->error)
+                                       : ResponseMessage(rejected->id, rejected->error));
   }
 }
 
@@ -157,7 +160,7 @@ void JsonSessionLate(ClientConnection& connection) {
 void HandleJsonMessage(EngineParts& engine, ClientConnection& connection,
                        std::string_view message) {
   const SessionState& state = State(connection);
-  ReadResult read = ReadMessage(message, state.expected.has_value());
+  ReadResult read = ReadMessage(message, state.expected.has_value(), AbsentParams::Null);
   if (const auto* failure = std::get_if<ReadFailure>(&read))
     return Close(connection, failure->code, failure->reason);
   const bool identify =

@@ -52,11 +52,11 @@ Rejected BadId(Rejected::Reply reply) {
                                  "between -(2^53-1) and 2^53-1")};
 }
 
-// The params member: absent is {}, an object is itself, anything else (null too) has no
-// params to give.
-std::optional<Json> ReadParams(const Json& holder) {
+// The params member: absent is as `absent` says, an object is itself, anything else (null
+// too) has no params to give.
+std::optional<Json> ReadParams(const Json& holder, AbsentParams absent) {
   const Json* params = MemberNamed(holder, "params");
-  if (params == nullptr) return Json::object();
+  if (params == nullptr) return absent == AbsentParams::Null ? Json() : Json::object();
   if (!params->is_object()) return std::nullopt;
   return *params;
 }
@@ -66,19 +66,19 @@ const std::string* StringMember(const Json& object, std::string_view name) {
   return value != nullptr && value->is_string() ? &value->get_ref<const std::string&>() : nullptr;
 }
 
-ReadResult ReadRequest(const Json& message) {
+ReadResult ReadRequest(const Json& message, AbsentParams absent) {
   const std::optional<RequestId> id = ReadId(message);
   if (!id) return BadId(Rejected::Reply::Response);
   const std::string* method = StringMember(message, "method");
   if (method == nullptr)
     return Rejected{Rejected::Reply::Response, *id, InvalidRequest("method must be a string")};
-  std::optional<Json> params = ReadParams(message);
+  std::optional<Json> params = ReadParams(message, absent);
   if (!params)
     return Rejected{Rejected::Reply::Response, *id, InvalidRequest("params must be an object")};
   return Request{*id, *method, std::move(*params)};
 }
 
-ReadResult ReadBatch(const Json& message) {
+ReadResult ReadBatch(const Json& message, AbsentParams absent) {
   constexpr auto kReply = Rejected::Reply::BatchResponse;
   const std::optional<RequestId> id = ReadId(message);
   if (!id) return BadId(kReply);
@@ -100,7 +100,7 @@ ReadResult ReadBatch(const Json& message) {
     if (method == nullptr)
       return Rejected{kReply, *id,
                       InvalidRequest("each request must be an object with a string method")};
-    std::optional<Json> params = ReadParams(item);
+    std::optional<Json> params = ReadParams(item, absent);
     BatchItem read{*method, params ? std::move(*params) : Json::object(), std::nullopt};
     if (!params) read.fault = InvalidRequest("params must be an object");
     batch.items.push_back(std::move(read));
@@ -165,12 +165,12 @@ ReadFailure Malformed(std::string reason) {
   return ReadFailure{CloseCode::MalformedMessage, std::move(reason)};
 }
 
-ReadResult ReadDocument(const Json& message, bool authenticationAsked) {
+ReadResult ReadDocument(const Json& message, bool authenticationAsked, AbsentParams absent) {
   if (!message.is_object()) return Malformed("not a JSON object");
   const std::string* op = StringMember(message, "op");
   if (op == nullptr) return Malformed("op missing or not a string");
-  if (*op == "request") return ReadRequest(message);
-  if (*op == "batch") return ReadBatch(message);
+  if (*op == "request") return ReadRequest(message, absent);
+  if (*op == "batch") return ReadBatch(message, absent);
   if (*op == "subscribe") return ReadSubscriptionChange<Subscribe>(message);
   if (*op == "unsubscribe") return ReadSubscriptionChange<Unsubscribe>(message);
   if (*op == "identify") return ReadIdentify(message, authenticationAsked);
@@ -179,9 +179,10 @@ ReadResult ReadDocument(const Json& message, bool authenticationAsked) {
 
 } // namespace
 
-ReadResult ReadMessage(std::string_view text, bool authenticationAsked) noexcept {
+ReadResult ReadMessage(std::string_view text, bool authenticationAsked,
+                       AbsentParams absent) noexcept {
   try {
-    if (std::optional<Request> plain = ReadPlainRequest(text)) return std::move(*plain);
+    if (std::optional<Request> plain = ReadPlainRequest(text, absent)) return std::move(*plain);
     JsonParseResult parsed = ParseJson(text, kMaxMessageNesting, HugeNumbers::Clamp);
     if (const auto* failure = std::get_if<JsonParseFailure>(&parsed)) {
       switch (failure->kind) {
@@ -193,7 +194,7 @@ ReadResult ReadMessage(std::string_view text, bool authenticationAsked) noexcept
         return Malformed("not JSON");
       }
     }
-    return ReadDocument(std::get<Json>(parsed), authenticationAsked);
+    return ReadDocument(std::get<Json>(parsed), authenticationAsked, absent);
   } catch (...) {
     return Malformed("out of memory");
   }

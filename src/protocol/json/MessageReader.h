@@ -34,15 +34,20 @@ struct IdentifyFailure {
   std::string reason;
 };
 
+// What a request or batch item that gives no params carries as its params: the empty object,
+// or null, for a caller that reads null as no params (RunMethod does); null costs no
+// allocation.
+enum class AbsentParams { EmptyObject, Null };
+
 struct Request {
   RequestId id;
   std::string method;
-  nlohmann::json params; // always an object; {} when the client gave none
+  nlohmann::json params; // an object; when the client gave none, as AbsentParams says
 };
 
 struct BatchItem {
   std::string method;
-  nlohmann::json params;              // an object when `fault` is empty
+  nlohmann::json params;              // as Request's, when `fault` is empty
   std::optional<ResponseError> fault; // ill-formed params: this item fails, the rest run
 };
 
@@ -76,6 +81,7 @@ using ReadResult = std::variant<ReadFailure, IdentifyFailure, Identify, Request,
 
 // `authenticationAsked`: whether hello carried a challenge. When it did not, identify's
 // authentication member is not read, whatever it holds.
-ReadResult ReadMessage(std::string_view text, bool authenticationAsked = true) noexcept;
+ReadResult ReadMessage(std::string_view text, bool authenticationAsked = true,
+                       AbsentParams absent = AbsentParams::EmptyObject) noexcept;
 
 } // namespace ZYL

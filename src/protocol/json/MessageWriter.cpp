@@ -7,6 +7,8 @@ namespace ZYL {
 namespace {
 
 using Json = nlohmann::json;
+// Literals appended as string views: their length is known without a strlen call.
+using std::string_view_literals::operator""sv;
 
 // Whether `text` is written as it is between quotes: printable ASCII without a quote or a
 // backslash, which is all most texts hold.
@@ -103,11 +105,16 @@ Json ErrorObject(const ResponseError& error) {
 // Appends "ok":true,"result":R or "ok":false,"error":E, for a response or a batch item.
 void AppendOutcomeMembers(std::string& text, const Outcome& outcome) {
   if (const auto* result = std::get_if<Json>(&outcome)) {
-    text += "\"ok\":true,\"result\":";
+    text += "\"ok\":true,\"result\":"sv;
     AppendJsonText(text, *result);
     return;
   }
-  text += "\"ok\":false,\"error\":";
+  if (const auto* written = std::get_if<WrittenResult>(&outcome)) {
+    text += "\"ok\":true,\"result\":"sv;
+    text += written->text;
+    return;
+  }
+  text += "\"ok\":false,\"error\":"sv;
   AppendJsonText(text, ErrorObject(std::get<ResponseError>(outcome)));
 }
 
@@ -151,7 +158,7 @@ std::string ResponseMessage(const RequestId& id, const Outcome& outcome) {
   // Built in one string: a small response costs little more than its few appends.
   std::string text;
   text.reserve(128);
-  text += "{\"op\":\"response\",\"id\":";
+  text += "{\"op\":\"response\",\"id\":"sv;
   text += IdText(id);
   text += ',';
   AppendOutcomeMembers(text, outcome);

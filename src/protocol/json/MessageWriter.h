@@ -15,8 +15,15 @@
 
 namespace ZYL {
 
-// What running one request gave: its result object, or its error.
-using Outcome = std::variant<nlohmann::json, ResponseError>;
+// A result that never changes, written as JSON text once: it goes into each response as it
+// is, where a document would be copied, written and freed again for every request. The text
+// must outlive every outcome holding it.
+struct WrittenResult {
+  std::string_view text;
+};
+
+// What running one request gave: its result object (as a document or written), or its error.
+using Outcome = std::variant<nlohmann::json, ResponseError, WrittenResult>;
 
 // Any JSON value as compact text. Strings that are not valid UTF-8 (which only a caller
 // that skipped ToValidUtf8 could put there) get U+FFFD rather than an exception.

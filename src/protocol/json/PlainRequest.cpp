@@ -1,10 +1,27 @@
 #include "protocol/json/PlainRequest.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace ZYL {
 
 namespace {
+
+// The members a plain request may name; any other is passed by.
+enum class Key { Op, Id, Method, Params, Other };
+
+// Whether `text` is `name`: compared at a length known when compiling, which needs no call.
+template <std::size_t Size> bool Is(std::string_view text, const char (&name)[Size]) {
+  return text.size() == Size - 1 && std::memcmp(text.data(), name, Size - 1) == 0;
+}
+
+Key KeyNamed(std::string_view name) {
+  if (Is(name, "op")) return Key::Op;
+  if (Is(name, "id")) return Key::Id;
+  if (Is(name, "method")) return Key::Method;
+  if (Is(name, "params")) return Key::Params;
+  return Key::Other;
+}
 
 // The one pass over the text. Every method answers false where the text leaves the plain
 // form, or would be refused; the full reader then decides.
@@ -25,41 +42,41 @@ public:
       SkipSpace();
       if (!Take(':')) return false;
       SkipSpace();
-      if (!Member(key, request)) return false;
+      if (!Member(KeyNamed(key), request)) return false;
       SkipSpace();
     }
     SkipSpace();
-    return at_ == text_.size() && op_ == "request" && hasId_ && hasMethod_;
+    return at_ == text_.size() && Is(op_, "request") && hasId_ && hasMethod_;
   }
 
 private:
-  bool Member(std::string_view key, Request& request) {
+  bool Member(Key key, Request& request) {
     if (At('"')) {
       std::string_view value;
       if (!String(value)) return false;
-      if (key == "op") op_ = value;
-      if (key == "method") {
+      if (key == Key::Op) op_ = value;
+      if (key == Key::Method) {
         request.method.assign(value);
         hasMethod_ = true;
       }
-      if (key == "id") {
+      if (key == Key::Id) {
         if (value.size() > kMaxRequestIdBytes) return false;
         request.id = std::string(value);
         hasId_ = true;
       }
       // A string where an object must be is for the full reader to refuse.
-      return key != "params";
+      return key != Key::Params;
     }
     if (At('{')) {
       ++at_;
       SkipSpace();
       if (!Take('}')) return false;
-      if (key == "params") request.params = nlohmann::json::object();
-      return key != "op" && key != "method" && key != "id";
+      if (key == Key::Params) request.params = nlohmann::json::object();
+      return key == Key::Params || key == Key::Other;
     }
     std::int64_t number = 0;
-    if (!Integer(number) || key == "op" || key == "method" || key == "params") return false;
-    if (key == "id") {
+    if (!Integer(number) || (key != Key::Id && key != Key::Other)) return false;
+    if (key == Key::Id) {
       request.id = number;
       hasId_ = true;
     }
@@ -121,9 +138,12 @@ private:
 
 } // namespace
 
-std::optional<Request> ReadPlainRequest(std::string_view text) {
-  Request request{RequestId{}, std::string(), nlohmann::json::object()};
-  if (!PlainScanner(text).Read(request)) return std::nullopt;
+std::optional<Request> ReadPlainRequest(std::string_view text, AbsentParams absent) {
+  // Read in the place it is returned from, so that no request is moved.
+  std::optional<Request> request(std::in_place, RequestId{}, std::string(),
+                                 absent == AbsentParams::Null ? nlohmann::json()
+                                                              : nlohmann::json::object());
+  if (!PlainScanner(text).Read(*request)) request.reset();
   return request;
 }
 

@@ -15,6 +15,7 @@ namespace ZYL {
 // for every other text, which the full reader then takes. Where it answers, the answer is
 // the full reader's own: the last of duplicate members counts, members other than op, id,
 // method and params are passed by.
-std::optional<Request> ReadPlainRequest(std::string_view text);
+std::optional<Request> ReadPlainRequest(std::string_view text,
+                                        AbsentParams absent = AbsentParams::EmptyObject);
 
 } // namespace ZYL

@@ -18,7 +18,7 @@ enum class Presence { Optional, Required };
 
 class RequestParams {
 public:
-  // `params` is the request's params object and must outlive the reader.
+  // `params` is the request's params object (null: none) and must outlive the reader.
   explicit RequestParams(const nlohmann::json& params) noexcept : params_(params) {}
 
   // Faults the first param whose name is not among `known`.

@@ -29,18 +29,19 @@ Outcome RunForConnection(EngineParts& engine, ClientConnection& connection, std:
   EngineParts parts = engine;
   parts.caller = &connection;
   const std::int32_t pin = connection.PinnedTimeline();
-  if (pin < 0 || !params.is_object() || params.contains(kTimelineParam) || !TakesTimeline(method))
-    return RunMethod(parts, method, std::move(params));
+  if (pin < 0 || !(params.is_object() || params.is_null()) || params.contains(kTimelineParam) ||
+      !TakesTimeline(method))
+    return RunMethod(parts, method, std::move(params), ResultForm::AsWritten);
   // The request as sent is kept, for a pin the host no longer knows.
   nlohmann::json pinned = params;
   pinned[std::string(kTimelineParam)] = pin;
-  Outcome outcome = RunMethod(parts, method, std::move(pinned));
+  Outcome outcome = RunMethod(parts, method, std::move(pinned), ResultForm::AsWritten);
   const auto* error = std::get_if<ResponseError>(&outcome);
   if (error == nullptr || error->code != ErrorCode::NotFound || error->param != kTimelineParam ||
       !HostDeniesTimeline(engine.host.basicSuite, pin))
     return outcome;
   connection.DropPin(pin);
-  return RunMethod(parts, method, std::move(params));
+  return RunMethod(parts, method, std::move(params), ResultForm::AsWritten);
 }
 
 } // namespace ZYL

@@ -6,14 +6,14 @@
 #include "server/Ipv4Text.h"
 #include "server/Settings.h"
 
+#include <string>
 #include <variant>
 
 namespace ZYL {
 
 Outcome VersionMethod(EngineParts&, RequestParams&) {
-  // Built once: a copy costs a fraction of building the object from its initializer.
-  static const nlohmann::json result = {{"version", ZYL_ENGINE_VERSION}};
-  return result;
+  static const std::string result = JsonText({{"version", ZYL_ENGINE_VERSION}});
+  return WrittenResult{result};
 }
 
 Outcome DescribeMethod(EngineParts&, RequestParams&) { return DescribeProtocol(); }
