@@ -140,9 +140,8 @@ private:
 
 std::optional<Request> ReadPlainRequest(std::string_view text, AbsentParams absent) {
   // Read in the place it is returned from, so that no request is moved.
-  std::optional<Request> request(std::in_place, RequestId{}, std::string(),
-                                 absent == AbsentParams::Null ? nlohmann::json()
-                                                              : nlohmann::json::object());
+  std::optional<Request> request(std::in_place);
+  if (absent == AbsentParams::EmptyObject) request->params = nlohmann::json::object();
   if (!PlainScanner(text).Read(*request)) request.reset();
   return request;
 }
